@@ -1,0 +1,322 @@
+/*
+ * libvant: the shared library of the trusted computing base.
+ *
+ * One header for client programs. It compiles as C99 and as C++.
+ * Results returned through pointers live in the library's static storage
+ * and are overwritten by the next call of the same family: copy what you keep.
+ */
+#ifndef VANT_H
+#define VANT_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define VANT_API __attribute__((visibility("default")))
+#define VANT_NORETURN __attribute__((noreturn))
+#define VANT_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#else
+#define VANT_API
+#define VANT_NORETURN
+#define VANT_PRINTF(f, a)
+#endif
+
+struct passwd;
+
+/* ---------------------------------------------------------------------
+ * Records shared by the databases
+ * ------------------------------------------------------------------- */
+
+/* Ids are 16 bits wide throughout; times are 32-bit seconds since 1970. */
+typedef uint16_t vant_id_t;
+typedef int32_t vant_time_t;
+typedef uint32_t vant_mask_t;
+
+#define VANT_NAME_LEN 8     /* user names, owner names */
+#define VANT_PWD_LEN 113    /* two salt characters and ten 11-character segments */
+#define VANT_TTY_LEN 12     /* terminal names in user records */
+#define VANT_DEVNAME_LEN 11 /* terminal entry names */
+#define VANT_LABEL_LEN 99
+
+/* The fields of a Protected Password entry, in record order. */
+struct pr_field {
+    char u_name[VANT_NAME_LEN + 1];
+    vant_id_t u_id;
+    char u_pwd[VANT_PWD_LEN + 1];
+    char u_savedpwd[VANT_PWD_LEN + 1]; /* u_pwd exactly as read from the entry */
+    vant_mask_t u_type;
+    char u_owner[VANT_NAME_LEN + 1];
+    int u_priority;
+    vant_mask_t u_cmdpriv;
+    vant_mask_t u_syspriv;
+    vant_mask_t u_auditcntl;
+    vant_mask_t u_auditdisp;
+    vant_time_t u_minchg;
+    int u_maxlen;
+    vant_time_t u_exp;
+    vant_time_t u_life;
+    vant_time_t u_succhg;
+    vant_time_t u_unsucchg;
+    vant_id_t u_pswduser;
+    unsigned char u_pickpw;
+    unsigned char u_genpwd;
+    unsigned char u_restrict;
+    unsigned char u_nullpw;
+    vant_time_t u_suclog;
+    char u_suctty[VANT_TTY_LEN + 1];
+    vant_time_t u_unsuclog;
+    char u_unsuctty[VANT_TTY_LEN + 1];
+    int16_t u_numunsuclog;
+    uint16_t u_maxtries;
+    unsigned char u_lock;
+    unsigned char u_singleuserpswd;
+    vant_mask_t u_secclass;
+    unsigned char u_integrity;
+    unsigned char u_tcbpw;
+    int16_t u_pwseg;
+};
+
+/* Presence bits of the user fields: three 16-bit words. */
+struct pr_flag {
+    uint16_t words[3];
+};
+
+/*
+ * A field constant carries its word (bits 16 and up) and its bit value in
+ * that word (low 16 bits), so the constants keep the record table's layout.
+ */
+#define PR_FIELD_BIT(word, value) ((((uint32_t)(word)-1u) << 16) | (uint32_t)(value))
+#define PR_U_NAME PR_FIELD_BIT(1, 0x0001)
+#define PR_U_ID PR_FIELD_BIT(1, 0x0002)
+#define PR_U_PWD PR_FIELD_BIT(1, 0x0004)
+#define PR_U_SAVEDPWD PR_FIELD_BIT(1, 0x0008)
+#define PR_U_TYPE PR_FIELD_BIT(1, 0x0010)
+#define PR_U_OWNER PR_FIELD_BIT(1, 0x0020)
+#define PR_U_PRIORITY PR_FIELD_BIT(1, 0x0040)
+#define PR_U_CMDPRIV PR_FIELD_BIT(1, 0x0080)
+#define PR_U_SYSPRIV PR_FIELD_BIT(1, 0x0100)
+#define PR_U_AUDITCNTL PR_FIELD_BIT(1, 0x0200)
+#define PR_U_AUDITDISP PR_FIELD_BIT(1, 0x0400)
+#define PR_U_MINCHG PR_FIELD_BIT(1, 0x0800)
+#define PR_U_MAXLEN PR_FIELD_BIT(1, 0x1000)
+#define PR_U_EXP PR_FIELD_BIT(1, 0x2000)
+#define PR_U_LIFE PR_FIELD_BIT(1, 0x4000)
+#define PR_U_SUCCHG PR_FIELD_BIT(1, 0x8000)
+#define PR_U_UNSUCCHG PR_FIELD_BIT(2, 0x0001)
+#define PR_U_PSWDUSER PR_FIELD_BIT(2, 0x0002)
+#define PR_U_PICKPW PR_FIELD_BIT(2, 0x0004)
+#define PR_U_GENPWD PR_FIELD_BIT(2, 0x0008)
+#define PR_U_RESTRICT PR_FIELD_BIT(2, 0x0010)
+#define PR_U_NULLPW PR_FIELD_BIT(2, 0x0020)
+#define PR_U_SUCLOG PR_FIELD_BIT(2, 0x0040)
+#define PR_U_SUCTTY PR_FIELD_BIT(2, 0x0080)
+#define PR_U_UNSUCTTY PR_FIELD_BIT(2, 0x0100)
+#define PR_U_UNSUCLOG PR_FIELD_BIT(2, 0x0200)
+#define PR_U_NUMUNSUCLOG PR_FIELD_BIT(2, 0x0400)
+#define PR_U_MAXTRIES PR_FIELD_BIT(2, 0x0800)
+#define PR_U_LOCK PR_FIELD_BIT(2, 0x1000)
+#define PR_U_SINGLEUSERPSWD PR_FIELD_BIT(2, 0x4000)
+#define PR_U_SECCLASS PR_FIELD_BIT(2, 0x8000)
+#define PR_U_INTEGRITY PR_FIELD_BIT(3, 0x0001)
+#define PR_U_TCBPW PR_FIELD_BIT(3, 0x0002)
+#define PR_U_PWSEG PR_FIELD_BIT(3, 0x0004)
+
+/* flags: a struct pr_flag lvalue; field: one of the PR_U_ constants. */
+#define PR_WORD_(flags, field) ((flags).words[(field) >> 16])
+#define PR_ISSET(flags, field) ((PR_WORD_(flags, field) & ((field)&0xFFFFu)) != 0)
+#define PR_SET(flags, field) (PR_WORD_(flags, field) |= (uint16_t)((field)&0xFFFFu))
+#define PR_CLR(flags, field) (PR_WORD_(flags, field) &= (uint16_t) ~((field)&0xFFFFu))
+
+/* A user's record: the entry's own half, then the System Default half. */
+struct pr_passwd {
+    struct pr_field ufld;
+    struct pr_flag uflg;
+    struct pr_field sfld;
+    struct pr_flag sflg;
+};
+
+/* The fields of a Terminal Control entry, in record order. */
+struct t_field {
+    char t_devname[VANT_DEVNAME_LEN + 1];
+    vant_id_t t_uid;
+    vant_time_t t_logtime;
+    vant_id_t t_unsucuid;
+    vant_time_t t_unsuctime;
+    vant_id_t t_prevuid;
+    vant_time_t t_prevtime;
+    uint16_t t_failures;
+    uint16_t t_maxtries;
+    uint32_t t_logdelay;
+    char t_label[VANT_LABEL_LEN + 1];
+    unsigned char t_lock;
+    uint16_t t_login_timeout;
+};
+
+/* Presence bits of the terminal fields: one 16-bit word. */
+struct t_flag {
+    uint16_t word;
+};
+
+#define PR_T_DEVNAME 0x0001u
+#define PR_T_UID 0x0002u
+#define PR_T_LOGTIME 0x0004u
+#define PR_T_UNSUCUID 0x0008u
+#define PR_T_UNSUCTIME 0x0010u
+#define PR_T_PREVUID 0x0020u
+#define PR_T_PREVTIME 0x0040u
+#define PR_T_FAILURES 0x0080u
+#define PR_T_MAXTRIES 0x0100u
+#define PR_T_LOGDELAY 0x0200u
+#define PR_T_LABEL 0x0400u
+#define PR_T_LOCK 0x0800u
+#define PR_T_LOGIN_TIMEOUT 0x1000u
+
+/* flags: a struct t_flag lvalue; field: one of the PR_T_ constants. */
+#define PR_T_ISSET(flags, field) (((flags).word & (field)) != 0)
+#define PR_T_SET(flags, field) ((flags).word |= (uint16_t)(field))
+#define PR_T_CLR(flags, field) ((flags).word &= (uint16_t) ~(field))
+
+/* A terminal's record: the entry's own half, then the System Default half. */
+struct pr_term {
+    struct t_field ufld;
+    struct t_flag uflg;
+    struct t_field sfld;
+    struct t_flag sflg;
+};
+
+/* ---------------------------------------------------------------------
+ * Start-up, starting identity, quiet zone
+ * ------------------------------------------------------------------- */
+
+VANT_API extern char *command_name;
+
+VANT_API int set_auth_parameters(int argc, char **argv);
+VANT_API void check_auth_parameters(void);
+
+VANT_API vant_id_t starting_luid(void);
+VANT_API vant_id_t starting_ruid(void);
+VANT_API vant_id_t starting_euid(void);
+VANT_API vant_id_t starting_rgid(void);
+VANT_API vant_id_t starting_egid(void);
+VANT_API int is_starting_luid(int uid);
+VANT_API int is_starting_ruid(int uid);
+VANT_API int is_starting_euid(int uid);
+VANT_API int is_starting_rgid(int gid);
+VANT_API int is_starting_egid(int gid);
+
+VANT_API int enter_quiet_zone(void);
+VANT_API int exit_quiet_zone(void);
+
+/* ---------------------------------------------------------------------
+ * The kernel's security system call
+ * ------------------------------------------------------------------- */
+
+/* Privilege types; a privilege vector is one 32-bit word. */
+#define VANT_PRIV_KERNEL_AUTHS 1
+typedef uint32_t priv_t;
+
+VANT_API int stopio(const char *path);
+VANT_API int getluid(void);
+VANT_API int setluid(int uid);
+VANT_API int statpriv(int type, priv_t *vector, int object, int *word);
+VANT_API int chpriv(int type, priv_t *vector, int object, int *word);
+VANT_API int getpriv(int type, priv_t *vector);
+VANT_API int setpriv(int type, priv_t *vector);
+
+VANT_API void nap(long milliseconds);
+
+/* ---------------------------------------------------------------------
+ * Messages
+ * ------------------------------------------------------------------- */
+
+#define VANT_MSG_PRINT 0
+#define VANT_MSG_CATALOG 1
+#define VANT_MSG_STORE 2
+
+#define VANT_SEV_WARNING 1
+#define VANT_SEV_FATAL 2
+#define VANT_MSG_LOST 3 /* get_auth_msg: messages were lost for lack of memory */
+
+VANT_API void set_auth_msg(int behaviour);
+VANT_API int get_auth_msg_behaviour(void);
+VANT_API const char *intl_msg(int number, const char *default_text);
+VANT_API void store_msg(int severity, const char *format, ...) VANT_PRINTF(2, 3);
+VANT_API int get_auth_msg(char **text);
+
+/* Message texts, numbered 1 to 81 in this order; a program may repoint them. */
+VANT_API extern const char *vant_palindrome, *vant_pwlogin, *vant_pwgroup, *vant_spelling,
+    *vant_memory, *vant_badalloc, *vant_nomemory, *vant_badexec, *vant_goodreturn,
+    *vant_cannotopenfile, *vant_nofilecontrolentry, *vant_cannotchgmode, *vant_cannotchgownergroup,
+    *vant_unknown, *vant_defaultsdb, *vant_badread, *vant_fcdberror, *vant_noresource,
+    *vant_baduidreset, *vant_badgidreset, *vant_signalstates, *vant_signalrestore, *vant_badkernel,
+    *vant_badargs, *vant_authparms, *vant_badopen, *vant_toomanysubsys, *vant_missingcolon,
+    *vant_badstdout, *vant_badstderr, *vant_badstdin, *vant_authblankline, *vant_authnolinefeed;
+VANT_API extern const char *smpm_notcdb, *smpm_dbcorrupt, *smpm_notprpw, *smpm_nosprpw,
+    *smpm_acctlk, *smpm_termlk, *smpm_retired, *smpm_console, *smpm_nosetpw, *smpm_circular,
+    *smpm_badchars, *smpm_3diff, *smpm_gpwrej, *smpm_reuse, *smpm_shortn, *smpm_short, *smpm_easygs,
+    *smpm_nonull, *smpm_nisfail, *smpm_nowprpw, *smpm_norrprpw, *smpm_norrtcdb, *smpm_norwtcdb,
+    *smpm_norwprpw, *smpm_nochdir, *smpm_noulimit, *smpm_badsupg, *smpm_badluid, *smpm_badgid,
+    *smpm_baduid, *smpm_nokauth, *smpm_noauthfile, *smpm_noauth, *smpm_never, *smpm_lsp1,
+    *smpm_lup1, *smpm_lsl1, *smpm_lsl2, *smpm_lul1, *smpm_lul2, *smpm_lul3, *smpm_lul4, *smpm_lul5,
+    *smpm_lul6, *smpm_cantfork, *smpm_lostchl, *smpm_initcond1, *smpm_initcond2;
+
+/* ---------------------------------------------------------------------
+ * User and group id maps
+ * ------------------------------------------------------------------- */
+
+VANT_API int pw_nametoid(const char *name);
+VANT_API char *pw_idtoname(int id);
+VANT_API int gr_nametoid(const char *name);
+VANT_API char *gr_idtoname(int id);
+
+/* ---------------------------------------------------------------------
+ * Audit records
+ * ------------------------------------------------------------------- */
+
+/* Object codes of databases and resources. */
+#define VANT_OBJ_FILE 1
+#define VANT_OBJ_RESOURCE 6
+#define VANT_OBJ_PRPW 14
+#define VANT_OBJ_TTYS 15
+#define VANT_OBJ_FILES 16
+#define VANT_OBJ_DEFAULT 18
+#define VANT_OBJ_AUTHORIZE 19
+#define VANT_OBJ_DEVASSIGN 20
+
+/* Results of logins and password changes. */
+#define VANT_LOGIN_OK 1
+#define VANT_LOGIN_FAILED 2
+#define VANT_LOGOFF 3
+#define VANT_PASSWD_CHANGED 1
+#define VANT_PASSWD_FAILED 2
+
+VANT_API int audit_auth_entry(const char *object, int code, const char *text);
+VANT_API void audit_lax_file(const char *file, const char *text);
+VANT_API int audit_no_resource(const char *resource, int code, const char *reason);
+VANT_API int intl_audit_no_resource(const char *resource, const char *resource_msg, int code,
+                                    const char *reason, const char *reason_msg);
+VANT_API int sa_audit_no_resource(const char *resource, int code, const char *reason);
+VANT_API int audit_no_memory(void);
+VANT_API int audit_security_failure(int code, unsigned long id1, unsigned long id2,
+                                    const char *action, const char *result);
+VANT_API int sa_audit_security_failure(int code, unsigned long id1, unsigned long id2,
+                                       const char *action, const char *result);
+VANT_API int audit_subsystem(int code, const char *text1, const char *text2);
+VANT_API int sa_audit_subsystem(int code, const char *text1, const char *text2);
+VANT_API int sa_audit_lock(int code, const char *name);
+VANT_API void audit_login(const struct pr_passwd *pr, const struct passwd *pwd, const char *tty,
+                          int result);
+VANT_API int audit_passwd(const struct pr_passwd *pr, int result);
+VANT_API void audit_lock(const struct pr_passwd *pr, uint16_t kind, uint16_t count);
+VANT_API void sa_audit_audit(uint16_t code, const char *text);
+VANT_API void audit_adjust_mask(const struct pr_passwd *pr);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VANT_H */

@@ -1,0 +1,42 @@
+// The one place where logical paths meet the host's file system.
+//
+// Everything above this layer names files by their logical path
+// ("/etc/auth/system/pw_id_map"). When VANT_ROOT is set and the process is not
+// set-id, each logical path is taken under that directory; a few host
+// facilities (/dev/null, /dev/tty, /bin/sh, /proc) are never redirected.
+#pragma once
+
+#include <dirent.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+
+namespace vant::platform {
+
+// The root directory in force ("" when none); decided once per process.
+const std::string &root();
+
+// The host path of a logical path. Relative paths are left alone.
+std::string host_path(const char *logical);
+
+int open_file(const char *path, int flags, mode_t mode = 0);
+// Like fopen, but the stream is always close-on-exec.
+FILE *fopen_file(const char *path, const char *mode);
+int stat_file(const char *path, struct stat *st);
+int lstat_file(const char *path, struct stat *st);
+int access_file(const char *path, int how);
+int unlink_file(const char *path);
+int rename_file(const char *from, const char *to);
+int link_file(const char *from, const char *to);
+int chmod_file(const char *path, mode_t mode);
+int chown_file(const char *path, uid_t owner, gid_t group);
+int set_file_times(const char *path, time_t atime, time_t mtime);
+int make_directory(const char *path, mode_t mode);
+int change_directory(const char *path);
+DIR *open_directory(const char *path);
+// execv of a logical program path; returns only on failure.
+int exec_program(const char *path, char *const argv[]);
+
+}  // namespace vant::platform

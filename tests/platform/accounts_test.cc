@@ -1,0 +1,61 @@
+#include "platform/accounts.h"
+
+#include "support/sandbox.h"
+
+namespace vant::test {
+namespace {
+
+class AccountsTest : public SandboxTest {};
+
+TEST_F(AccountsTest, UsersAndGroupsComeFromTheRoot) {
+    struct passwd *pw = platform::getpwnam("alice");
+    ASSERT_NE(pw, nullptr);
+    EXPECT_EQ(pw->pw_uid, 1000u);
+    EXPECT_STREQ(pw->pw_dir, "/home/alice");
+    pw = platform::getpwuid(7);
+    ASSERT_NE(pw, nullptr);
+    EXPECT_STREQ(pw->pw_name, "auth");
+    struct group *gr = platform::getgrnam("users");
+    ASSERT_NE(gr, nullptr);
+    EXPECT_EQ(gr->gr_gid, 100u);
+    ASSERT_NE(gr->gr_mem[0], nullptr);
+    EXPECT_STREQ(gr->gr_mem[1], "bob");
+    EXPECT_EQ(platform::getgrgid(4242), nullptr);
+    EXPECT_EQ(platform::getpwnam("nosuchuser"), nullptr);
+}
+
+TEST_F(AccountsTest, EnumerationSkipsNisInclusionLines) {
+    box.write("/etc/passwd",
+              std::string(kDefaultPasswd) + "+carol::::::\n-dave\nerin:x:1002:100::/:/bin/sh\n");
+    std::vector<std::string> names;
+    platform::setpwent();
+    while (struct passwd *pw = platform::getpwent())
+        names.push_back(pw->pw_name);
+    platform::endpwent();
+    EXPECT_EQ(names, (std::vector<std::string>{"root", "daemon", "auth", "alice", "bob", "erin"}));
+    EXPECT_EQ(platform::getpwnam("+carol"), nullptr);
+}
+
+TEST_F(AccountsTest, GroupEnumerationRewinds) {
+    int first = 0, second = 0;
+    platform::setgrent();
+    while (platform::getgrent() != nullptr)
+        ++first;
+    platform::setgrent();
+    while (platform::getgrent() != nullptr)
+        ++second;
+    platform::endgrent();
+    EXPECT_EQ(first, 4);
+    EXPECT_EQ(second, 4);
+}
+
+TEST_F(AccountsTest, MissingFilesMeanNoAccounts) {
+    box.remove("/etc/passwd");
+    EXPECT_EQ(platform::getpwnam("root"), nullptr);
+    platform::setpwent();
+    EXPECT_EQ(platform::getpwent(), nullptr);
+    platform::endpwent();
+}
+
+}  // namespace
+}  // namespace vant::test

@@ -1,0 +1,83 @@
+#include "platform/root.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/child.h"
+#include "support/sandbox.h"
+
+namespace vant::test {
+namespace {
+
+using platform::host_path;
+
+class RootTest : public SandboxTest {};
+
+TEST_F(RootTest, LogicalPathsAreTakenUnderTheRoot) {
+    EXPECT_EQ(platform::root(), box.root());
+    EXPECT_EQ(host_path("/etc/auth/system/pw_id_map"), box.path("/etc/auth/system/pw_id_map"));
+    EXPECT_EQ(host_path("/dev/auditw"), box.path("/dev/auditw"));
+    EXPECT_EQ(host_path("relative/file"), "relative/file");
+}
+
+TEST_F(RootTest, HostFacilitiesStayOnTheHost) {
+    EXPECT_EQ(host_path("/dev/null"), "/dev/null");
+    EXPECT_EQ(host_path("/dev/tty"), "/dev/tty");
+    EXPECT_EQ(host_path("/bin/sh"), "/bin/sh");
+    EXPECT_EQ(host_path("/proc/self/loginuid"), "/proc/self/loginuid");
+    EXPECT_EQ(host_path("/dev/tty01"), box.path("/dev/tty01"));
+    EXPECT_EQ(host_path("/procfile"), box.path("/procfile"));
+}
+
+TEST_F(RootTest, FileCallsWorkInsideTheRoot) {
+    int fd = platform::open_file("/etc/new", O_WRONLY | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
+    close(fd);
+    EXPECT_TRUE(box.exists("/etc/new"));
+    ASSERT_EQ(platform::rename_file("/etc/new", "/etc/newer"), 0);
+    ASSERT_EQ(platform::link_file("/etc/newer", "/etc/newest"), 0);
+    struct stat st;
+    ASSERT_EQ(platform::stat_file("/etc/newest", &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
+    ASSERT_EQ(platform::set_file_times("/etc/newest", 1000, 2000), 0);
+    ASSERT_EQ(platform::stat_file("/etc/newer", &st), 0);
+    EXPECT_EQ(st.st_mtime, 2000);
+    EXPECT_EQ(platform::unlink_file("/etc/newer"), 0);
+    FILE *f = platform::fopen_file("/etc/newest", "r");
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(fcntl(fileno(f), F_GETFD) & FD_CLOEXEC);
+    fclose(f);
+}
+
+// Runs the probe program set-user-id to another user; the kernel then marks
+// the process secure and the root must be ignored.
+TEST_F(RootTest, SetIdProcessIgnoresTheRoot) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to make a set-id program";
+    std::string probe = box.path("/probe");
+    std::filesystem::copy_file(VANT_ROOT_PROBE, probe);
+    auto plain = run_child([&] { execl(probe.c_str(), "probe", nullptr); });
+    EXPECT_EQ(plain.out, box.path("/etc/passwd") + "\n/dev/null\n/proc/self/loginuid\n");
+
+    ASSERT_EQ(chown(probe.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(probe.c_str(), 04755), 0);
+    auto setid = run_child([&] {
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        execl(probe.c_str(), "probe", nullptr);
+    });
+    EXPECT_EQ(setid.exit_status, 0) << setid.err;
+    EXPECT_EQ(setid.out, "/etc/passwd\n/dev/null\n/proc/self/loginuid\n");
+}
+
+TEST(RootWithoutSandboxTest, NoRootMeansHostPaths) {
+    unsetenv("VANT_ROOT");
+    EXPECT_EQ(platform::root(), "");
+    EXPECT_EQ(host_path("/etc/passwd"), "/etc/passwd");
+}
+
+}  // namespace
+}  // namespace vant::test

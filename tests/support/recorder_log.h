@@ -1,0 +1,17 @@
+// Reads back what the recorder program wrote.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vant::test {
+
+struct Delivery {
+    std::vector<std::string> args;
+    std::string descriptor;  // "read-only", "closed", "writable" or "none"
+    std::string sigterm;     // "blocked" or "open"
+};
+
+std::vector<Delivery> read_deliveries(const std::string &log_path);
+
+}  // namespace vant::test
