@@ -52,6 +52,10 @@ int open_file(const char *path, int flags, mode_t mode) {
     return ::open(host_path(path).c_str(), flags | O_CLOEXEC, mode);
 }
 
+int open_file_inherited(const char *path, int flags) {
+    return ::open(host_path(path).c_str(), flags & ~O_CLOEXEC);
+}
+
 FILE *fopen_file(const char *path, const char *mode) {
     std::string m(mode);
     m += 'e';

@@ -22,6 +22,9 @@ const std::string &root();
 std::string host_path(const char *logical);
 
 int open_file(const char *path, int flags, mode_t mode = 0);
+// The one open whose descriptor survives exec: for handing a file to a
+// program the library runs.
+int open_file_inherited(const char *path, int flags);
 // Like fopen, but the stream is always close-on-exec.
 FILE *fopen_file(const char *path, const char *mode);
 int stat_file(const char *path, struct stat *st);

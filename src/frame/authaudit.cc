@@ -1,0 +1,1 @@
+// Audit record delivery.

@@ -1,0 +1,1 @@
+// Tests of the user and group id maps.
