@@ -315,6 +315,131 @@ VANT_API void audit_lock(const struct pr_passwd *pr, uint16_t kind, uint16_t cou
 VANT_API void sa_audit_audit(uint16_t code, const char *text);
 VANT_API void audit_adjust_mask(const struct pr_passwd *pr);
 
+/* ---------------------------------------------------------------------
+ * Protected-files switch
+ * ------------------------------------------------------------------- */
+
+VANT_API int oktofaketcb(void);
+
+/* ---------------------------------------------------------------------
+ * Authcap database files and entries
+ * ------------------------------------------------------------------- */
+
+#define VANT_OBJ_NONE 17
+#define VANT_AUTHCAP_MAX 10240 /* an entry with its NUL */
+
+VANT_API int make_transition_files(const char *path, char **new_name, char **old_name);
+VANT_API void asetdefaults(int which);
+VANT_API char *find_auth_file(const char *name, int object);
+VANT_API void open_auth_file(const char *name, int object, FILE **result);
+VANT_API void end_authcap(int object);
+
+VANT_API int agetent(char **buf, int *len, const char *name, int object, long *pos, FILE *fp);
+VANT_API int agetuser(const char *name);
+VANT_API int agettty(long *pos, FILE *fp, const char *name);
+VANT_API char *agetfile(long *pos, FILE *fp, const char *name);
+VANT_API char *agetdvag(long *pos, FILE *fp, const char *name);
+VANT_API int agetdefault(void);
+VANT_API char *agetdefault_buf(void);
+
+VANT_API int agetflag(const char *id);
+VANT_API char *agetstr(const char *id, char **area);
+VANT_API int agtnum(const char *id, long *value);
+VANT_API int agetuid(const char *id);
+VANT_API int agetgid(const char *id);
+VANT_API char **agetstrlist(char *text);
+
+/* ---------------------------------------------------------------------
+ * Name lists and field writing
+ * ------------------------------------------------------------------- */
+
+/* A name list: pairs ended by a null name; the first matching pair wins. */
+struct namepair {
+    const char *name;
+    unsigned int value;
+};
+
+VANT_API extern struct namepair sys_priv[], user_type[], secclass[], audit_mask[], auth_dev_type[];
+/* Each name of the fixed lists, as a text of its own. */
+VANT_API extern const char *spliteral1, *spliteral2, *spliteral3, *spliteral4, *spliteral5,
+    *spliteral6, *spliteral7, *spliteral8, *utliteral1, *utliteral2, *utliteral3, *utliteral4,
+    *utliteral5, *utliteral6, *utliteral7, *cliteral1, *cliteral2, *cliteral3, *cliteral4,
+    *cliteral5, *cliteral6, *cliteral7, *aliteral1, *aliteral2, *aliteral3, *aliteral4, *aliteral5,
+    *aliteral6, *aliteral7, *aliteral8, *aliteral9, *aliteral10, *aliteral11, *aliteral12,
+    *aliteral13, *aliteral14, *aliteral15, *aliteral16, *aliteral17, *aliteral18, *aliteral19,
+    *aliteral20, *aliteral21, *adliteral1, *adliteral2, *adliteral3;
+VANT_API extern struct namepair *cmd_priv; /* built from the authorization file */
+VANT_API extern int ST_MAX_CPRIV;
+
+VANT_API void loadnamepair(unsigned int *mask, int highest, char *text,
+                           const struct namepair *table, const char *description);
+VANT_API char *storenamepair(const unsigned int *mask, int highest, const struct namepair *table,
+                             const char *description);
+VANT_API const char *storebool(int value);
+VANT_API int pr_newline(FILE *fp, int count, int *error);
+
+/* ---------------------------------------------------------------------
+ * Secure file creation, database replacement, lockout
+ * ------------------------------------------------------------------- */
+
+#define CFS_GOOD_RETURN 0
+#define CFS_CAN_NOT_OPEN_FILE 1
+#define CFS_NO_FILE_CONTROL_ENTRY 2
+#define CFS_CAN_NOT_CHG_MODE 3
+#define CFS_CAN_NOT_CHG_OWNER_GROUP 4
+
+VANT_API int create_file_securely(const char *path, int how, const char *purpose);
+VANT_API int replace_file(char *new_name, const char *path, char *old_name);
+VANT_API const char *cfs_to_string(int code);
+VANT_API const char *cfs_to_english_string(int code);
+VANT_API int setuid_least_privilege(void);
+VANT_API int locked_out(struct pr_passwd *pr);
+
+/* ---------------------------------------------------------------------
+ * File Control database
+ * ------------------------------------------------------------------- */
+
+struct f_field {
+    char *f_name; /* path or pattern; points into the entry just read */
+    vant_id_t f_owner;
+    vant_id_t f_group;
+    uint16_t f_mode;
+    char f_type; /* r, d, c, b or f */
+    uint32_t f_size;
+    vant_time_t f_mtime;
+    vant_time_t f_ctime;
+    uint32_t f_cksum;
+};
+
+struct f_flag {
+    uint16_t word;
+};
+
+#define PR_F_NAME 0x0001u
+#define PR_F_OWNER 0x0002u
+#define PR_F_GROUP 0x0004u
+#define PR_F_MODE 0x0008u
+#define PR_F_TYPE 0x0010u
+#define PR_F_SIZE 0x0020u
+#define PR_F_MTIME 0x0040u
+#define PR_F_CTIME 0x0080u
+#define PR_F_CKSUM 0x0100u
+
+#define PR_F_ISSET(flags, field) (((flags).word & (field)) != 0)
+#define PR_F_SET(flags, field) ((flags).word |= (uint16_t)(field))
+#define PR_F_CLR(flags, field) ((flags).word &= (uint16_t) ~(field))
+
+struct pr_file {
+    struct f_field ufld;
+    struct f_flag uflg;
+};
+
+VANT_API int setprfient(void);
+VANT_API void endprfient(void);
+VANT_API struct pr_file *getprfient(void);
+VANT_API struct pr_file *getprfinam(const char *path);
+VANT_API int putprfinam(const char *name, struct pr_file *record);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,26 @@
+// Internal side of the authcap reader: the current entry and the helpers
+// that the database decoders share.
+#pragma once
+
+#include <stdio.h>
+
+namespace vant::authdb {
+
+// The entry most recently read by any entry reader; the field getters work
+// on it.
+char *current_entry();
+
+// The start of the field after the one `field` stands in.
+char *askip(char *field);
+// Decodes a string value up to its first unescaped ":" into *area; returns
+// the copy and advances *area past its NUL.
+char *adecode(const char *text, char **area);
+// Decodes a number: optional "-", then "0x" hexadecimal, "0" octal, else
+// decimal.
+long adecodenum(const char *text);
+// Whether an alternative of the current entry's name field equals `name`.
+int match_name(const char *name);
+// Whether an alternative of `entry`'s name field, as a pattern, matches `path`.
+int match_file(const char *path, const char *entry);
+
+}  // namespace vant::authdb
