@@ -343,11 +343,19 @@ VANT_API int agetdefault(void);
 VANT_API char *agetdefault_buf(void);
 
 VANT_API int agetflag(const char *id);
+/* The area must have room for the value: at most VANT_AUTHCAP_MAX bytes. */
 VANT_API char *agetstr(const char *id, char **area);
 VANT_API int agtnum(const char *id, long *value);
 VANT_API int agetuid(const char *id);
 VANT_API int agetgid(const char *id);
 VANT_API char **agetstrlist(char *text);
+
+/* ---------------------------------------------------------------------
+ * System Default database
+ * ------------------------------------------------------------------- */
+
+VANT_API int setprdfent(void);
+VANT_API void endprdfent(void);
 
 /* ---------------------------------------------------------------------
  * Name lists and field writing
@@ -439,6 +447,28 @@ VANT_API void endprfient(void);
 VANT_API struct pr_file *getprfient(void);
 VANT_API struct pr_file *getprfinam(const char *path);
 VANT_API int putprfinam(const char *name, struct pr_file *record);
+
+/* ---------------------------------------------------------------------
+ * Authorization declarations
+ * ------------------------------------------------------------------- */
+
+VANT_API int total_auths(void);
+VANT_API int widest_auth(void);
+VANT_API int primary_auth(const char *name);
+VANT_API int secondary_auth(const char *name);
+VANT_API const char *primary_of_secondary_auth(const char *name);
+VANT_API int build_cmd_priv(void);
+
+/* ---------------------------------------------------------------------
+ * Field codecs of the user and terminal records
+ * ------------------------------------------------------------------- */
+
+VANT_API int read_pw_fields(struct pr_field *fields, struct pr_flag *flags);
+VANT_API int store_pw_fields(FILE *fp, const char *name, struct pr_field *fields,
+                             struct pr_flag *flags);
+VANT_API void read_tc_fields(struct t_field *fields, struct t_flag *flags);
+VANT_API int store_tc_fields(FILE *stream, const char *name, struct t_field *fields,
+                             struct t_flag *flags);
 
 #ifdef __cplusplus
 }

@@ -7,8 +7,10 @@
 namespace vant::authdb {
 
 // The entry most recently read by any entry reader; the field getters work
-// on it.
+// on it. Null before the first read and after its buffer was released.
 char *current_entry();
+// Makes `entry` the one the field getters work on.
+void set_current_entry(char *entry);
 
 // The start of the field after the one `field` stands in.
 char *askip(char *field);

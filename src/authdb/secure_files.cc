@@ -1,1 +1,97 @@
-// (in progress)
+// Secure creation of a transition file: made exclusively, with no
+// permissions, then given the owner, group and mode that the File Control
+// database prescribes for it.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "authdb/update.h"
+#include "authdb/writer_watch.h"
+#include "platform/root.h"
+#include "vant.h"
+
+namespace vant::authdb {
+namespace {
+
+// A planted link at the name makes the creation fail, never followed.
+int create_exclusively(const char *path) {
+    return platform::open_file(path, O_CREAT | O_EXCL | O_RDONLY | O_NOFOLLOW, 0);
+}
+
+// Waits while a competing writer's file stands at `path`, for as long as
+// it keeps changing: false once that writer is taken for dead.
+bool outwait_writer(const char *path) {
+    WriterWatch watch;
+    struct stat st;
+    while (platform::lstat_file(path, &st) == 0) {
+        watch.look(path);
+        watch.pause();
+        if (watch.writer_dead()) return false;
+    }
+    return true;
+}
+
+// The new file's descriptor, or -1. With `wait`, a writer that took the
+// name first is waited for; any other failure (a missing directory) is
+// final at once.
+int create_waiting(const char *path, bool wait) {
+    int fd;
+    while ((fd = create_exclusively(path)) < 0)
+        if (!wait || errno != EEXIST || !outwait_writer(path)) return -1;
+    return fd;
+}
+
+struct Prescription {
+    uid_t owner;
+    gid_t group;
+    mode_t mode;
+};
+
+// Read before the file is made: the File Control database's own
+// transition file is among those created, and its reader would wait for it.
+bool prescription_for(const char *path, Prescription &p) {
+    struct pr_file *entry = getprfinam(path);
+    if (entry == nullptr) return false;
+    const struct f_field &f = entry->ufld;
+    p.owner = PR_F_ISSET(entry->uflg, PR_F_OWNER) ? f.f_owner : starting_ruid();
+    p.group = PR_F_ISSET(entry->uflg, PR_F_GROUP) ? f.f_group : starting_rgid();
+    p.mode = PR_F_ISSET(entry->uflg, PR_F_MODE) ? f.f_mode : 0;
+    return true;
+}
+
+int report_failure(const char *path, int code) {
+    intl_audit_no_resource(path, path, 1, cfs_to_english_string(code), cfs_to_string(code));
+    return code;
+}
+
+// Mode and owner are set through the descriptor, on the very file made.
+int create_securely(const char *path, int how) {
+    bool wait = how == 2;
+    if (wait && !outwait_writer(path)) return report_failure(path, CFS_CAN_NOT_OPEN_FILE);
+    Prescription p;
+    if (!prescription_for(path, p)) {
+        audit_auth_entry(path, VANT_OBJ_FILES, "could not obtain entry of file to create securely");
+        return CFS_NO_FILE_CONTROL_ENTRY;
+    }
+    int fd = create_waiting(path, wait);
+    if (fd < 0) return report_failure(path, CFS_CAN_NOT_OPEN_FILE);
+    int result = CFS_GOOD_RETURN;
+    if (fchmod(fd, p.mode) != 0)
+        result = CFS_CAN_NOT_CHG_MODE;
+    else if (fchown(fd, p.owner, p.group) != 0)
+        result = CFS_CAN_NOT_CHG_OWNER_GROUP;
+    close(fd);
+    if (result == CFS_GOOD_RETURN) return result;
+    platform::unlink_file(path);
+    return report_failure(path, result);
+}
+
+}  // namespace
+}  // namespace vant::authdb
+
+extern "C" int create_file_securely(const char *path, int how, const char * /*purpose*/) {
+    if (how != 0) return vant::authdb::create_securely(path, how);
+    vant::authdb::QuietZone quiet;
+    return vant::authdb::create_securely(path, how);
+}

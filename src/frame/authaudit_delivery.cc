@@ -39,13 +39,6 @@ const char *program_name() {
     return strrchr(kDeliveryProgram, '/') + 1;
 }
 
-// A name with a "/" in it, or a dot name, would open some other file than
-// the group's own, and hand it to the delivery program.
-bool plain_component(const char *name) {
-    return name[0] != '\0' && strchr(name, '/') == nullptr && strcmp(name, ".") != 0 &&
-           strcmp(name, "..") != 0;
-}
-
 // Looked up until a name is found; a longer name is cut to the buffers.
 void learn_group() {
     if (state.group_found) return;
@@ -54,7 +47,8 @@ void learn_group() {
     snprintf(state.group_name, sizeof state.group_name, "%s", name != nullptr ? name : "none");
     snprintf(state.subsys_filename, sizeof state.subsys_filename, "%s%.*s", kSubsysDirectory,
              kSubsysNameMax, state.group_name);
-    if (!plain_component(state.subsys_filename + strlen(kSubsysDirectory)))
+    // Any other name would hand some other file to the delivery program.
+    if (!platform::is_file_name(state.subsys_filename + strlen(kSubsysDirectory)))
         state.subsys_filename[0] = '\0';
 }
 

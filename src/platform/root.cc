@@ -1,5 +1,6 @@
 #include "platform/root.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
@@ -46,6 +47,11 @@ std::string host_path(const char *logical) {
     const std::string &dir = root();
     if (dir.empty() || logical[0] != '/' || stays_on_host(logical)) return logical;
     return dir + logical;
+}
+
+bool is_file_name(const char *name) {
+    return name != nullptr && name[0] != '\0' && strchr(name, '/') == nullptr &&
+           strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
 }
 
 int open_file(const char *path, int flags, mode_t mode) {
@@ -98,6 +104,16 @@ int set_file_times(const char *path, time_t atime, time_t mtime) {
 
 int make_directory(const char *path, mode_t mode) {
     return ::mkdir(host_path(path).c_str(), mode);
+}
+
+int sync_file(const char *path) {
+    int fd = ::open(host_path(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int result = ::fsync(fd);
+    int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return result;
 }
 
 int change_directory(const char *path) {

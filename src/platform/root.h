@@ -21,6 +21,10 @@ const std::string &root();
 // The host path of a logical path. Relative paths are left alone.
 std::string host_path(const char *logical);
 
+// Whether a name taken from data (a user or group name) stands for one file
+// in its directory, and not for the directory itself, its parent or a path.
+bool is_file_name(const char *name);
+
 int open_file(const char *path, int flags, mode_t mode = 0);
 // The one open whose descriptor survives exec: for handing a file to a
 // program the library runs.
@@ -37,6 +41,8 @@ int chmod_file(const char *path, mode_t mode);
 int chown_file(const char *path, uid_t owner, gid_t group);
 int set_file_times(const char *path, time_t atime, time_t mtime);
 int make_directory(const char *path, mode_t mode);
+// Flushes a file or a directory to disk (fsync); 0, or -1 with errno.
+int sync_file(const char *path);
 int change_directory(const char *path);
 DIR *open_directory(const char *path);
 // execv of a logical program path; returns only on failure.

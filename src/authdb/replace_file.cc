@@ -1,0 +1,66 @@
+// Swapping a complete new version of a database into place.
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "authdb/update.h"
+#include "platform/root.h"
+#include "vant.h"
+
+namespace vant::authdb {
+namespace {
+
+// The directory that holds `path` ("." for a bare name), or null when
+// memory runs out.
+char *directory_of(const char *path) {
+    const char *slash = strrchr(path, '/');
+    if (slash == nullptr) return strdup(".");
+    return strndup(path, slash == path ? 1 : static_cast<size_t>(slash - path));
+}
+
+// A directory's fsync makes the rename itself survive a crash.
+void sync_directory(const char *path) {
+    char *dir = directory_of(path);
+    if (dir == nullptr) return;
+    platform::sync_file(dir);
+    free(dir);
+}
+
+// The new version must be on disk before its name can be: otherwise a
+// crash just after the rename could leave an empty or partial database.
+bool swap(const char *new_name, const char *path, const char *old_name) {
+    platform::unlink_file(old_name);
+    if (platform::sync_file(new_name) != 0) {
+        platform::unlink_file(new_name);
+        return false;
+    }
+    update_step(UpdateStep::new_version_synced);
+    bool linked = platform::link_file(path, old_name) == 0;
+    if (!linked && errno != ENOENT) {
+        platform::unlink_file(new_name);
+        return false;
+    }
+    if (linked) update_step(UpdateStep::old_version_linked);
+    if (platform::rename_file(new_name, path) != 0) {
+        if (linked) platform::link_file(old_name, path);
+        platform::unlink_file(new_name);
+        return false;
+    }
+    update_step(UpdateStep::renamed);
+    platform::unlink_file(old_name);
+    update_step(UpdateStep::old_link_removed);
+    return true;
+}
+
+}  // namespace
+}  // namespace vant::authdb
+
+extern "C" int replace_file(char *new_name, const char *path, char *old_name) {
+    check_auth_parameters();
+    bool replaced = vant::authdb::swap(new_name, path, old_name);
+    vant::authdb::sync_directory(path);
+    vant::authdb::update_step(vant::authdb::UpdateStep::directory_synced);
+    free(new_name);
+    free(old_name);
+    return replaced ? 1 : 0;
+}

@@ -1,0 +1,70 @@
+#include "authdb/update.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "platform/root.h"
+
+namespace vant::authdb {
+namespace {
+
+struct UpdateState {
+    UpdateStepHook hook = nullptr;
+};
+UpdateState state;
+
+// The transition file was created securely just now; it is opened again
+// only as the regular file it is, never through a link planted since.
+FILE *open_for_writing(const char *new_name) {
+    int fd = platform::open_file(new_name, O_WRONLY | O_TRUNC | O_NOFOLLOW);
+    if (fd < 0) return nullptr;
+    FILE *out = fdopen(fd, "w");
+    if (out == nullptr) close(fd);
+    return out;
+}
+
+bool write_transition_file(const char *new_name, ContentsWriter contents) {
+    FILE *out = open_for_writing(new_name);
+    if (out == nullptr) return false;
+    bool written = contents.write(contents.context, out);
+    update_step(UpdateStep::contents_written);
+    written = fflush(out) == 0 && !ferror(out) && written;
+    bool closed = fclose(out) == 0;
+    return written && closed;
+}
+
+}  // namespace
+
+void set_update_step_hook(UpdateStepHook hook) {
+    state.hook = hook;
+}
+
+void update_step(UpdateStep step) {
+    if (state.hook != nullptr) state.hook(step);
+}
+
+UpdateResult update_database(const char *path, const char *purpose, ContentsWriter contents) {
+    QuietZone quiet;
+    update_step(UpdateStep::quiet_zone_entered);
+    char *new_name = nullptr;
+    char *old_name = nullptr;
+    if (make_transition_files(path, &new_name, &old_name) == 0) return UpdateResult::not_started;
+    if (create_file_securely(new_name, 2, purpose) != CFS_GOOD_RETURN) {
+        free(new_name);
+        free(old_name);
+        return UpdateResult::not_started;
+    }
+    update_step(UpdateStep::transition_created);
+    if (!write_transition_file(new_name, contents)) {
+        platform::unlink_file(new_name);
+        free(new_name);
+        free(old_name);
+        return UpdateResult::failed;
+    }
+    update_step(UpdateStep::transition_closed);
+    return replace_file(new_name, path, old_name) == 1 ? UpdateResult::replaced
+                                                       : UpdateResult::failed;
+}
+
+}  // namespace vant::authdb

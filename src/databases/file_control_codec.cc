@@ -1,0 +1,185 @@
+// The text form of a File Control entry.
+#include <stdint.h>
+#include <string.h>
+
+#include "authdb/authcap.h"
+#include "databases/file_control.h"
+
+namespace vant::databases {
+namespace {
+
+enum class Form { user, group, letter, octal, decimal, hex };
+
+struct FieldForm {
+    uint16_t flag;
+    Form form;
+};
+
+// In the order of file_table.
+constexpr FieldForm kForms[kFileFields] = {
+    {PR_F_OWNER, Form::user},    {PR_F_GROUP, Form::group},  {PR_F_MODE, Form::octal},
+    {PR_F_TYPE, Form::letter},   {PR_F_SIZE, Form::decimal}, {PR_F_MTIME, Form::decimal},
+    {PR_F_CTIME, Form::decimal}, {PR_F_CKSUM, Form::hex},
+};
+
+// "chkent:" closes the entry; the fields stand before it.
+constexpr size_t kCheckFieldLength = 7;
+
+bool is_number(Form form) {
+    return form == Form::octal || form == Form::decimal || form == Form::hex;
+}
+
+int field_index(const char *id, size_t length) {
+    for (int i = 0; i < kFileFields; ++i)
+        if (strlen(file_table[i]) == length && strncmp(file_table[i], id, length) == 0) return i;
+    return -1;
+}
+
+// Numbers are kept as their low 32 bits, as the record's fields hold them.
+void set_number(struct f_field &f, int index, long value) {
+    auto bits = static_cast<uint32_t>(value);
+    switch (index) {
+        case 2:
+            f.f_mode = static_cast<uint16_t>(bits);
+            break;
+        case 4:
+            f.f_size = bits;
+            break;
+        case 5:
+            f.f_mtime = static_cast<vant_time_t>(bits);
+            break;
+        case 6:
+            f.f_ctime = static_cast<vant_time_t>(bits);
+            break;
+        case 7:
+            f.f_cksum = bits;
+            break;
+    }
+}
+
+unsigned long number(const struct f_field &f, int index) {
+    switch (index) {
+        case 2:
+            return f.f_mode;
+        case 4:
+            return f.f_size;
+        case 5:
+            return static_cast<uint32_t>(f.f_mtime);
+        case 6:
+            return static_cast<uint32_t>(f.f_ctime);
+        case 7:
+            return f.f_cksum;
+    }
+    return 0;
+}
+
+// One field in its text form; false when it cannot be written.
+bool write_field(FILE *fp, int index, const struct f_field &f) {
+    const char *id = file_table[index];
+    switch (kForms[index].form) {
+        case Form::user: {
+            const char *name = pw_idtoname(f.f_owner);
+            return name != nullptr && fprintf(fp, "%s=%s:", id, name) >= 0;
+        }
+        case Form::group: {
+            const char *name = gr_idtoname(f.f_group);
+            return name != nullptr && fprintf(fp, "%s=%s:", id, name) >= 0;
+        }
+        case Form::letter: {
+            const char letter[2] = {f.f_type, '\0'};
+            return fprintf(fp, "%s=%s:", id, letter) >= 0;
+        }
+        case Form::octal:
+            return fprintf(fp, "%s#0%lo:", id, number(f, index)) >= 0;
+        case Form::decimal:
+            return fprintf(fp, "%s#%lu:", id, number(f, index)) >= 0;
+        case Form::hex:
+            return fprintf(fp, "%s#0x%lx:", id, number(f, index)) >= 0;
+    }
+    return false;
+}
+
+}  // namespace
+
+int parse_fi_field(const char *text, int index, struct f_field *fields, struct f_flag *flags) {
+    if (index < 0 || index >= kFileFields) return 1;
+    Form form = kForms[index].form;
+    if (*text != (is_number(form) ? '#' : '=')) return 1;
+    const char *value = text + 1;
+    switch (form) {
+        case Form::user: {
+            int id = pw_nametoid(value);
+            if (id < 0) return 1;
+            fields->f_owner = static_cast<vant_id_t>(id);
+            break;
+        }
+        case Form::group: {
+            int id = gr_nametoid(value);
+            if (id < 0) return 1;
+            fields->f_group = static_cast<vant_id_t>(id);
+            break;
+        }
+        case Form::letter:
+            fields->f_type = value[0];
+            break;
+        default:
+            set_number(*fields, index, authdb::adecodenum(value));
+            break;
+    }
+    PR_F_SET(*flags, kForms[index].flag);
+    return 0;
+}
+
+int read_fi_fields(struct f_field *fields, struct f_flag *flags, char *entry) {
+    *fields = {};
+    *flags = {};
+    size_t length = strlen(entry);
+    const char *end = entry + (length > kCheckFieldLength ? length - kCheckFieldLength : 0);
+    char *p = entry;
+    if (*p == ':') {
+        ++p;
+    } else {
+        char *colon = strchr(p, ':');
+        if (colon == nullptr) return 1;
+        *colon = '\0';
+        fields->f_name = entry;
+        PR_F_SET(*flags, PR_F_NAME);
+        p = colon + 1;
+    }
+    while (p < end) {
+        if (*p == ':') {
+            ++p;
+            continue;
+        }
+        char *colon = strchr(p, ':');
+        if (colon == nullptr) return 1;
+        *colon = '\0';
+        size_t id_length = strcspn(p, "=@#");
+        int index = field_index(p, id_length);
+        if (index >= 0 && parse_fi_field(p + id_length, index, fields, flags) != 0) return 1;
+        p = colon + 1;
+    }
+    return 0;
+}
+
+// The name is the first item of the first line, so a line holds four
+// items before it is continued.
+int store_fi_fields(FILE *stream, const char *name, const struct f_field *fields,
+                    const struct f_flag *flags) {
+    if (fflush(stream) != 0) return 0;
+    int error = fprintf(stream, "%s:", name) < 0;
+    int count = 2;
+    for (int i = 0; i < kFileFields && !error; ++i) {
+        if (!PR_F_ISSET(*flags, kForms[i].flag)) continue;
+        if (!write_field(stream, i, *fields)) {
+            error = 1;
+            break;
+        }
+        count = pr_newline(stream, count, &error);
+    }
+    if (!error && fprintf(stream, "%s:\n", "chkent") < 0) error = 1;
+    if (fflush(stream) != 0) error = 1;
+    return error ? 0 : 1;
+}
+
+}  // namespace vant::databases

@@ -1,0 +1,160 @@
+// The terminal fields of a Terminal Control or System Default entry:
+// decoded from the current authcap entry, and written back as text.
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "databases/field_access.h"
+#include "vant.h"
+
+namespace {
+
+using vant::databases::IntSlot;
+
+enum class Kind {
+    Text,      // "%s=%s:", cut to the field
+    User,      // "%s=%s:" with the user's name
+    Time,      // "%s#%lu:"
+    Unsigned,  // "%s#%u:"
+    Bool,      // "%s%s:", not counted for wrapping
+};
+
+struct TermField {
+    const char *id;
+    uint16_t bit;
+    Kind kind;
+    size_t offset;
+    size_t size;
+    IntSlot slot;
+};
+
+#define TEXT(id, bit)                                                        \
+    {                                                                        \
+#id, bit, Kind::Text, offsetof(t_field, id), sizeof(t_field::id), {} \
+    }
+#define NUM(id, bit, kind) \
+    { #id, bit, kind, 0, 0, VANT_INT_SLOT(t_field, id) }
+
+constexpr TermField kTermFields[] = {
+    TEXT(t_devname, PR_T_DEVNAME),
+    NUM(t_uid, PR_T_UID, Kind::User),
+    NUM(t_logtime, PR_T_LOGTIME, Kind::Time),
+    NUM(t_unsucuid, PR_T_UNSUCUID, Kind::User),
+    NUM(t_unsuctime, PR_T_UNSUCTIME, Kind::Time),
+    NUM(t_prevuid, PR_T_PREVUID, Kind::User),
+    NUM(t_prevtime, PR_T_PREVTIME, Kind::Time),
+    NUM(t_failures, PR_T_FAILURES, Kind::Unsigned),
+    NUM(t_maxtries, PR_T_MAXTRIES, Kind::Unsigned),
+    NUM(t_logdelay, PR_T_LOGDELAY, Kind::Time),
+    TEXT(t_label, PR_T_LABEL),
+    NUM(t_lock, PR_T_LOCK, Kind::Bool),
+    NUM(t_login_timeout, PR_T_LOGIN_TIMEOUT, Kind::Unsigned),
+};
+
+#undef TEXT
+#undef NUM
+
+struct Scratch {
+    char area[VANT_AUTHCAP_MAX];
+};
+Scratch scratch;
+
+bool read_field(const TermField &f, struct t_field *fields) {
+    using namespace vant::databases;
+    switch (f.kind) {
+        case Kind::Text: {
+            char *area = scratch.area;
+            const char *v = agetstr(f.id, &area);
+            if (v != nullptr) store_text(fields, f.offset, f.size, v);
+            return v != nullptr;
+        }
+        case Kind::User: {
+            int uid = agetuid(f.id);
+            if (uid >= 0) store_int(fields, f.slot, uid);
+            return uid >= 0;
+        }
+        case Kind::Bool: {
+            int flag = agetflag(f.id);
+            if (flag >= 0) store_int(fields, f.slot, flag);
+            return flag >= 0;
+        }
+        default: {
+            long value = 0;
+            if (agtnum(f.id, &value) != 0) return false;
+            store_int(fields, f.slot, value);
+            return true;
+        }
+    }
+}
+
+struct Writer {
+    FILE *fp;
+    const struct t_field *fields;
+    int count = 1;
+    int error = 0;
+
+    bool emit(const char *format, ...) __attribute__((format(printf, 2, 3))) {
+        va_list args;
+        va_start(args, format);
+        if (vfprintf(fp, format, args) < 0) error = 1;
+        va_end(args);
+        return error == 0;
+    }
+
+    bool field(const TermField &f) {
+        if (f.kind == Kind::Text) {
+            const char *text = reinterpret_cast<const char *>(fields) + f.offset;
+            return emit("%s=%.*s:", f.id, static_cast<int>(strnlen(text, f.size)), text);
+        }
+        long value = vant::databases::load_int(fields, f.slot);
+        switch (f.kind) {
+            case Kind::User: {
+                const char *name = pw_idtoname(static_cast<int>(value));
+                if (name == nullptr) error = 1;
+                return name != nullptr && emit("%s=%s:", f.id, name);
+            }
+            case Kind::Time:
+                return emit("%s#%lu:", f.id,
+                            static_cast<unsigned long>(static_cast<uint32_t>(value)));
+            case Kind::Bool:
+                return emit("%s%s:", f.id, storebool(static_cast<int>(value)));
+            default:
+                return emit("%s#%u:", f.id, static_cast<unsigned>(value));
+        }
+    }
+
+    void write(const TermField &f) {
+        if (field(f) && f.kind != Kind::Bool) count = pr_newline(fp, count, &error);
+    }
+};
+
+}  // namespace
+
+extern "C" {
+
+void read_tc_fields(struct t_field *fields, struct t_flag *flags) {
+    memset(fields, 0, sizeof *fields);
+    memset(flags, 0, sizeof *flags);
+    for (const TermField &f : kTermFields)
+        if (read_field(f, fields)) PR_T_SET(*flags, f.bit);
+}
+
+int store_tc_fields(FILE *stream, const char *name, struct t_field *fields, struct t_flag *flags) {
+    Writer w{stream, fields};
+    if (fflush(stream) != 0) w.error = 1;
+    // The entry name counts as the first item of the first line.
+    if (name != nullptr && w.error == 0) {
+        if (fprintf(stream, "%s:", name) < 0) w.error = 1;
+        w.count = pr_newline(stream, w.count, &w.error);
+    }
+    for (const TermField &f : kTermFields) {
+        if (w.error != 0) break;
+        if (PR_T_ISSET(*flags, f.bit)) w.write(f);
+    }
+    if (name != nullptr && w.error == 0 && fprintf(stream, "%s:\n", "chkent") < 0) w.error = 1;
+    if (fflush(stream) != 0) w.error = 1;
+    return w.error == 0 ? 1 : 0;
+}
+
+}  // extern "C"
