@@ -354,8 +354,33 @@ VANT_API char **agetstrlist(char *text);
  * System Default database
  * ------------------------------------------------------------------- */
 
+#define VANT_DEFAULT_NAME_LEN 20 /* compared over at most this many characters */
+
+/* One System Default entry: its name, then the defaults of every user field
+ * and of every terminal field, each half with its presence bits. */
+struct pr_default {
+    char d_name[VANT_DEFAULT_NAME_LEN];
+    unsigned char d_name_present;
+    struct pr_field prd;
+    struct pr_flag prg;
+    struct t_field tcd;
+    struct t_flag tcg;
+};
+
+/* The record every read fills; null until setprdfent first runs. */
+VANT_API extern struct pr_default *pr_default;
+
 VANT_API int setprdfent(void);
 VANT_API void endprdfent(void);
+VANT_API struct pr_default *getprdfent(void);
+/* For "default" the result may be a private copy instead of pr_default. */
+VANT_API struct pr_default *getprdfnam(const char *name);
+/* Replaces, adds or (record without a name) deletes the entry name; 1 when
+ * everything that had to be written was written. */
+VANT_API int putprdfnam(const char *name, struct pr_default *record);
+VANT_API void disable_etc_default(void);
+VANT_API void enable_etc_default(void);
+VANT_API int integreq(void);
 
 /* ---------------------------------------------------------------------
  * Name lists and field writing
@@ -449,6 +474,37 @@ VANT_API struct pr_file *getprfinam(const char *path);
 VANT_API int putprfinam(const char *name, struct pr_file *record);
 
 /* ---------------------------------------------------------------------
+ * Password tools and the column formatter
+ * ------------------------------------------------------------------- */
+
+/* 1 when the password is hard enough to guess; else 0, with the reason
+ * printed on stream when it is not null. */
+VANT_API int acceptable_password(const char *password, FILE *stream);
+
+/* Up to 80 characters, in 8-character segments: two salt characters and
+ * 11 characters per segment. Static result. */
+VANT_API char *bigcryptmax(const char *key, const char *salt);
+
+/* Reads at most min(maxlen, 80) characters with echo off, from in (or
+ * /dev/tty) after writing prompt to out (or standard error); in is closed
+ * unless it is stdin. A null prompt clears the static result. */
+VANT_API char *getpasswd(const char *prompt, int maxlen);
+VANT_API char *fgetpasswd(const char *prompt, int maxlen, FILE *in, FILE *out);
+VANT_API int pw_was_eof(void);
+
+/* word holds maxlen + 1 characters, hyphenated_word 2 * maxlen. The seed is
+ * used on the first call only. Returns the length, or -1. */
+VANT_API int randomword(char *word, char *hyphenated_word, unsigned short minlen,
+                        unsigned short maxlen, int restricted, long seed);
+VANT_API int passlen(int lifetime, int delay, int alphabet);
+VANT_API long get_seed(void);
+VANT_API void set_seed(long seed);
+
+/* Prints text on standard output after a label of indent columns, broken
+ * after separators to the terminal's width. */
+VANT_API void printbuf(const char *text, int indent, const char *separators);
+
+/* ---------------------------------------------------------------------
  * Authorization declarations
  * ------------------------------------------------------------------- */
 
@@ -469,6 +525,26 @@ VANT_API int store_pw_fields(FILE *fp, const char *name, struct pr_field *fields
 VANT_API void read_tc_fields(struct t_field *fields, struct t_flag *flags);
 VANT_API int store_tc_fields(FILE *stream, const char *name, struct t_field *fields,
                              struct t_flag *flags);
+
+/* ---------------------------------------------------------------------
+ * Mirroring controls
+ * ------------------------------------------------------------------- */
+
+#define OVERRIDE_NONE 0
+#define OVERRIDE_NO_INTEGRITY 1
+#define OVERRIDE_ETC_FILES 2
+#define OVERRIDE_PROTECTED_ONLY 3
+#define OPEN_NO_WAIT 0
+#define OPEN_WAIT_FOR_LOCK 1
+#define WRITE_MIRROR 0
+#define WRITE_PROTECTED_ONLY 1
+
+VANT_API void set_override_mode(int mode);
+VANT_API int get_override_mode(void);
+VANT_API void set_open_lock(int on);
+VANT_API int get_open_lock(void);
+VANT_API void set_write_mode(int mode);
+VANT_API int get_write_mode(void);
 
 #ifdef __cplusplus
 }

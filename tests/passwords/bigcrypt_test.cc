@@ -1,0 +1,85 @@
+// Tests of long-password encryption, with crypt itself as the oracle: it
+// verifies keys against hashes in the segment-chained format.
+#include <crypt.h>
+#include <string.h>
+
+#include <random>
+#include <string>
+
+#include "support/sandbox.h"
+#include "vant.h"
+
+namespace vant::test {
+namespace {
+
+char kProgram[] = "/usr/bin/passwd";
+char *kArgv[] = {kProgram, nullptr};
+
+class BigcryptTest : public SandboxTest {
+  protected:
+    void SetUp() override { ASSERT_EQ(set_auth_parameters(1, kArgv), 0); }
+    static std::string encrypt(const std::string &key, const char *salt = "ab") {
+        return bigcryptmax(key.c_str(), salt);
+    }
+};
+
+TEST_F(BigcryptTest, OneBlockOfElevenPerSegmentOfEight) {
+    EXPECT_EQ(encrypt("").size(), 13u);
+    EXPECT_EQ(encrypt("password").size(), 13u);
+    EXPECT_EQ(encrypt("password1").size(), 24u);
+    EXPECT_EQ(encrypt(std::string(16, 'k')).size(), 24u);
+    EXPECT_EQ(encrypt(std::string(17, 'k')).size(), 35u);
+    EXPECT_EQ(encrypt(std::string(73, 'k')).size(), 112u);
+    EXPECT_EQ(encrypt(std::string(80, 'k')).size(), 112u);
+    EXPECT_EQ(encrypt(std::string(81, 'k')).size(), 112u);
+    // The first block is plain crypt; so is the empty key.
+    EXPECT_EQ(encrypt(""), std::string(crypt("", "ab")));
+    EXPECT_EQ(encrypt("password1").substr(0, 13), std::string(crypt("password", "ab")));
+}
+
+TEST_F(BigcryptTest, CryptVerifiesEveryResult) {
+    std::mt19937 random(181);
+    const char alphabet[] = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    for (size_t length = 0; length <= 80; ++length) {
+        std::string key;
+        for (size_t i = 0; i < length; ++i)
+            key += static_cast<char>(' ' + random() % 95);
+        char salt[3] = {alphabet[random() % 64], alphabet[random() % 64], '\0'};
+        std::string h = encrypt(key, salt);
+        ASSERT_EQ(h.size(), 2 + 11 * (length == 0 ? 1 : (length + 7) / 8)) << key;
+        EXPECT_EQ(std::string(crypt(key.c_str(), h.c_str())), h) << key;
+    }
+}
+
+TEST_F(BigcryptTest, CharactersBeyondEightyAreIgnored) {
+    std::string key(80, 'q');
+    for (size_t i = 0; i < key.size(); ++i)
+        key[i] = static_cast<char>('a' + i % 26);
+    std::string h = encrypt(key);
+    EXPECT_EQ(encrypt(key + "more"), h);
+    EXPECT_EQ(encrypt(key + std::string(1000, 'z')), h);
+    EXPECT_NE(encrypt(key.substr(0, 79) + "!"), h);
+}
+
+TEST_F(BigcryptTest, StoredHashServesAsSalt) {
+    std::string h = encrypt("a long password of several segments", "Zz");
+    EXPECT_EQ(encrypt("a long password of several segments", h.c_str()), h);
+}
+
+TEST_F(BigcryptTest, UnusedTailIsCleared) {
+    encrypt(std::string(80, 'x'));
+    const char *result = bigcryptmax("short", "ab");
+    for (size_t i = 13; i < 113; ++i)
+        ASSERT_EQ(result[i], '\0') << i;
+}
+
+TEST_F(BigcryptTest, SaltThatCryptRefusesMatchesNothing) {
+    EXPECT_EQ(encrypt("secret", "*"), "*0");
+    EXPECT_EQ(encrypt("secret", ""), "*0");
+    EXPECT_EQ(encrypt("secret", "!!"), "*0");
+    EXPECT_EQ(encrypt("secret", "*0"), "*1");
+    EXPECT_EQ(encrypt("", "*"), "*0");
+}
+
+}  // namespace
+}  // namespace vant::test
