@@ -484,6 +484,9 @@ VANT_API int acceptable_password(const char *password, FILE *stream);
 /* Up to 80 characters, in 8-character segments: two salt characters and
  * 11 characters per segment. Static result. */
 VANT_API char *bigcryptmax(const char *key, const char *salt);
+/* As bigcryptmax, counting only the segments the System Default entry
+ * allows (u_pwseg). */
+VANT_API char *bigcrypt(const char *key, const char *salt);
 
 /* Reads at most min(maxlen, 80) characters with echo off, from in (or
  * /dev/tty) after writing prompt to out (or standard error); in is closed
@@ -516,6 +519,38 @@ VANT_API const char *primary_of_secondary_auth(const char *name);
 VANT_API int build_cmd_priv(void);
 
 /* ---------------------------------------------------------------------
+ * Subsystem authorizations
+ * ------------------------------------------------------------------- */
+
+/* 1 when the user holds the authorization (a primary or secondary name)
+ * within the subsystem (a primary name), else 0. */
+VANT_API int user_has_auth(const char *user, const char *subsystem, const char *authorization);
+/* The same questions about the user running the program; authorized_user
+ * asks within the subsystem named by the program's effective group. */
+VANT_API int privileged_user(const char *subsystem);
+VANT_API int authorized_user(const char *authorization);
+
+/* Grant the user exactly the named authorizations, or, for the one-name
+ * list {"default"} (or a null vector), make it a default user. 0, or -1. */
+VANT_API int write_authorizations(const char *user, char *const *names, int count);
+VANT_API int write_authorization_bits(const char *user, const vant_mask_t *vector);
+
+/* One subsystem of a command-privilege vector: a primary name and the
+ * null-terminated list of its set secondaries. The final entry has a null
+ * primary and lists every other set bit. */
+struct subsys_vec_entry {
+    char *primary;
+    char **names;
+};
+
+/* Both results are one allocation each, released with one free. */
+VANT_API char **build_kern_vec(const priv_t *vector);
+VANT_API struct subsys_vec_entry *build_subsys_vec(const vant_mask_t *vector);
+VANT_API void add_secondary_auths(vant_mask_t *vector);
+/* The vector of the user running the program, in static storage; or null. */
+VANT_API vant_mask_t *get_subsys_auths(void);
+
+/* ---------------------------------------------------------------------
  * Field codecs of the user and terminal records
  * ------------------------------------------------------------------- */
 
@@ -545,6 +580,64 @@ VANT_API void set_open_lock(int on);
 VANT_API int get_open_lock(void);
 VANT_API void set_write_mode(int mode);
 VANT_API int get_write_mode(void);
+
+/* ---------------------------------------------------------------------
+ * Terminal Control and Device Assignment databases
+ * ------------------------------------------------------------------- */
+
+/* Readers fill one record of the library's, which the next read overwrites.
+ * Only a record's own half is written. */
+VANT_API int setprtcent(void);
+VANT_API void endprtcent(void);
+VANT_API struct pr_term *getprtcent(void);
+VANT_API struct pr_term *getprtcnam(const char *name);
+/* Replaces, adds or (record without t_devname) deletes the terminal name;
+ * 1 on success, 0 with the database unchanged. */
+VANT_API int putprtcnam(const char *name, struct pr_term *record);
+
+/* The fields of a Device Assignment entry. The texts and lists point into
+ * storage that the next read (or enddvagent) reuses or releases. */
+struct v_field {
+    char *v_name;       /* the entry's name */
+    char **v_devs;      /* device file paths, ended by a null pointer */
+    vant_mask_t v_type; /* a mask over auth_dev_type */
+    char **v_users;     /* user names, ended by a null pointer */
+};
+
+/* Presence bits of the device fields: one 16-bit word. */
+struct v_flag {
+    uint16_t word;
+};
+
+#define PR_V_NAME 0x0001u
+#define PR_V_DEVS 0x0002u
+#define PR_V_TYPE 0x0004u
+#define PR_V_USERS 0x0008u
+
+/* flags: a struct v_flag lvalue; field: one of the PR_V_ constants. */
+#define PR_V_ISSET(flags, field) (((flags).word & (field)) != 0)
+#define PR_V_SET(flags, field) ((flags).word |= (uint16_t)(field))
+#define PR_V_CLR(flags, field) ((flags).word &= (uint16_t) ~(field))
+
+/* A device's record: the entry's own half, then the System Default half. */
+struct dev_asg {
+    struct v_field ufld;
+    struct v_flag uflg;
+    struct v_field sfld;
+    struct v_flag sflg;
+};
+
+VANT_API int setdvagent(void);
+/* Also releases the record the readers returned. */
+VANT_API void enddvagent(void);
+VANT_API struct dev_asg *getdvagent(void);
+VANT_API struct dev_asg *getdvagnam(const char *name);
+/* Replaces, adds or (record without a name) deletes the device name; 1 on
+ * success, 0 with the database unchanged. */
+VANT_API int putdvagnam(const char *name, struct dev_asg *record);
+/* One block, released with free, that owns every text it points to; null
+ * for a null record or when memory is short. */
+VANT_API struct dev_asg *copydvagent(const struct dev_asg *record);
 
 #ifdef __cplusplus
 }

@@ -1,4 +1,5 @@
-// Opening, rewinding and closing the System Default database's stream.
+// Opening, rewinding and closing the System Default database's stream, and
+// the record that every read of it fills.
 #include "databases/default_stream.h"
 
 #include <stdlib.h>
@@ -45,18 +46,31 @@ void open_database(DefaultStream &s) {
         s.fprdfpos = 0;
 }
 
+// 0, or -1 (reported, and the reader ended) when there is no memory for it.
+int allocate_record() {
+    if (pr_default != nullptr) return 0;
+    pr_default = static_cast<struct pr_default *>(calloc(1, sizeof(struct pr_default)));
+    if (pr_default != nullptr) return 0;
+    audit_no_memory();
+    endprdfent();
+    return -1;
+}
+
 }  // namespace
 
 DefaultStream &default_stream() {
     return state;
 }
 
+// A fresh stream begins a new pass: where the database is missing, the
+// built-in entry is served again.
 int reset_default(const char *path) {
     close_stream(state);
     state.default_fp = path != nullptr ? platform::fopen_file(path, "r") : nullptr;
     if (state.default_fp != nullptr) remember(state);
     state.default_filepos = 0;
-    return 0;
+    state.fprdfpos = 0;
+    return allocate_record();
 }
 
 }  // namespace vant::databases
@@ -65,11 +79,13 @@ using namespace vant::databases;
 
 extern "C" {
 
+struct pr_default *pr_default = nullptr;
+
 int setprdfent(void) {
     if (state.default_fp != nullptr && !still_current(state)) close_stream(state);
     if (state.default_fp == nullptr) open_database(state);
     state.default_filepos = 0;
-    return 0;
+    return allocate_record();
 }
 
 void endprdfent(void) {

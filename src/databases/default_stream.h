@@ -21,7 +21,8 @@ struct DefaultStream {
 
 DefaultStream &default_stream();
 
-// Reads `path` from its start in place of the database; 0.
+// Reads `path` from its start in place of the database, as a new pass;
+// 0, or -1 when the record cannot be allocated.
 int reset_default(const char *path);
 
 }  // namespace vant::databases

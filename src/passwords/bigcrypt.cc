@@ -53,11 +53,8 @@ const char *encrypt_segment(const char *key, size_t key_length, size_t index, co
     return result + kSaltLength;
 }
 
-}  // namespace
-
-extern "C" char *bigcryptmax(const char *key, const char *salt) {
-    check_auth_parameters();
-    size_t key_length = strnlen(key, kMaxKeyLength);
+// Encrypts the first key_length characters of key.
+char *encrypt(const char *key, size_t key_length, const char *salt) {
     // crypt is given exactly two salt characters: a longer setting could
     // make it choose another method.
     char setting[kSaltLength + 1] = {};
@@ -73,3 +70,31 @@ extern "C" char *bigcryptmax(const char *key, const char *salt) {
     }
     return state.ciphertext;
 }
+
+// The number of segments the system lets count, or 0 when it sets none.
+size_t configured_segments() {
+    struct pr_default *d = getprdfnam("default");
+    if (d == nullptr || !PR_ISSET(d->prg, PR_U_PWSEG) || d->prd.u_pwseg < 1) return 0;
+    return static_cast<size_t>(d->prd.u_pwseg);
+}
+
+}  // namespace
+
+extern "C" {
+
+char *bigcryptmax(const char *key, const char *salt) {
+    check_auth_parameters();
+    return encrypt(key, strnlen(key, kMaxKeyLength), salt);
+}
+
+// Characters beyond the configured segments do not count. The key is never
+// written to: only its length is limited.
+char *bigcrypt(const char *key, const char *salt) {
+    check_auth_parameters();
+    size_t length = strnlen(key, kMaxKeyLength);
+    size_t segments = configured_segments();
+    if (segments > 0) length = std::min(length, segments * kSegmentLength);
+    return encrypt(key, length, salt);
+}
+
+}  // extern "C"

@@ -81,5 +81,24 @@ TEST_F(BigcryptTest, SaltThatCryptRefusesMatchesNothing) {
     EXPECT_EQ(encrypt("", "*"), "*0");
 }
 
+// The System Default entry's segment count limits what counts of a key.
+TEST_F(BigcryptTest, ConfiguredSegmentsLimitTheKey) {
+    box.write("/etc/auth/system/authorize", "auth:passwd\n");
+    box.write("/etc/auth/system/default", "default:d_name=default:u_pwseg#1:chkent:\n");
+    char key[] = "password1234";
+    std::string limited = bigcrypt(key, "ab");
+    EXPECT_STREQ(key, "password1234");
+    EXPECT_EQ(limited, encrypt("password"));
+    EXPECT_EQ(limited.size(), 13u);
+}
+
+TEST_F(BigcryptTest, WithoutConfiguredSegmentsEveryCharacterCounts) {
+    box.write("/etc/auth/system/authorize", "auth:passwd\n");
+    box.write("/etc/auth/system/default", "default:d_name=default:chkent:\n");
+    std::string whole = bigcrypt("password1234", "ab");
+    EXPECT_EQ(whole, encrypt("password1234"));
+    EXPECT_EQ(whole.size(), 24u);
+}
+
 }  // namespace
 }  // namespace vant::test

@@ -1,0 +1,92 @@
+// Opening /etc/passwd and /etc/shadow for a run of lookups, once no writer
+// holds their lock files.
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <initializer_list>
+
+#include "authdb/writer_watch.h"
+#include "mirror/pw_files.h"
+#include "mirror/pw_format.h"
+#include "platform/root.h"
+#include "vant.h"
+
+namespace vant::mirror {
+
+FILE *shadow_fp = nullptr;
+
+namespace {
+
+constexpr long kShortestWait = 200;
+constexpr long kWaitSpread = 1500;
+
+bool is_there(const char *path) {
+    struct stat st;
+    return platform::lstat_file(path, &st) == 0;
+}
+
+// Waits while a writer's lock file stands at `lock`; false once the writer
+// has left it unchanged for too long. Waiting readers sleep for random
+// spells so that they do not look in step.
+bool outwait_writer(const char *lock) {
+    pid_t pid = getpid();
+    unsigned short seed[3] = {0x330E, static_cast<unsigned short>(pid),
+                              static_cast<unsigned short>(pid >> 16)};
+    authdb::WriterWatch watch;
+    while (is_there(lock)) {
+        watch.look(lock);
+        if (watch.writer_dead()) return false;
+        nap(kShortestWait + nrand48(seed) % kWaitSpread);
+    }
+    return true;
+}
+
+// Writers replace these files by renaming a new one into place, so a
+// stream kept open from an earlier lookup may be reading a file that no
+// longer has the name; it is then closed, to be opened afresh.
+void forget_if_replaced(FILE *&stream, const char *path) {
+    if (stream == nullptr) return;
+    struct stat open, named;
+    if (fstat(fileno(stream), &open) == 0 && platform::stat_file(path, &named) == 0 &&
+        open.st_dev == named.st_dev && open.st_ino == named.st_ino)
+        return;
+    fclose(stream);
+    stream = nullptr;
+}
+
+}  // namespace
+
+int open_file(const char *path, FILE **stream) {
+    if (stream != nullptr) *stream = nullptr;
+    if (path == nullptr || stream == nullptr) return 0;
+    if (get_open_lock() == OPEN_WAIT_FOR_LOCK) {
+        char *lock = nullptr, *old = nullptr;
+        if (make_transition_files(path, &lock, &old) == 0) return 0;
+        bool free_to_read = outwait_writer(lock);
+        free(lock);
+        free(old);
+        if (!free_to_read) return -1;
+    }
+    *stream = platform::fopen_file(path, "r");
+    return *stream != nullptr ? 1 : 0;
+}
+
+int open_pw_files() {
+    forget_if_replaced(passwd_fp, kPasswdPath);
+    forget_if_replaced(shadow_fp, kShadowPath);
+    if (passwd_fp == nullptr && open_file(kPasswdPath, &passwd_fp) != 1 &&
+        get_override_mode() == OVERRIDE_ETC_FILES)
+        return -1;
+    if (shadow_fp == nullptr) open_file(kShadowPath, &shadow_fp);
+    return 0;
+}
+
+void close_pw_files() {
+    for (FILE **stream : {&passwd_fp, &shadow_fp}) {
+        if (*stream != nullptr) fclose(*stream);
+        *stream = nullptr;
+    }
+}
+
+}  // namespace vant::mirror

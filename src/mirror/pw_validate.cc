@@ -1,0 +1,199 @@
+// Reconciling a user's protected entry (P) with the /etc view (E), field by
+// field: with integrity on every difference is a failure; without it,
+// either /etc wins (authority 0) or it only fills in what P lacks.
+#include <string.h>
+
+#include "mirror/pw_files.h"
+#include "mirror/pw_format.h"
+#include "vant.h"
+
+namespace vant::mirror {
+namespace {
+
+enum class Rule { integrity, etc_wins, fill_in };
+
+struct Views {
+    pr_field &p;
+    pr_flag &pf;
+    const pr_field &e;
+    const pr_flag &ef;
+    Rule rule;
+    bool days;  // /etc/shadow in use: its counts are days, else weeks
+};
+
+bool p_has(const Views &v, uint32_t bit) {
+    return PR_ISSET(v.pf, bit);
+}
+bool e_has(const Views &v, uint32_t bit) {
+    return PR_ISSET(v.ef, bit);
+}
+
+// Name, id and lock: fields both views hold alike.
+struct PlainField {
+    uint32_t bit;
+    bool (*equal)(const pr_field &, const pr_field &);
+    void (*copy)(pr_field &, const pr_field &);
+};
+constexpr PlainField kPlainFields[] = {
+    {PR_U_NAME,
+     [](const pr_field &a, const pr_field &b) {
+         return strncmp(a.u_name, b.u_name, sizeof a.u_name) == 0;
+     },
+     [](pr_field &to, const pr_field &from) { memcpy(to.u_name, from.u_name, sizeof to.u_name); }},
+    {PR_U_ID, [](const pr_field &a, const pr_field &b) { return a.u_id == b.u_id; },
+     [](pr_field &to, const pr_field &from) { to.u_id = from.u_id; }},
+    {PR_U_LOCK, [](const pr_field &a, const pr_field &b) { return a.u_lock == b.u_lock; },
+     [](pr_field &to, const pr_field &from) { to.u_lock = from.u_lock; }},
+};
+
+bool plain_field(Views &v, const PlainField &field) {
+    bool p = p_has(v, field.bit), e = e_has(v, field.bit);
+    switch (v.rule) {
+        case Rule::integrity:
+            return p == e && (!p || field.equal(v.p, v.e));
+        case Rule::etc_wins:
+            if (!e) return true;
+            break;
+        case Rule::fill_in:
+            if (!e || p) return true;
+            break;
+    }
+    field.copy(v.p, v.e);
+    PR_SET(v.pf, field.bit);
+    return true;
+}
+
+void take_type(Views &v) {
+    v.p.u_type = v.e.u_type;
+    PR_SET(v.pf, PR_U_TYPE);
+}
+
+bool retired(Views &v) {
+    bool p = is_retired(v.p, v.pf), e = is_retired(v.e, v.ef);
+    switch (v.rule) {
+        case Rule::integrity:
+            return p == e;
+        case Rule::etc_wins:
+            if (p && !e_has(v, PR_U_TYPE)) {
+                v.p.u_type = 0;
+                PR_CLR(v.pf, PR_U_TYPE);
+            } else if (e_has(v, PR_U_TYPE)) {
+                take_type(v);
+            }
+            return true;
+        case Rule::fill_in:
+            if (e_has(v, PR_U_TYPE) && !p_has(v, PR_U_TYPE)) take_type(v);
+            return true;
+    }
+    return true;
+}
+
+// The conventional files may hold a shorter copy of P's password: E's
+// password agrees when P's begins with it.
+bool password_agrees(const Views &v) {
+    return strncmp(v.p.u_pwd, v.e.u_pwd, strlen(v.e.u_pwd)) == 0;
+}
+
+bool password(Views &v) {
+    bool p = p_has(v, PR_U_PWD), e = e_has(v, PR_U_PWD);
+    switch (v.rule) {
+        case Rule::integrity:
+            if (is_retired(v.p, v.pf) || (!p && !e)) return true;
+            return p && e && password_agrees(v);
+        case Rule::etc_wins:
+            if (!password_agrees(v)) memcpy(v.p.u_pwd, v.e.u_pwd, sizeof v.p.u_pwd);
+            if (e)
+                PR_SET(v.pf, PR_U_PWD);
+            else
+                PR_CLR(v.pf, PR_U_PWD);
+            return true;
+        case Rule::fill_in:
+            return true;
+    }
+    return true;
+}
+
+int unit(const Views &v) {
+    return v.days ? kSecondsPerDay : kSecondsPerWeek;
+}
+int rounded(const Views &v, vant_time_t seconds) {
+    return v.days ? round_to_days(seconds) : round_to_weeks(seconds);
+}
+
+void take_time(Views &v, vant_time_t pr_field::*field, uint32_t bit) {
+    v.p.*field = v.e.*field;
+    PR_SET(v.pf, bit);
+}
+
+// The last change: both sides' values truncated to whole units.
+bool last_change(Views &v) {
+    bool p = p_has(v, PR_U_SUCCHG), e = e_has(v, PR_U_SUCCHG);
+    bool same = v.p.u_succhg / unit(v) == v.e.u_succhg / unit(v);
+    switch (v.rule) {
+        case Rule::integrity:
+            return p == e && (!p || same);
+        case Rule::etc_wins:
+            if (e && (!p || !same)) take_time(v, &pr_field::u_succhg, PR_U_SUCCHG);
+            return true;
+        case Rule::fill_in:
+            if (e && !p) take_time(v, &pr_field::u_succhg, PR_U_SUCCHG);
+            return true;
+    }
+    return true;
+}
+
+// Minimum and maximum: P rounded against E truncated. A zero in the
+// /etc/passwd aging characters means that the value is not set.
+bool duration(Views &v, vant_time_t pr_field::*field, uint32_t bit) {
+    bool p = p_has(v, bit), e = e_has(v, bit);
+    vant_time_t etc = v.e.*field;
+    bool unset_in_etc = e && etc == 0 && !v.days;
+    bool same = rounded(v, v.p.*field) == etc / unit(v);
+    switch (v.rule) {
+        case Rule::integrity:
+            if (p) return e && same;
+            return !e || unset_in_etc;
+        case Rule::etc_wins:
+            if (unset_in_etc) {
+                if (p && rounded(v, v.p.*field) != 0) v.p.*field = 0;
+            } else if (e && (!p || !same)) {
+                take_time(v, field, bit);
+            }
+            return true;
+        case Rule::fill_in:
+            if (!p && e && (v.days || etc != 0)) take_time(v, field, bit);
+            return true;
+    }
+    return true;
+}
+
+void last_login(Views &v) {
+    if (v.rule != Rule::etc_wins || !e_has(v, PR_U_SUCLOG)) return;
+    if (!p_has(v, PR_U_SUCLOG) || v.e.u_suclog > v.p.u_suclog)
+        take_time(v, &pr_field::u_suclog, PR_U_SUCLOG);
+}
+
+bool reconcile(Views &v) {
+    for (const PlainField &field : kPlainFields)
+        if (!plain_field(v, field)) return false;
+    if (!retired(v) || !password(v) || !last_change(v) ||
+        !duration(v, &pr_field::u_minchg, PR_U_MINCHG) || !duration(v, &pr_field::u_exp, PR_U_EXP))
+        return false;
+    last_login(v);
+    return true;
+}
+
+}  // namespace
+
+int validate_passwd_fields(int integrity, int authority, struct pr_field *prot_fields,
+                           struct pr_flag *prot_flags, const struct pr_field *etc_fields,
+                           const struct pr_flag *etc_flags) {
+    if (prot_fields == nullptr || prot_flags == nullptr || etc_fields == nullptr ||
+        etc_flags == nullptr)
+        return -1;
+    Rule rule = integrity != 0 ? Rule::integrity : authority == 0 ? Rule::etc_wins : Rule::fill_in;
+    Views v{*prot_fields, *prot_flags, *etc_fields, *etc_flags, rule, shadow_exists == 1};
+    return reconcile(v) ? 1 : -1;
+}
+
+}  // namespace vant::mirror

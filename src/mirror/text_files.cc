@@ -1,0 +1,127 @@
+// Moving a conventional file's whole text between the file and a text
+// buffer. A file is never rewritten in place: programs read these files
+// without honouring our lock files, and a crash half way must not cost
+// the file.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <ulimit.h>
+#include <unistd.h>
+
+#include "mirror/pw_files.h"
+#include "platform/root.h"
+#include "vant.h"
+
+namespace vant::mirror {
+namespace {
+
+// Apart from the "-t" and "-o" names; only the holder of the file's lock
+// writes it, so one found there was left by a writer that died.
+constexpr char kNewSuffix[] = "-n";
+constexpr long kBlock = 512;
+
+char *joined(const char *path, const char *suffix) {
+    size_t length = strlen(path);
+    auto *name = static_cast<char *>(malloc(length + strlen(suffix) + 1));
+    if (name == nullptr) {
+        audit_no_memory();
+        return nullptr;
+    }
+    memcpy(name, path, length);
+    strcpy(name + length, suffix);
+    return name;
+}
+
+// The directory's entry changes with the rename; syncing it makes the
+// change survive a crash.
+void sync_directory(const char *path) {
+    const char *slash = strrchr(path, '/');
+    if (slash == nullptr) {
+        platform::sync_file(".");
+        return;
+    }
+    size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
+    char *dir = strndup(path, length);
+    if (dir == nullptr) return;
+    platform::sync_file(dir);
+    free(dir);
+}
+
+bool fits_size_limit(int32_t bytes) {
+    long blocks = ulimit(UL_GETFSIZE);
+    return blocks >= 0 && blocks >= (bytes + kBlock - 1) / kBlock;
+}
+
+bool write_all(int fd, const char *data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The new file takes the old one's owner, group and mode before it holds
+// anything, and is on disk before it takes the name.
+bool write_new_file(int fd, const struct stat &old, const text_buffer &text) {
+    return fchown(fd, old.st_uid, old.st_gid) == 0 && fchmod(fd, old.st_mode & 07777) == 0 &&
+           write_all(fd, text.storage, static_cast<size_t>(text.used)) && fsync(fd) == 0;
+}
+
+bool replace_whole(const char *path, const struct stat &old, const text_buffer &text) {
+    char *new_name = joined(path, kNewSuffix);
+    if (new_name == nullptr) return false;
+    platform::unlink_file(new_name);
+    int fd = platform::open_file(new_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0);
+    bool replaced = fd >= 0 && write_new_file(fd, old, text);
+    if (fd >= 0 && close(fd) != 0) replaced = false;
+    replaced = replaced && platform::rename_file(new_name, path) == 0;
+    if (replaced)
+        sync_directory(path);
+    else if (fd >= 0)
+        platform::unlink_file(new_name);
+    free(new_name);
+    return replaced;
+}
+
+}  // namespace
+
+int write_to_file(const char *path, const text_buffer *text) {
+    if (path == nullptr || text == nullptr || text->used < 0 ||
+        (text->used > 0 && text->storage == nullptr))
+        return -1;
+    struct stat st;
+    if (platform::lstat_file(path, &st) != 0) {
+        if (errno != ENOENT ||
+            create_file_securely(path, 2, "Create new file") != CFS_GOOD_RETURN ||
+            platform::lstat_file(path, &st) != 0)
+            return -1;
+    }
+    if (!S_ISREG(st.st_mode) || !fits_size_limit(text->used)) return -1;
+    return replace_whole(path, st, *text) ? 0 : -1;
+}
+
+// Lines are carried whole, however long.
+int copy_file(FILE *stream, text_buffer *text) {
+    if (stream == nullptr || text == nullptr) return -1;
+    char *line = nullptr;
+    size_t size = 0;
+    ssize_t length;
+    int result = 0;
+    while ((length = getline(&line, &size, stream)) >= 0) {
+        if (length > 0 && line[length - 1] == '\n') line[length - 1] = '\0';
+        if (add_to_buffer(line, text) != 0) {
+            result = -1;
+            break;
+        }
+    }
+    if (result == 0 && (ferror(stream) || !feof(stream))) result = -1;
+    free(line);
+    return result;
+}
+
+}  // namespace vant::mirror
