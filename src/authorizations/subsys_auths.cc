@@ -1,0 +1,79 @@
+// The command-privilege vector of the user running the program, gathered
+// from the grant files.
+#include "authdb/namelists.h"
+#include "authorizations/declarations.h"
+#include "authorizations/grants.h"
+
+namespace vant::authorizations {
+namespace {
+
+struct SubsysAuthsState {
+    vant_mask_t vector;
+};
+constinit SubsysAuthsState state{};
+
+vant_mask_t every_authorization() {
+    return ST_MAX_CPRIV >= 31 ? ~0u : (1u << (ST_MAX_CPRIV + 1)) - 1u;
+}
+
+// False when a grant file has no path, or is malformed or unreadable
+// before the user's line.
+bool gather_grants(const Declarations &d, const char *user) {
+    for (int i = 0; i < d.nprimary; ++i) {
+        OwnedText path(find_auth_file(d.primaries[i].name, VANT_OBJ_AUTHORIZE));
+        if (path == nullptr) return false;
+        LineReader in(open_grant_file(path.get()));
+        if (!in.is_open()) continue;
+        char *names = nullptr;
+        switch (find_user_line(in, path.get(), user, &names)) {
+            case UserLine::found: {
+                unsigned int granted = 0;
+                loadnamepair(&granted, ST_MAX_CPRIV, names, cmd_priv, authdb::kCmdPrivDescription);
+                state.vector |= granted;
+                break;
+            }
+            case UserLine::absent:
+                break;
+            case UserLine::malformed:
+            case UserLine::unreadable:
+                return false;
+        }
+    }
+    return true;
+}
+
+vant_mask_t *defaults() {
+    state.vector = default_subsys_auths();
+    return &state.vector;
+}
+
+vant_mask_t *user_vector(const char *user) {
+    switch (default_user_listing(user)) {
+        case DefaultListing::listed:
+            return defaults();
+        case DefaultListing::unopened:
+            return oktofaketcb() ? defaults() : nullptr;
+        case DefaultListing::not_listed:
+            break;
+    }
+    if (gather_grants(*declarations(), user)) return &state.vector;
+    state.vector = 0;
+    return nullptr;
+}
+
+}  // namespace
+}  // namespace vant::authorizations
+
+using namespace vant::authorizations;
+
+extern "C" vant_mask_t *get_subsys_auths(void) {
+    state.vector = 0;
+    if (build_cmd_priv() != 0) return nullptr;
+    RunningUser who = running_user();
+    if (who.superuser) {
+        state.vector = every_authorization();
+        return &state.vector;
+    }
+    OwnedText user(copy_name(who.name));
+    return user != nullptr ? user_vector(user.get()) : nullptr;
+}

@@ -1,0 +1,71 @@
+// A sandbox with the authorizations declared, the grant files' transition
+// files listed in File Control, and a System Default entry; the program's
+// login user is alice.
+#pragma once
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/security_call.h"
+#include "support/recorder_log.h"
+#include "support/sandbox.h"
+#include "vant.h"
+
+namespace vant::test {
+
+inline constexpr const char *kDeclaration =
+    "audit:audittrail\nauth:su,passwd\nbackup:queryspace\ncron:\n"
+    "lp:printqueue,printerstat\nmem:\nsysadmin:\nterminal:\nuucp:\nroot:shutdown\n";
+inline const std::vector<std::string> kPrimaries = {
+    "audit", "auth", "backup", "cron", "lp", "mem", "sysadmin", "terminal", "uucp", "root"};
+
+inline std::string grants(const std::string &name) {
+    return "/etc/auth/subsystems/" + name;
+}
+
+class GrantsTest : public SandboxTest {
+  protected:
+    void SetUp() override {
+        box.write("/etc/auth/system/authorize", kDeclaration);
+        list_in_file_control({"*"});
+        system_default("u_cmdpriv=auth,printqueue");
+        box.write("/loginuid", "1000\n");
+        platform::set_loginuid_file_for_tests(strdup(box.path("/loginuid").c_str()));
+        box.install_recorder();
+        identity();
+        if (HasFatalFailure() || IsSkipped()) return;
+        static char program[] = "authtest";
+        static char *argv[] = {program, nullptr};
+        ASSERT_EQ(set_auth_parameters(1, argv), 0);
+        set_auth_msg(VANT_MSG_STORE);
+    }
+    // Runs before the starting identity is recorded.
+    virtual void identity() {}
+
+    // File Control entries for the transition files of these grant files
+    // ("*": all of them); the real user owns what is created.
+    void list_in_file_control(const std::vector<std::string> &names) {
+        std::string entries;
+        for (const auto &n : names)
+            entries += grants(n) + (n == "*" ? "" : "-t") + ":f_mode#0640:f_type=r:chkent:\n";
+        box.write("/etc/auth/system/files", entries);
+    }
+    void system_default(const std::string &fields) {
+        box.write("/etc/auth/system/default", "default:d_name=default:" + fields + ":chkent:\n");
+    }
+    void grant_file(const std::string &name, const std::string &text) {
+        box.write(grants(name), text);
+    }
+    std::string grant_file(const std::string &name) const { return box.read(grants(name)); }
+
+    bool audited(const std::string &text) const {
+        for (const Delivery &d : read_deliveries(box.recorder_log()))
+            if (std::find(d.args.begin(), d.args.end(), text) != d.args.end()) return true;
+        return false;
+    }
+};
+
+}  // namespace vant::test
