@@ -2,8 +2,10 @@
 // against a plain line-by-line read of the same file (fgets of every line):
 // the floor, since the reader must at least read every line.
 #include <benchmark/benchmark.h>
+
 #include <stdio.h>
 #include <stdlib.h>
+#include "ratios.h"
 
 #include <filesystem>
 #include <fstream>
@@ -100,28 +102,6 @@ void BM_PlainRead(benchmark::State &state) {
 }
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's CPU time per iteration, in nanoseconds, for the
-// ratios: both sides are single-threaded reads from the page cache, and CPU
-// time stays steady when other work shares the machine.
-class Recorder : public benchmark::ConsoleReporter {
-  public:
-    Recorder() : ConsoleReporter(OO_Tabular) {}
-    std::map<std::string, double> ns;
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const auto &run : runs)
-            ns[run.benchmark_name()] = run.GetAdjustedCPUTime() *
-                                       benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                                       benchmark::GetTimeUnitMultiplier(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-void print_ratio(Recorder &r, const char *what, const char *a, const char *b, double target) {
-    double ratio = r.ns[a] / r.ns[b];
-    printf("%-34s %8.2fx %s\n", what, ratio,
-           target > 0 ? (ratio <= target ? "(within target)" : "(OVER TARGET)") : "");
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -131,12 +111,11 @@ int main(int argc, char **argv) {
     static char *args[] = {program, nullptr};
     set_auth_parameters(1, args);
     benchmark::Initialize(&argc, argv);
-    Recorder recorder;
+    vant::bench::Recorder recorder(vant::bench::Recorder::Clock::Cpu);
     benchmark::RunSpecifiedBenchmarks(&recorder);
     printf("\n%d entries\n", kEntries);
-    print_ratio(recorder, "agetent pass / plain read", "BM_AgetentPass", "BM_PlainRead", 2);
-    print_ratio(recorder, "agetent find last / plain read", "BM_AgetentFindLast", "BM_PlainRead",
-                2);
+    recorder.print_ratio("agetent pass / plain read", "BM_AgetentPass", "BM_PlainRead", 2);
+    recorder.print_ratio("agetent find last / plain read", "BM_AgetentFindLast", "BM_PlainRead", 2);
     std::filesystem::remove_all(sys.root);
     benchmark::Shutdown();
     return 0;

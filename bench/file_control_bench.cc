@@ -6,9 +6,11 @@
 // over the same open file, comparing each line's start with the name, up to
 // the same entry (to the end for the pattern-only name).
 #include <benchmark/benchmark.h>
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include "ratios.h"
 
 #include <filesystem>
 #include <fstream>
@@ -106,24 +108,6 @@ BENCHMARK(BM_FgetsScanEnd)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetprfinamPatternOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FgetsScanWhole)->Unit(benchmark::kMicrosecond);
 
-// Keeps each benchmark's time per iteration, in nanoseconds, for the ratios.
-class Recorder : public benchmark::ConsoleReporter {
-  public:
-    Recorder() : ConsoleReporter(OO_Tabular) {}
-    std::map<std::string, double> ns;
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const auto &run : runs)
-            ns[run.benchmark_name()] = run.GetAdjustedRealTime() *
-                                       benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                                       benchmark::GetTimeUnitMultiplier(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-void print_ratio(Recorder &r, const char *what, const char *a, const char *b) {
-    printf("%-40s %8.2fx\n", what, r.ns[a] / r.ns[b]);
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -131,17 +115,17 @@ int main(int argc, char **argv) {
     setenv("VANT_ROOT", sys.root.c_str(), 1);
     set_auth_parameters(1, argv);
     benchmark::Initialize(&argc, argv);
-    Recorder recorder;
+    vant::bench::Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     printf("\n%d entries, %d patterns\n", kEntries, kEntries / kPatternEvery);
-    print_ratio(recorder, "getprfinam / fgets scan, near the start", "BM_GetprfinamStart",
-                "BM_FgetsScanStart");
-    print_ratio(recorder, "getprfinam / fgets scan, middle", "BM_GetprfinamMiddle",
-                "BM_FgetsScanMiddle");
-    print_ratio(recorder, "getprfinam / fgets scan, near the end", "BM_GetprfinamEnd",
-                "BM_FgetsScanEnd");
-    print_ratio(recorder, "getprfinam / fgets scan, pattern only", "BM_GetprfinamPatternOnly",
-                "BM_FgetsScanWhole");
+    recorder.print_ratio("getprfinam / fgets scan, near the start", "BM_GetprfinamStart",
+                         "BM_FgetsScanStart");
+    recorder.print_ratio("getprfinam / fgets scan, middle", "BM_GetprfinamMiddle",
+                         "BM_FgetsScanMiddle");
+    recorder.print_ratio("getprfinam / fgets scan, near the end", "BM_GetprfinamEnd",
+                         "BM_FgetsScanEnd");
+    recorder.print_ratio("getprfinam / fgets scan, pattern only", "BM_GetprfinamPatternOnly",
+                         "BM_FgetsScanWhole");
     std::filesystem::remove_all(sys.root);
     benchmark::Shutdown();
     return 0;

@@ -5,6 +5,7 @@
 // lookup must stat the source. Rebuilding the table and loading the map file
 // are measured against one full fgetpwent pass.
 #include <benchmark/benchmark.h>
+
 #include <pwd.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#include "ratios.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -128,42 +130,21 @@ void BM_LoadMapFile(benchmark::State &state) {
 }
 BENCHMARK(BM_LoadMapFile)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's time per iteration, in nanoseconds, for the ratios.
-class Recorder : public benchmark::ConsoleReporter {
-  public:
-    Recorder() : ConsoleReporter(OO_Tabular) {}
-    std::map<std::string, double> ns;
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const auto &run : runs)
-            ns[run.benchmark_name()] = run.GetAdjustedRealTime() *
-                                       benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                                       benchmark::GetTimeUnitMultiplier(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-void print_ratio(Recorder &r, const char *what, const char *a, const char *b, double target) {
-    double ratio = r.ns[a] / r.ns[b];
-    printf("%-34s %8.2fx %s\n", what, ratio,
-           target > 0 ? (ratio <= target ? "(within target)" : "(OVER TARGET)") : "");
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
     make_system();
     setenv("VANT_ROOT", sys.root.c_str(), 1);
     benchmark::Initialize(&argc, argv);
-    Recorder recorder;
+    vant::bench::Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     printf("\n%d users\n", kUsers);
-    print_ratio(recorder, "pw_nametoid / bare stat", "BM_PwNameToId", "BM_BareStat", 3);
-    print_ratio(recorder, "pw_idtoname / bare stat", "BM_PwIdToName", "BM_BareStat", 3);
-    print_ratio(recorder, "fgetpwent scan / pw_nametoid", "BM_FgetpwentScanLookup", "BM_PwNameToId",
-                0);
-    print_ratio(recorder, "rebuild / fgetpwent pass", "BM_Rebuild", "BM_FgetpwentPass", 3);
-    print_ratio(recorder, "load map file / fgetpwent pass", "BM_LoadMapFile", "BM_FgetpwentPass",
-                0);
+    recorder.print_ratio("pw_nametoid / bare stat", "BM_PwNameToId", "BM_BareStat", 3);
+    recorder.print_ratio("pw_idtoname / bare stat", "BM_PwIdToName", "BM_BareStat", 3);
+    recorder.print_ratio("fgetpwent scan / pw_nametoid", "BM_FgetpwentScanLookup", "BM_PwNameToId",
+                         0);
+    recorder.print_ratio("rebuild / fgetpwent pass", "BM_Rebuild", "BM_FgetpwentPass", 3);
+    recorder.print_ratio("load map file / fgetpwent pass", "BM_LoadMapFile", "BM_FgetpwentPass", 0);
     std::filesystem::remove_all(sys.root);
     benchmark::Shutdown();
     return 0;

@@ -6,9 +6,11 @@
 // it, the spelling checker being a stand-in that reports every word as
 // misspelt (so each word costs one run of the checker).
 #include <benchmark/benchmark.h>
+
 #include <crypt.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include "ratios.h"
 
 #include <filesystem>
 #include <fstream>
@@ -71,29 +73,8 @@ void BM_RandomwordRestricted(benchmark::State &state) {
 }
 BENCHMARK(BM_RandomwordRestricted)->Unit(benchmark::kMicrosecond);
 
-// Keeps each benchmark's time per iteration, in nanoseconds, for the ratios.
-class Recorder : public benchmark::ConsoleReporter {
-  public:
-    Recorder() : ConsoleReporter(OO_Tabular) {}
-    std::map<std::string, double> ns;
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const auto &run : runs)
-            ns[run.benchmark_name()] = run.GetAdjustedRealTime() *
-                                       benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                                       benchmark::GetTimeUnitMultiplier(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-void print_ratio(Recorder &r, const char *what, const std::string &a, const std::string &b,
-                 double target) {
-    double ratio = r.ns[a] / r.ns[b];
-    printf("%-42s %8.2fx %s\n", what, ratio,
-           target > 0 ? (ratio <= target ? "(within target)" : "(OVER TARGET)") : "");
-}
-
-void print_rate(Recorder &r, const char *what, const std::string &name) {
-    printf("%-42s %9.0f words/s\n", what, 1e9 / r.ns[name]);
+void print_rate(vant::bench::Recorder &r, const char *what, const std::string &name) {
+    printf("%-42s %9.0f words/s\n", what, 1e9 / r.ns(name));
 }
 
 }  // namespace
@@ -105,13 +86,13 @@ int main(int argc, char **argv) {
     char *args[] = {program, nullptr};
     set_auth_parameters(1, args);
     benchmark::Initialize(&argc, argv);
-    Recorder recorder;
+    vant::bench::Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     printf("\n");
     for (const char *length : {"8", "40", "80"}) {
         std::string what = std::string("bigcryptmax / crypt of the hash, key ") + length;
-        print_ratio(recorder, what.c_str(), std::string("BM_Bigcryptmax/") + length,
-                    std::string("BM_CryptOfHash/") + length, 1.1);
+        recorder.print_ratio(what.c_str(), std::string("BM_Bigcryptmax/") + length,
+                             std::string("BM_CryptOfHash/") + length, 1.1);
     }
     print_rate(recorder, "randomword, 8 to 12 letters", "BM_Randomword");
     print_rate(recorder, "randomword, restricted, stand-in checker", "BM_RandomwordRestricted");

@@ -1,12 +1,12 @@
 // The user fields of a Protected Password or System Default entry: decoded
 // from the current authcap entry, and written back in their exact text form.
-#include <stdarg.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "authdb/namelists.h"
+#include "databases/entry_writer.h"
 #include "databases/field_access.h"
 #include "vant.h"
 
@@ -167,20 +167,9 @@ bool read_field(const UserField &f, struct pr_field *fields) {
 
 // Writing: one field's text, or false after a failed write or a value that
 // cannot be written.
-struct Writer {
-    FILE *fp;
+struct Writer : vant::databases::EntryWriter {
     const struct pr_field *fields;
     const struct pr_flag *flags;
-    int count = 1;
-    int error = 0;
-
-    bool emit(const char *format, ...) __attribute__((format(printf, 2, 3))) {
-        va_list args;
-        va_start(args, format);
-        if (vfprintf(fp, format, args) < 0) error = 1;
-        va_end(args);
-        return error == 0;
-    }
 
     bool field(const UserField &f) {
         if (f.kind == Kind::Text) {
@@ -264,20 +253,13 @@ int read_pw_fields(struct pr_field *fields, struct pr_flag *flags) {
 int store_pw_fields(FILE *fp, const char *name, struct pr_field *fields, struct pr_flag *flags) {
     check_auth_parameters();
     build_cmd_priv();
-    Writer w{fp, fields, flags};
-    if (fflush(fp) != 0) w.error = 1;
-    // The entry name counts as the first item of the first line.
-    if (name != nullptr && w.error == 0) {
-        if (fprintf(fp, "%s:", name) < 0) w.error = 1;
-        w.count = pr_newline(fp, w.count, &w.error);
-    }
+    Writer w{{fp}, fields, flags};
+    w.begin(name);
     for (const UserField &f : kUserFields) {
         if (w.error != 0) break;
         if (PR_ISSET(*flags, f.bit)) w.write(f);
     }
-    if (name != nullptr && w.error == 0 && fprintf(fp, "%s:\n", "chkent") < 0) w.error = 1;
-    if (fflush(fp) != 0) w.error = 1;
-    return w.error == 0 ? 1 : 0;
+    return w.end(name);
 }
 
 }  // extern "C"

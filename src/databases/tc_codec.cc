@@ -1,10 +1,10 @@
 // The terminal fields of a Terminal Control or System Default entry:
 // decoded from the current authcap entry, and written back as text.
-#include <stdarg.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "databases/entry_writer.h"
 #include "databases/field_access.h"
 #include "vant.h"
 
@@ -88,19 +88,8 @@ bool read_field(const TermField &f, struct t_field *fields) {
     }
 }
 
-struct Writer {
-    FILE *fp;
+struct Writer : vant::databases::EntryWriter {
     const struct t_field *fields;
-    int count = 1;
-    int error = 0;
-
-    bool emit(const char *format, ...) __attribute__((format(printf, 2, 3))) {
-        va_list args;
-        va_start(args, format);
-        if (vfprintf(fp, format, args) < 0) error = 1;
-        va_end(args);
-        return error == 0;
-    }
 
     bool field(const TermField &f) {
         if (f.kind == Kind::Text) {
@@ -141,20 +130,13 @@ void read_tc_fields(struct t_field *fields, struct t_flag *flags) {
 }
 
 int store_tc_fields(FILE *stream, const char *name, struct t_field *fields, struct t_flag *flags) {
-    Writer w{stream, fields};
-    if (fflush(stream) != 0) w.error = 1;
-    // The entry name counts as the first item of the first line.
-    if (name != nullptr && w.error == 0) {
-        if (fprintf(stream, "%s:", name) < 0) w.error = 1;
-        w.count = pr_newline(stream, w.count, &w.error);
-    }
+    Writer w{{stream}, fields};
+    w.begin(name);
     for (const TermField &f : kTermFields) {
         if (w.error != 0) break;
         if (PR_T_ISSET(*flags, f.bit)) w.write(f);
     }
-    if (name != nullptr && w.error == 0 && fprintf(stream, "%s:\n", "chkent") < 0) w.error = 1;
-    if (fflush(stream) != 0) w.error = 1;
-    return w.error == 0 ? 1 : 0;
+    return w.end(name);
 }
 
 }  // extern "C"
