@@ -639,6 +639,22 @@ VANT_API int putdvagnam(const char *name, struct dev_asg *record);
  * for a null record or when memory is short. */
 VANT_API struct dev_asg *copydvagent(const struct dev_asg *record);
 
+/* ---------------------------------------------------------------------
+ * Protected Password database
+ * ------------------------------------------------------------------- */
+
+/* Lookups fill one record of the library's, which the next lookup
+ * overwrites. */
+VANT_API int setprpwent(void);
+VANT_API void endprpwent(void);
+VANT_API struct pr_passwd *getprpwent(void);
+VANT_API struct pr_passwd *getprpwnam(const char *name);
+VANT_API struct pr_passwd *getprpwuid(int uid);
+/* Creates, replaces or (record without u_name) removes the user's entry,
+ * and, when the site mirrors, the user's /etc/passwd and /etc/shadow lines
+ * with it; 1 when every file that had to change has changed. */
+VANT_API int putprpwnam(const char *name, struct pr_passwd *record);
+
 #ifdef __cplusplus
 }
 #endif

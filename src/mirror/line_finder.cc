@@ -1,6 +1,7 @@
 // The line finder: finds the line of a conventional line file whose first
 // field is one of a few names, searching circularly from where the last
 // search stopped, and honours the host's NIS escapes in /etc/passwd.
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -30,30 +31,52 @@ constexpr int kControlSkipLine = 4;    // non-zero: the current line is skipped
 constexpr int kRequestByName = 2;
 
 // The user names that /etc/passwd has shown as ordinary local lines,
-// newest first; never shrinks.
+// newest first; never shrinks. Every line of every search is checked
+// against it, so it is also kept in buckets by a hash of our own: the host's
+// hash may be absent (0 for every name), and a plain walk would make a pass
+// over the file grow with the square of its users.
 struct LocalName {
     char *name;
     int hash;
     LocalName *next;
+    LocalName *bucket_next;
 };
+
+constexpr size_t kBuckets = 4096;
 
 struct FinderState {
     char *userbuf = nullptr;
     char *entry = nullptr;
     LocalName *locallist = nullptr;
+    LocalName **buckets = nullptr;
 };
 constinit FinderState state;
 
+size_t bucket_of(const char *name) {
+    uint32_t h = 2166136261u;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p; ++p)
+        h = (h ^ *p) * 16777619u;
+    return h % kBuckets;
+}
+
 bool on_local_list(const char *name) {
+    if (state.buckets == nullptr) return false;
     int hash = platform::nis_hash(name);
-    for (const LocalName *n = state.locallist; n != nullptr; n = n->next)
+    for (const LocalName *n = state.buckets[bucket_of(name)]; n != nullptr; n = n->bucket_next)
         if (n->hash == hash && strcmp(n->name, name) == 0) return true;
     return false;
+}
+
+bool have_buckets() {
+    if (state.buckets == nullptr)
+        state.buckets = reinterpret_cast<LocalName **>(get_buffer(kBuckets * sizeof(LocalName *)));
+    return state.buckets != nullptr;
 }
 
 // Adds the first field of `line` (up to its first ":", or its kept
 // newline) to the local name list unless it is there already.
 void note_local_name(const char *line) {
+    if (!have_buckets()) return;
     size_t length = strcspn(line, ":\n");
     char *name = get_buffer(length + 1);
     if (name == nullptr) return;
@@ -68,8 +91,10 @@ void note_local_name(const char *line) {
         free(name);
         return;
     }
-    *node = LocalName{name, platform::nis_hash(name), state.locallist};
+    size_t bucket = bucket_of(name);
+    *node = LocalName{name, platform::nis_hash(name), state.locallist, state.buckets[bucket]};
     state.locallist = node;
+    state.buckets[bucket] = node;
 }
 
 bool modification_time(FILE *stream, struct timespec &mtime) {

@@ -1,0 +1,255 @@
+// Writing a user's Protected Password entry and, when the site mirrors,
+// the user's /etc/passwd and /etc/shadow lines in the same step: both sides
+// change together or, when the site requires integrity, neither does.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "authdb/update.h"
+#include "databases/prpw.h"
+#include "databases/storable.h"
+#include "mirror/pw_files.h"
+#include "platform/root.h"
+
+namespace vant::databases {
+namespace {
+
+constexpr vant_mask_t kRootType = 1u << 0;
+constexpr const char *kPurpose = "make new Protected Password entry";
+constexpr const char *kCannotUpdate = "cannot update entry";
+constexpr int kObjEtcFiles = 12;
+
+struct Update {
+    const char *name;
+    struct pr_passwd copy;
+    int mirroring;
+    int integrity;
+    int authority;
+    size_t segment;
+    char *path;
+    char *new_name;
+    char *old_name;
+    bool created;  // this call made the transition file
+    bool is_new;
+    int entry_result;
+    int etc_result;
+};
+
+bool has_name(const Update &u) {
+    return PR_ISSET(u.copy.uflg, PR_U_NAME);
+}
+
+// Text the entry format cannot hold would let the entry, or the user's
+// conventional lines, be read back as something else.
+bool storable(const char *name, const struct pr_passwd &pr) {
+    const struct pr_field &f = pr.ufld;
+    const struct pr_flag &fl = pr.uflg;
+    struct Text {
+        uint32_t bit;
+        const char *text;
+        size_t size;
+    };
+    const Text texts[] = {{PR_U_NAME, f.u_name, sizeof f.u_name},
+                          {PR_U_PWD, f.u_pwd, sizeof f.u_pwd},
+                          {PR_U_SAVEDPWD, f.u_savedpwd, sizeof f.u_savedpwd},
+                          {PR_U_OWNER, f.u_owner, sizeof f.u_owner},
+                          {PR_U_SUCTTY, f.u_suctty, sizeof f.u_suctty},
+                          {PR_U_UNSUCTTY, f.u_unsuctty, sizeof f.u_unsuctty}};
+    if (!storable_name(name)) return false;
+    for (const Text &t : texts)
+        if (PR_ISSET(fl, t.bit) && !storable_value(t.text, t.size)) return false;
+    return true;
+}
+
+void read_settings(Update &u) {
+    setprdfent();
+    disable_etc_default();
+    struct pr_default *df = getprdfnam("default");
+    if (df != nullptr) {
+        u.mirroring =
+            mirror::evaluate_mirroring_fields(&u.integrity, &u.authority, &df->prd, &df->prg);
+        u.segment = pwd_segment_length(&df->prd, &df->prg);
+    }
+    enable_etc_default();
+    endprdfent();
+}
+
+// A password the lookup cut for mirroring goes back whole; the superuser
+// always holds everything.
+void prepare_for_mirroring(Update &u) {
+    struct pr_field &f = u.copy.ufld;
+    struct pr_flag &fl = u.copy.uflg;
+    if (PR_ISSET(fl, PR_U_PWD) && PR_ISSET(fl, PR_U_SAVEDPWD) && u.segment != 0 &&
+        strncmp(f.u_pwd, f.u_savedpwd, u.segment - 1) == 0)
+        memcpy(f.u_pwd, f.u_savedpwd, sizeof f.u_pwd);
+    if (PR_ISSET(fl, PR_U_ID) && f.u_id == 0) {
+        grant_superuser_privileges(&f, &fl);
+        f.u_type = kRootType;
+        PR_SET(fl, PR_U_TYPE);
+    }
+}
+
+bool directory_missing(const char *path) {
+    const char *slash = strrchr(path, '/');
+    char *dir = strndup(path, static_cast<size_t>(slash - path));
+    if (dir == nullptr) return false;
+    struct stat st;
+    bool missing = platform::stat_file(dir, &st) != 0 && errno == ENOENT;
+    free(dir);
+    return missing;
+}
+
+// The transition file was created securely just now; it is opened again
+// only as the regular file it is, never through a link planted since.
+bool write_entry(Update &u) {
+    int fd = platform::open_file(u.new_name, O_WRONLY | O_TRUNC | O_NOFOLLOW);
+    FILE *out = fd < 0 ? nullptr : fdopen(fd, "w");
+    if (out == nullptr) {
+        if (fd >= 0) close(fd);
+        return false;
+    }
+    bool written = store_pw_fields(out, u.name, &u.copy.ufld, &u.copy.uflg) == 1;
+    written = fflush(out) == 0 && !ferror(out) && written;
+    return fclose(out) == 0 && written;
+}
+
+void discard_transition(Update &u) {
+    if (u.created) platform::unlink_file(u.new_name);
+    u.created = false;
+}
+
+void write_protected_side(Update &u) {
+    u.path = find_auth_file(u.name, VANT_OBJ_PRPW);
+    if (u.path == nullptr) return;
+    if (directory_missing(u.path) && u.integrity == 0 && u.authority == 0) return;
+    struct stat st;
+    u.is_new = platform::lstat_file(u.path, &st) != 0;
+    if (make_transition_files(u.path, &u.new_name, &u.old_name) == 0) return;
+    if (create_file_securely(u.new_name, 2, kPurpose) != CFS_GOOD_RETURN) return;
+    u.created = true;
+    if (!has_name(u)) {
+        u.entry_result = 1;
+        return;
+    }
+    u.entry_result = write_entry(u) ? 1 : 0;
+    if (u.entry_result == 0) discard_transition(u);
+}
+
+// Removing the entry keeps the transition file, the writers' lock, until
+// the entry is gone.
+void finish_protected_side(Update &u) {
+    if (has_name(u)) {
+        u.entry_result = replace_file(u.new_name, u.path, u.old_name);
+        u.new_name = u.old_name = nullptr;
+        u.created = false;
+        return;
+    }
+    bool gone = platform::unlink_file(u.path) == 0 || errno == ENOENT;
+    discard_transition(u);
+    u.entry_result = gone ? 1 : 0;
+}
+
+void abandon_both(Update &u) {
+    discard_transition(u);
+    mirror::unlock_pw_files();
+}
+
+void swap_conventional_files(Update &u) {
+    u.etc_result = mirror::replace_pw_files(&u.copy.ufld, &u.copy.uflg) == 1 ? 1 : 0;
+}
+
+void update_mirrored(Update &u) {
+    if (u.etc_result == 1) {
+        struct pr_field etc = u.copy.ufld;
+        if (u.segment != 0 && u.segment < sizeof etc.u_pwd) etc.u_pwd[u.segment] = '\0';
+        u.etc_result = mirror::put_pw_fields(u.name, &etc, &u.copy.uflg) == 1 ? 1 : 0;
+    }
+    if (u.entry_result == 1 && u.etc_result == 1) {
+        swap_conventional_files(u);
+        // Under integrity the entry does not change alone.
+        if (u.etc_result == 1 || u.integrity == 0)
+            finish_protected_side(u);
+        else
+            discard_transition(u);
+    } else if (u.integrity != 0) {
+        abandon_both(u);
+    } else if (u.authority == 0 && u.etc_result == 1) {
+        swap_conventional_files(u);
+        discard_transition(u);
+        u.entry_result = 1;
+    } else if (u.authority == 1 && u.entry_result == 1) {
+        finish_protected_side(u);
+        mirror::unlock_pw_files();
+        u.etc_result = 1;
+    } else {
+        abandon_both(u);
+        u.entry_result = u.etc_result = 0;
+    }
+}
+
+void update(Update &u) {
+    authdb::QuietZone quiet;
+    if (u.mirroring) u.etc_result = mirror::lock_pw_files() == 1 ? 1 : 0;
+    write_protected_side(u);
+    if (u.mirroring) {
+        update_mirrored(u);
+        return;
+    }
+    u.etc_result = 1;
+    if (u.entry_result == 1)
+        finish_protected_side(u);
+    else
+        discard_transition(u);
+}
+
+void report(Update &u) {
+    free(u.path);
+    free(u.new_name);
+    free(u.old_name);
+    if (u.entry_result == 0) audit_auth_entry(u.name, VANT_OBJ_PRPW, kCannotUpdate);
+    if (u.etc_result == 0) audit_auth_entry(u.name, kObjEtcFiles, kCannotUpdate);
+}
+
+// A new user the mirrored site created gets its authorizations: the ones
+// the record lists, or a default user's.
+void record_authorizations(const Update &u) {
+    if (u.integrity != 0 || !u.mirroring || !u.is_new || get_override_mode() != OVERRIDE_NONE)
+        return;
+    const vant_mask_t *vector =
+        PR_ISSET(u.copy.uflg, PR_U_CMDPRIV) && has_name(u) ? &u.copy.ufld.u_cmdpriv : nullptr;
+    write_authorization_bits(u.name, vector);
+}
+
+int put(const char *name, const struct pr_passwd *pr) {
+    Update u{};
+    u.name = name;
+    u.copy = *pr;
+    u.authority = 1;
+    if (!storable(name, u.copy)) {
+        audit_auth_entry(name, VANT_OBJ_PRPW, kCannotUpdate);
+        endprpwent();
+        return 0;
+    }
+    read_settings(u);
+    if (u.mirroring) prepare_for_mirroring(u);
+    if (get_write_mode() == WRITE_PROTECTED_ONLY) u.mirroring = 0;
+    update(u);
+    report(u);
+    endprpwent();
+    int result = u.entry_result == 1 && u.etc_result == 1 ? 1 : 0;
+    if (result == 1) record_authorizations(u);
+    return result;
+}
+
+}  // namespace
+}  // namespace vant::databases
+
+extern "C" int putprpwnam(const char *name, struct pr_passwd *pr) {
+    if (pr == nullptr) return 0;
+    check_auth_parameters();
+    if (name == nullptr) return 0;
+    return vant::databases::put(name, pr);
+}
