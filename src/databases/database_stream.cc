@@ -1,0 +1,49 @@
+#include "databases/database_stream.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include "platform/root.h"
+#include "vant.h"
+
+namespace vant::databases {
+namespace {
+
+void remember(DatabaseStream &s) {
+    struct stat st;
+    if (fstat(fileno(s.fp), &st) != 0) st = {};
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.mtime = st.st_mtim;
+}
+
+// A writer renames a new file over the database, and the new file may be
+// older than the one it replaced; a change within the same second must
+// still be seen.
+bool still_current(const DatabaseStream &s, int object) {
+    char *path = find_auth_file(nullptr, object);
+    struct stat st;
+    bool found = path != nullptr && platform::stat_file(path, &st) == 0;
+    free(path);
+    return found && st.st_dev == s.device && st.st_ino == s.inode &&
+           st.st_mtim.tv_sec == s.mtime.tv_sec && st.st_mtim.tv_nsec == s.mtime.tv_nsec;
+}
+
+}  // namespace
+
+void rewind_database(DatabaseStream &s, int object) {
+    if (s.fp != nullptr && !still_current(s, object)) close_database(s);
+    if (s.fp == nullptr) {
+        open_auth_file(nullptr, object, &s.fp);
+        if (s.fp != nullptr) remember(s);
+    }
+    s.filepos = 0;
+}
+
+void close_database(DatabaseStream &s) {
+    if (s.fp != nullptr) fclose(s.fp);
+    s.fp = nullptr;
+    s.filepos = 0;
+}
+
+}  // namespace vant::databases

@@ -1,0 +1,81 @@
+// Readers of the Device Assignment database: each entry with the device
+// defaults of the System Default database beside it.
+#include <stdlib.h>
+
+#include "databases/database_stream.h"
+#include "databases/device_assignment.h"
+#include "vant.h"
+
+using namespace vant::databases;
+
+namespace {
+
+struct DeviceAssignmentState {
+    DatabaseStream stream;
+    struct dev_asg *record;  // released by enddvagent
+};
+constinit DeviceAssignmentState state{};
+
+// Each half owns the lists decoded into it until it is decoded again.
+int decode_half(struct v_field *fields, struct v_flag *flags, char *entry) {
+    release_dv_lists(fields);
+    return read_dv_fields(fields, flags, entry);
+}
+
+// The entry just read, then the first System Default entry.
+struct dev_asg *decode(char *entry) {
+    struct dev_asg *r = state.record;
+    if (entry == nullptr || r == nullptr || decode_half(&r->ufld, &r->uflg, entry) != 0)
+        return nullptr;
+    setprdfent();
+    char *defaults = agetdefault_buf();
+    if (defaults == nullptr || decode_half(&r->sfld, &r->sflg, defaults) != 0) return nullptr;
+    return r;
+}
+
+void release_record() {
+    if (state.record == nullptr) return;
+    release_dv_lists(&state.record->ufld);
+    release_dv_lists(&state.record->sfld);
+    free(state.record);
+    state.record = nullptr;
+}
+
+}  // namespace
+
+extern "C" {
+
+int setdvagent(void) {
+    check_auth_parameters();
+    rewind_database(state.stream, VANT_OBJ_DEVASSIGN);
+    if (state.record == nullptr) {
+        state.record = static_cast<struct dev_asg *>(calloc(1, sizeof(struct dev_asg)));
+        if (state.record == nullptr) {
+            audit_no_memory();
+            enddvagent();
+            return -1;
+        }
+    }
+    return 0;
+}
+
+void enddvagent(void) {
+    check_auth_parameters();
+    close_database(state.stream);
+    release_record();
+    end_authcap(VANT_OBJ_DEVASSIGN);
+}
+
+struct dev_asg *getdvagent(void) {
+    check_auth_parameters();
+    if (state.stream.fp == nullptr && setdvagent() != 0) return nullptr;
+    return decode(agetdvag(&state.stream.filepos, state.stream.fp, nullptr));
+}
+
+struct dev_asg *getdvagnam(const char *name) {
+    check_auth_parameters();
+    if (name == nullptr || setdvagent() != 0) return nullptr;
+    return decode(agetdvag(&state.stream.filepos, state.stream.fp, name));
+}
+
+}  // extern "C"

@@ -1,0 +1,159 @@
+// The text form of a Device Assignment entry.
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "authdb/namelists.h"
+#include "databases/device_assignment.h"
+#include "databases/storable.h"
+
+namespace vant::databases {
+namespace {
+
+using authdb::kAuthDevTypeDescription;
+using authdb::kAuthDevTypeHighest;
+
+constexpr int kDevs = 0;
+constexpr int kType = 1;
+constexpr int kUsers = 2;
+
+// "chkent:" closes the entry; the fields stand before it.
+constexpr size_t kCheckFieldLength = 7;
+
+int field_index(const char *id, size_t length) {
+    for (int i = 0; i < kDeviceFields; ++i)
+        if (strlen(dev_table[i]) == length && strncmp(dev_table[i], id, length) == 0) return i;
+    return -1;
+}
+
+char **&list_of(struct v_field &f, int index) {
+    return index == kDevs ? f.v_devs : f.v_users;
+}
+
+// An item must come back as the one item it was: a comma would split it,
+// and an empty one cannot be read at all.
+bool storable_item(const char *item) {
+    return item[0] != '\0' && strchr(item, ',') == nullptr && storable_value(item);
+}
+
+struct Writer {
+    FILE *fp;
+    int error = 0;
+
+    void emit(const char *format, ...) __attribute__((format(printf, 2, 3))) {
+        if (error != 0) return;
+        va_list args;
+        va_start(args, format);
+        if (vfprintf(fp, format, args) < 0) error = 1;
+        va_end(args);
+    }
+
+    void list(const char *id, char *const *items, const char *end) {
+        if (items == nullptr || items[0] == nullptr) error = 1;
+        emit("%s=", id);
+        for (int i = 0; error == 0 && items[i] != nullptr; ++i) {
+            if (!storable_item(items[i])) error = 1;
+            emit("%s%s", i > 0 ? "," : "", items[i]);
+        }
+        emit("%s", end);
+    }
+
+    // A mask without a name to show for it cannot be written.
+    void type(const vant_mask_t &mask) {
+        if (error != 0) return;
+        char *names =
+            storenamepair(&mask, kAuthDevTypeHighest, auth_dev_type, kAuthDevTypeDescription);
+        if (names == nullptr || names[0] == '\0') error = 1;
+        emit("%s=%s:", "v_type", names);
+        free(names);
+    }
+};
+
+}  // namespace
+
+int parse_dv_field(char *text, int index, struct v_field *fields, struct v_flag *flags) {
+    if (index < 0 || index >= kDeviceFields || *text != '=') return 1;
+    char *value = text + 1;
+    if (index == kType) {
+        loadnamepair(&fields->v_type, kAuthDevTypeHighest, value, auth_dev_type,
+                     kAuthDevTypeDescription);
+        PR_V_SET(*flags, PR_V_TYPE);
+        return 0;
+    }
+    char **&list = list_of(*fields, index);
+    free(list);
+    list = agetstrlist(value);
+    if (list == nullptr) return 1;
+    PR_V_SET(*flags, index == kDevs ? PR_V_DEVS : PR_V_USERS);
+    return 0;
+}
+
+int read_dv_fields(struct v_field *fields, struct v_flag *flags, char *entry) {
+    *fields = {};
+    *flags = {};
+    size_t length = strlen(entry);
+    const char *end = entry + (length > kCheckFieldLength ? length - kCheckFieldLength : 0);
+    char *p = entry;
+    if (*p == ':') {
+        ++p;
+    } else {
+        char *colon = strchr(p, ':');
+        if (colon == nullptr) return 1;
+        *colon = '\0';
+        fields->v_name = entry;
+        PR_V_SET(*flags, PR_V_NAME);
+        p = colon + 1;
+    }
+    while (p < end) {
+        if (*p == ':') {
+            ++p;
+            continue;
+        }
+        char *colon = strchr(p, ':');
+        if (colon == nullptr) return 1;
+        *colon = '\0';
+        size_t id_length = strcspn(p, "=#@");
+        int index = field_index(p, id_length);
+        if (index >= 0 && parse_dv_field(p + id_length, index, fields, flags) != 0) return 1;
+        p = colon + 1;
+    }
+    return 0;
+}
+
+// The name is the first item of the first line. The users always end their
+// line, and the type follows on the next.
+int store_dv_fields(FILE *stream, const char *name, const struct v_field *fields,
+                    const struct v_flag *flags) {
+    Writer w{stream};
+    if (fflush(stream) != 0) w.error = 1;
+    int count = 1;
+    if (name != nullptr) {
+        w.emit("%s:", name);
+        count = pr_newline(stream, count, &w.error);
+    }
+    if (PR_V_ISSET(*flags, PR_V_DEVS)) {
+        w.list("v_devs", fields->v_devs, ":");
+        count = pr_newline(stream, count, &w.error);
+    }
+    if (PR_V_ISSET(*flags, PR_V_USERS)) w.list("v_users", fields->v_users, ":\\\n\t:");
+    if (PR_V_ISSET(*flags, PR_V_TYPE)) w.type(fields->v_type);
+    w.emit("%s:\n", "chkent");
+    if (fflush(stream) != 0) w.error = 1;
+    return w.error == 0 ? 1 : 0;
+}
+
+int match_name_buf(const char *name, const char *line) {
+    const char *colon = strchr(line, ':');
+    if (colon == nullptr) return 1;
+    size_t n = static_cast<size_t>(colon - line);
+    return strlen(name) == n && strncmp(line, name, n) == 0 ? 0 : 1;
+}
+
+void release_dv_lists(struct v_field *fields) {
+    free(fields->v_devs);
+    free(fields->v_users);
+    fields->v_devs = nullptr;
+    fields->v_users = nullptr;
+}
+
+}  // namespace vant::databases
