@@ -5,6 +5,7 @@
 
 #include "authdb/namelists.h"
 #include "databases/device_assignment.h"
+#include "databases/entry_fields.h"
 #include "databases/storable.h"
 
 namespace vant::databases {
@@ -17,13 +18,8 @@ constexpr int kDevs = 0;
 constexpr int kType = 1;
 constexpr int kUsers = 2;
 
-// "chkent:" closes the entry; the fields stand before it.
-constexpr size_t kCheckFieldLength = 7;
-
 int field_index(const char *id, size_t length) {
-    for (int i = 0; i < kDeviceFields; ++i)
-        if (strlen(dev_table[i]) == length && strncmp(dev_table[i], id, length) == 0) return i;
-    return -1;
+    return identifier_index(dev_table, kDeviceFields, id, length);
 }
 
 char **&list_of(struct v_field &f, int index) {
@@ -91,33 +87,16 @@ int parse_dv_field(char *text, int index, struct v_field *fields, struct v_flag 
 int read_dv_fields(struct v_field *fields, struct v_flag *flags, char *entry) {
     *fields = {};
     *flags = {};
-    size_t length = strlen(entry);
-    const char *end = entry + (length > kCheckFieldLength ? length - kCheckFieldLength : 0);
-    char *p = entry;
-    if (*p == ':') {
-        ++p;
-    } else {
-        char *colon = strchr(p, ':');
-        if (colon == nullptr) return 1;
-        *colon = '\0';
-        fields->v_name = entry;
+    char *name = nullptr;
+    int malformed = split_entry(entry, &name, [&](char *field, size_t id_length) {
+        int index = field_index(field, id_length);
+        return index >= 0 ? parse_dv_field(field + id_length, index, fields, flags) : 0;
+    });
+    if (name != nullptr) {
+        fields->v_name = name;
         PR_V_SET(*flags, PR_V_NAME);
-        p = colon + 1;
     }
-    while (p < end) {
-        if (*p == ':') {
-            ++p;
-            continue;
-        }
-        char *colon = strchr(p, ':');
-        if (colon == nullptr) return 1;
-        *colon = '\0';
-        size_t id_length = strcspn(p, "=#@");
-        int index = field_index(p, id_length);
-        if (index >= 0 && parse_dv_field(p + id_length, index, fields, flags) != 0) return 1;
-        p = colon + 1;
-    }
-    return 0;
+    return malformed;
 }
 
 // The name is the first item of the first line. The users always end their

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "authdb/authcap.h"
+#include "databases/entry_fields.h"
 #include "databases/file_control.h"
 
 namespace vant::databases {
@@ -22,17 +23,12 @@ constexpr FieldForm kForms[kFileFields] = {
     {PR_F_CTIME, Form::decimal}, {PR_F_CKSUM, Form::hex},
 };
 
-// "chkent:" closes the entry; the fields stand before it.
-constexpr size_t kCheckFieldLength = 7;
-
 bool is_number(Form form) {
     return form == Form::octal || form == Form::decimal || form == Form::hex;
 }
 
 int field_index(const char *id, size_t length) {
-    for (int i = 0; i < kFileFields; ++i)
-        if (strlen(file_table[i]) == length && strncmp(file_table[i], id, length) == 0) return i;
-    return -1;
+    return identifier_index(file_table, kFileFields, id, length);
 }
 
 // Numbers are kept as their low 32 bits, as the record's fields hold them.
@@ -133,33 +129,16 @@ int parse_fi_field(const char *text, int index, struct f_field *fields, struct f
 int read_fi_fields(struct f_field *fields, struct f_flag *flags, char *entry) {
     *fields = {};
     *flags = {};
-    size_t length = strlen(entry);
-    const char *end = entry + (length > kCheckFieldLength ? length - kCheckFieldLength : 0);
-    char *p = entry;
-    if (*p == ':') {
-        ++p;
-    } else {
-        char *colon = strchr(p, ':');
-        if (colon == nullptr) return 1;
-        *colon = '\0';
-        fields->f_name = entry;
+    char *name = nullptr;
+    int malformed = split_entry(entry, &name, [&](char *field, size_t id_length) {
+        int index = field_index(field, id_length);
+        return index >= 0 ? parse_fi_field(field + id_length, index, fields, flags) : 0;
+    });
+    if (name != nullptr) {
+        fields->f_name = name;
         PR_F_SET(*flags, PR_F_NAME);
-        p = colon + 1;
     }
-    while (p < end) {
-        if (*p == ':') {
-            ++p;
-            continue;
-        }
-        char *colon = strchr(p, ':');
-        if (colon == nullptr) return 1;
-        *colon = '\0';
-        size_t id_length = strcspn(p, "=@#");
-        int index = field_index(p, id_length);
-        if (index >= 0 && parse_fi_field(p + id_length, index, fields, flags) != 0) return 1;
-        p = colon + 1;
-    }
-    return 0;
+    return malformed;
 }
 
 // The name is the first item of the first line, so a line holds four
