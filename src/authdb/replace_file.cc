@@ -10,22 +10,6 @@
 namespace vant::authdb {
 namespace {
 
-// The directory that holds `path` ("." for a bare name), or null when
-// memory runs out.
-char *directory_of(const char *path) {
-    const char *slash = strrchr(path, '/');
-    if (slash == nullptr) return strdup(".");
-    return strndup(path, slash == path ? 1 : static_cast<size_t>(slash - path));
-}
-
-// A directory's fsync makes the rename itself survive a crash.
-void sync_directory(const char *path) {
-    char *dir = directory_of(path);
-    if (dir == nullptr) return;
-    platform::sync_file(dir);
-    free(dir);
-}
-
 // The new version must be on disk before its name can be: otherwise a
 // crash just after the rename could leave an empty or partial database.
 bool swap(const char *new_name, const char *path, const char *old_name) {
@@ -58,7 +42,8 @@ bool swap(const char *new_name, const char *path, const char *old_name) {
 extern "C" int replace_file(char *new_name, const char *path, char *old_name) {
     check_auth_parameters();
     bool replaced = vant::authdb::swap(new_name, path, old_name);
-    vant::authdb::sync_directory(path);
+    // A directory's fsync makes the rename itself survive a crash.
+    vant::platform::sync_directory_of(path);
     vant::authdb::update_step(vant::authdb::UpdateStep::directory_synced);
     free(new_name);
     free(old_name);

@@ -34,21 +34,6 @@ char *joined(const char *path, const char *suffix) {
     return name;
 }
 
-// The directory's entry changes with the rename; syncing it makes the
-// change survive a crash.
-void sync_directory(const char *path) {
-    const char *slash = strrchr(path, '/');
-    if (slash == nullptr) {
-        platform::sync_file(".");
-        return;
-    }
-    size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
-    char *dir = strndup(path, length);
-    if (dir == nullptr) return;
-    platform::sync_file(dir);
-    free(dir);
-}
-
 bool fits_size_limit(int32_t bytes) {
     long blocks = ulimit(UL_GETFSIZE);
     return blocks >= 0 && blocks >= (bytes + kBlock - 1) / kBlock;
@@ -81,7 +66,8 @@ bool replace_whole(const char *path, const struct stat &old, const text_buffer &
     if (fd >= 0 && close(fd) != 0) replaced = false;
     replaced = replaced && platform::rename_file(new_name, path) == 0;
     if (replaced)
-        sync_directory(path);
+        // The directory's entry changes with the rename.
+        platform::sync_directory_of(path);
     else if (fd >= 0)
         platform::unlink_file(new_name);
     free(new_name);

@@ -116,6 +116,13 @@ int sync_file(const char *path) {
     return result;
 }
 
+int sync_directory_of(const char *path) {
+    const char *slash = strrchr(path, '/');
+    if (slash == nullptr) return sync_file(".");
+    std::string dir(path, slash == path ? 1 : static_cast<size_t>(slash - path));
+    return sync_file(dir.c_str());
+}
+
 int change_directory(const char *path) {
     return ::chdir(host_path(path).c_str());
 }

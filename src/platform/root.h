@@ -43,6 +43,9 @@ int set_file_times(const char *path, time_t atime, time_t mtime);
 int make_directory(const char *path, mode_t mode);
 // Flushes a file or a directory to disk (fsync); 0, or -1 with errno.
 int sync_file(const char *path);
+// Flushes the directory that holds `path`, so that a rename into it
+// survives a crash.
+int sync_directory_of(const char *path);
 int change_directory(const char *path);
 DIR *open_directory(const char *path);
 // execv of a logical program path; returns only on failure.
