@@ -1,5 +1,6 @@
 #include "frame/catalog.h"
 
+#include <dlfcn.h>
 #include <stdlib.h>
 
 #include <string>
@@ -9,6 +10,9 @@
 
 #ifndef VANT_CATALOG_PATH
 #define VANT_CATALOG_PATH "/usr/local/share/vant/vant.cat@Unix"
+#endif
+#ifndef VANT_CATALOG_FROM_LIBDIR
+#define VANT_CATALOG_FROM_LIBDIR "../share/vant/vant.cat@Unix"
 #endif
 
 namespace vant::frame {
@@ -32,6 +36,19 @@ std::string conversions(const char *format) {
     return letters;
 }
 
+// Where the installed library's own catalog is: an install moved to another
+// prefix carries the catalog with it. The loader chose the library's path,
+// not the caller, so a set-id process may use it too.
+std::string catalog_beside_library() {
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void *>(&open_catalog), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    std::string library = info.dli_fname;
+    size_t slash = library.rfind('/');
+    if (slash == std::string::npos) return {};
+    return library.substr(0, slash + 1) + VANT_CATALOG_FROM_LIBDIR;
+}
+
 }  // namespace
 
 nl_catd open_catalog() {
@@ -40,6 +57,11 @@ nl_catd open_catalog() {
     bool caller_path = getenv("NLSPATH") != nullptr && secure_getenv("NLSPATH") == nullptr;
     if (!caller_path) {
         nl_catd catalog = catopen(kCatalogName, kLocaleFlag);
+        if (catalog != (nl_catd)-1) return catalog;
+    }
+    std::string beside = catalog_beside_library();
+    if (!beside.empty()) {
+        nl_catd catalog = catopen(beside.c_str(), kLocaleFlag);
         if (catalog != (nl_catd)-1) return catalog;
     }
     return catopen(platform::host_path(VANT_CATALOG_PATH).c_str(), kLocaleFlag);

@@ -8,7 +8,8 @@ namespace vant::frame {
 inline constexpr const char *kCatalogName = "vant.cat@Unix";
 
 // Opens the catalog: through NLSPATH (not for a set-id process), else from
-// the default install location under the root. (nl_catd)-1 when neither opens.
+// where the library is installed, else from the configured install location
+// under the root. (nl_catd)-1 when none opens.
 nl_catd open_catalog();
 
 // The catalog's text for a message, unless it would be unsafe to use in

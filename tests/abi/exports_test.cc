@@ -1,27 +1,57 @@
-// The shared library exports exactly the names its version script lists,
-// each under the version VANT_1.0, and every one of them resolves.
+// The header is the contract: the shared library exports exactly the names
+// that include/vant.h declares for clients, each under VANT_1.0, and a C
+// program that uses every one of them links with undefined symbols refused.
 #include <dlfcn.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <fstream>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "support/child.h"
+#include "support/sandbox.h"
+
 namespace {
 
-std::set<std::string> version_script_names() {
-    std::ifstream in(VANT_VERSION_SCRIPT);
+std::string header_text() {
+    std::ifstream in(VANT_PUBLIC_HEADER);
+    std::stringstream all;
+    all << in.rdbuf();
+    std::string text = std::regex_replace(all.str(), std::regex(R"(/\*[^]*?\*/)"), " ");
+    text = std::regex_replace(text, std::regex(R"(//[^\n]*)"), " ");
+    return std::regex_replace(text, std::regex(R"((^|\n)\s*#[^\n]*)"), "\n");
+}
+
+std::string last_identifier(const std::string &text) {
+    static const std::regex ident(R"([A-Za-z_][A-Za-z0-9_]*)");
+    std::string last;
+    for (std::sregex_iterator i(text.begin(), text.end(), ident), end; i != end; ++i)
+        last = i->str();
+    return last;
+}
+
+// Every declaration that starts with VANT_API names one function, or one or
+// more variables after "extern".
+std::set<std::string> declared_names() {
     std::set<std::string> names;
-    bool global = false;
-    std::regex entry(R"(^\s*([A-Za-z_][A-Za-z0-9_]*);)");
-    for (std::string line; std::getline(in, line);) {
-        if (line.find("global:") != std::string::npos) global = true;
-        if (line.find("local:") != std::string::npos) global = false;
-        std::smatch m;
-        if (global && std::regex_search(line, m, entry)) names.insert(m[1]);
+    std::stringstream statements(header_text());
+    for (std::string st; std::getline(statements, st, ';');) {
+        size_t at = st.find("VANT_API");
+        if (at == std::string::npos) continue;
+        st = st.substr(at + 8);
+        size_t ext = st.find("extern ");
+        if (ext == std::string::npos || st.find('(') != std::string::npos) {
+            names.insert(last_identifier(st.substr(0, st.find('('))));
+            continue;
+        }
+        std::stringstream declarators(st.substr(ext + 7));
+        for (std::string d; std::getline(declarators, d, ',');)
+            names.insert(last_identifier(d.substr(0, d.find('['))));
     }
     return names;
 }
@@ -43,21 +73,48 @@ std::set<std::string> exported_symbols() {
     return names;
 }
 
-TEST(AbiTest, ExportsEqualTheVersionScript) {
+TEST(AbiTest, ExportsEqualTheHeaderDeclarations) {
     std::set<std::string> expected;
-    for (const auto &n : version_script_names())
+    for (const auto &n : declared_names())
         expected.insert(n + "@@VANT_1.0");
-    ASSERT_GT(expected.size(), 100u);
+    ASSERT_GT(expected.size(), 250u);
     EXPECT_EQ(exported_symbols(), expected);
 }
 
-TEST(AbiTest, EveryListedNameResolvesInTheLoadedLibrary) {
+TEST(AbiTest, EveryDeclaredNameResolvesInTheLoadedLibrary) {
     void *lib = dlopen(VANT_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
-    for (const auto &name : version_script_names())
+    for (const auto &name : declared_names())
         EXPECT_NE(dlvsym(lib, name.c_str(), "VANT_1.0"), nullptr) << name;
     EXPECT_EQ(dlsym(lib, "_ZN4vant8platform9host_pathEPKc"), nullptr);
     dlclose(lib);
+}
+
+class AbiLinkTest : public vant::test::SandboxTest {};
+
+// A client that takes the address of every declared name, built as C99
+// against the shared library with undefined symbols refused.
+TEST_F(AbiLinkTest, CProgramUsingEveryDeclaredNameLinks) {
+    std::string src = box.path("/client.c");
+    std::ofstream c(src);
+    c << "#include <stdio.h>\n#include <vant.h>\nint main(void) {\n"
+         "    const volatile void *uses[] = {\n";
+    for (const auto &name : declared_names())
+        c << "        (const void *)(size_t)&" << name << ",\n";
+    c << "    };\n    printf(\"%u\\n\", (unsigned)(sizeof uses / sizeof uses[0]));\n"
+         "    return 0;\n}\n";
+    c.close();
+    std::string lib = VANT_SHARED_LIBRARY;
+    std::string dir = lib.substr(0, lib.rfind('/'));
+    std::string exe = box.path("/client");
+    std::string cmd = std::string(VANT_C_COMPILER) + " -std=c99 -Wall -Werror " +
+                      VANT_CLIENT_FLAGS + " -I" + VANT_INCLUDE_DIR + " " + src + " -o " + exe +
+                      " -Wl,--no-undefined -L" + dir + " -lvant -Wl,-rpath," + dir + " 2>&1";
+    auto built = vant::test::run_child([&] { exit(system(cmd.c_str()) == 0 ? 0 : 1); });
+    ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
+    auto ran = vant::test::run_child([&] { execl(exe.c_str(), "client", nullptr); });
+    EXPECT_EQ(ran.exit_status, 0) << ran.err;
+    EXPECT_EQ(ran.out, std::to_string(declared_names().size()) + "\n");
 }
 
 }  // namespace
