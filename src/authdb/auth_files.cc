@@ -7,7 +7,9 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "authdb/authdb.h"
 #include "authdb/writer_watch.h"
+#include "frame/frame.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -38,7 +40,7 @@ char *joined(std::initializer_list<std::string_view> parts) {
         size += part.size();
     auto *text = static_cast<char *>(malloc(size));
     if (text == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return nullptr;
     }
     char *end = text;
@@ -71,9 +73,7 @@ FILE *open_after_writer(const char *path, const char *transition) {
 }  // namespace
 }  // namespace vant::authdb
 
-using namespace vant::authdb;
-
-extern "C" {
+namespace vant::authdb {
 
 int make_transition_files(const char *path, char **new_name, char **old_name) {
     *new_name = *old_name = nullptr;
@@ -104,13 +104,13 @@ char *find_auth_file(const char *name, int object) {
 void open_auth_file(const char *name, int object, FILE **result) {
     if (result == nullptr) return;
     *result = nullptr;
-    char *path = find_auth_file(name, object);
+    char *path = authdb::find_auth_file(name, object);
     char *new_name = nullptr, *old_name = nullptr;
-    if (path != nullptr && make_transition_files(path, &new_name, &old_name))
+    if (path != nullptr && authdb::make_transition_files(path, &new_name, &old_name))
         *result = open_after_writer(path, new_name);
     free(path);
     free(new_name);
     free(old_name);
 }
 
-}  // extern "C"
+}  // namespace vant::authdb

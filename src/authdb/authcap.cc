@@ -5,7 +5,10 @@
 #include <string.h>
 
 #include "authdb/authcap.h"
+#include "authdb/authdb.h"
+#include "databases/databases.h"
 #include "databases/default_stream.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace vant::authdb {
@@ -48,7 +51,7 @@ EntryBuffer *buffer_of(int object) {
 }
 
 int read_entry(EntryBuffer &b, int object, const char *name, long *pos, FILE *fp) {
-    return agetent(&b.text, &b.size, name, object, pos, fp);
+    return authdb::agetent(&b.text, &b.size, name, object, pos, fp);
 }
 
 char *entry_or_null(EntryBuffer &b, int result) {
@@ -62,7 +65,7 @@ int serve_builtin_default(databases::DefaultStream &s) {
     if (b.size < kBuiltinBufferSize) {
         char *bigger = static_cast<char *>(realloc(b.text, kBuiltinBufferSize));
         if (bigger == nullptr) {
-            audit_no_memory();
+            frame::audit_no_memory();
             return -1;
         }
         if (current_entry() == b.text) set_current_entry(bigger);
@@ -78,9 +81,7 @@ int serve_builtin_default(databases::DefaultStream &s) {
 }  // namespace
 }  // namespace vant::authdb
 
-using namespace vant::authdb;
-
-extern "C" {
+namespace vant::authdb {
 
 void end_authcap(int object) {
     EntryBuffer *b = buffer_of(object);
@@ -92,7 +93,7 @@ void end_authcap(int object) {
 
 int agetuser(const char *name) {
     FILE *fp;
-    open_auth_file(name, VANT_OBJ_PRPW, &fp);
+    authdb::open_auth_file(name, VANT_OBJ_PRPW, &fp);
     if (fp == nullptr) return -1;
     int result = read_entry(state.user_buf, VANT_OBJ_PRPW, name, nullptr, fp);
     fclose(fp);
@@ -116,16 +117,16 @@ int agetdefault(void) {
     vant::databases::DefaultStream &s = vant::databases::default_stream();
     if (s.default_fp == nullptr) {
         int served = s.fprdfpos;
-        setprdfent();
+        databases::setprdfent();
         s.fprdfpos = served;
     }
-    if (s.default_fp == nullptr && oktofaketcb()) return serve_builtin_default(s);
+    if (s.default_fp == nullptr && frame::oktofaketcb()) return serve_builtin_default(s);
     return read_entry(state.default_buf, VANT_OBJ_DEFAULT, nullptr, &s.default_filepos,
                       s.default_fp);
 }
 
 char *agetdefault_buf(void) {
-    return entry_or_null(state.default_buf, agetdefault());
+    return entry_or_null(state.default_buf, authdb::agetdefault());
 }
 
-}  // extern "C"
+}  // namespace vant::authdb

@@ -5,6 +5,8 @@
 #include <string.h>
 
 #include "authdb/authcap.h"
+#include "authdb/authdb.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace vant::authdb {
@@ -75,7 +77,7 @@ bool grow(Entry &e, long more) {
 // The rest of the file is left unread in this pass, so that no part of the
 // entry can be taken for an entry of its own.
 Step too_long(Entry &e, FILE *fp) {
-    audit_auth_entry(e.name, e.object, kTooLong);
+    frame::audit_auth_entry(e.name, e.object, kTooLong);
     e.offset = to_end(fp);
     return Step::kEntry;
 }
@@ -92,7 +94,7 @@ Step assemble(Entry &e, FILE *fp) {
         bool continues = drop_line_end(line, n);
         if (e.used + n + 1 > VANT_AUTHCAP_MAX) return too_long(e, fp);
         if (!grow(e, n)) {
-            audit_auth_entry(e.name, e.object, kTooLong);
+            frame::audit_auth_entry(e.name, e.object, kTooLong);
             return Step::kNoMemory;
         }
         memcpy(*e.buf + e.used, line, static_cast<size_t>(n));
@@ -143,14 +145,14 @@ void set_current_entry(char *entry) {
 
 }  // namespace vant::authdb
 
-using namespace vant::authdb;
+namespace vant::authdb {
 
-extern "C" int agetent(char **buf, int *len, const char *name, int object, long *pos, FILE *fp) {
+int agetent(char **buf, int *len, const char *name, int object, long *pos, FILE *fp) {
     long offset = pos != nullptr ? *pos : 0;
     if (fp == nullptr || buf == nullptr || len == nullptr) return -1;
     if (ftell(fp) != offset && fseek(fp, offset, SEEK_SET) != 0) return -1;
     if (!first_buffer(buf, len)) {
-        audit_no_memory();
+        frame::audit_no_memory();
         to_end(fp);
         return -1;
     }
@@ -169,8 +171,10 @@ extern "C" int agetent(char **buf, int *len, const char *name, int object, long 
                 break;
         }
         if (!wanted(e)) continue;
-        if (agetflag("chkent") == 1) return finish(pos, e.offset, 1);
-        audit_auth_entry(name, object, kNoChkent);
+        if (authdb::agetflag("chkent") == 1) return finish(pos, e.offset, 1);
+        frame::audit_auth_entry(name, object, kNoChkent);
         return finish(pos, to_end(fp), -1);
     }
 }
+
+}  // namespace vant::authdb

@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "authdb/authcap.h"
+#include "authdb/authdb.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace vant::authdb {
@@ -125,19 +127,17 @@ long adecodenum(const char *text) {
 
 }  // namespace vant::authdb
 
-using namespace vant::authdb;
-
-extern "C" {
+namespace vant::authdb {
 
 int agetflag(const char *id) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     const char *found = find_field(id, ':');
     if (found == nullptr) return -1;
     return *found == kCancelled ? 0 : 1;
 }
 
 char *agetstr(const char *id, char **area) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     const char *value = value_of(id, '=');
     if (value == nullptr || area == nullptr || *area == nullptr) return nullptr;
     return adecode(value, area);
@@ -151,13 +151,13 @@ int agtnum(const char *id, long *value) {
 }
 
 int agetuid(const char *id) {
-    check_auth_parameters();
-    return name_to_id(id, pw_nametoid);
+    frame::check_auth_parameters();
+    return name_to_id(id, frame::pw_nametoid);
 }
 
 int agetgid(const char *id) {
-    check_auth_parameters();
-    return name_to_id(id, gr_nametoid);
+    frame::check_auth_parameters();
+    return name_to_id(id, frame::gr_nametoid);
 }
 
 char **agetstrlist(char *text) {
@@ -177,4 +177,4 @@ char **agetstrlist(char *text) {
     return list;
 }
 
-}  // extern "C"
+}  // namespace vant::authdb

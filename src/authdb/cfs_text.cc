@@ -1,5 +1,7 @@
 // The texts of the results of secure file creation.
+#include "authdb/authdb.h"
 #include "authdb/secure_files.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace vant::authdb {
@@ -33,9 +35,7 @@ const char *english_text(int row) {
 }  // namespace
 }  // namespace vant::authdb
 
-using namespace vant::authdb;
-
-extern "C" {
+namespace vant::authdb {
 
 const char *cfs_to_english_string(int code) {
     return english_text(row_of(code));
@@ -43,7 +43,7 @@ const char *cfs_to_english_string(int code) {
 
 const char *cfs_to_string(int code) {
     int row = row_of(code);
-    return intl_msg(cfs_str_table_mc[row], english_text(row));
+    return frame::intl_msg(cfs_str_table_mc[row], english_text(row));
 }
 
-}  // extern "C"
+}  // namespace vant::authdb

@@ -7,7 +7,9 @@
 
 #include <string_view>
 
+#include "authdb/authdb.h"
 #include "authdb/namelists.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace {
@@ -47,7 +49,8 @@ bool bit_set(const unsigned int *mask, unsigned value) {
 void report_unknown(char *name, char *end) {
     char saved = *end;
     *end = '\0';
-    audit_auth_entry(name, vant::authdb::kNameListObject, "not a recognized name for the list");
+    vant::frame::audit_auth_entry(name, vant::authdb::kNameListObject,
+                                  "not a recognized name for the list");
     *end = saved;
 }
 
@@ -55,12 +58,13 @@ void report_nameless(unsigned value, const char *description) {
     char text[256];
     snprintf(text, sizeof text, "internal offset %ld of %s", static_cast<long>(value),
              description != nullptr ? description : "");
-    audit_auth_entry(text, vant::authdb::kNameListObject, "value has no corresponding name");
+    vant::frame::audit_auth_entry(text, vant::authdb::kNameListObject,
+                                  "value has no corresponding name");
 }
 
 }  // namespace
 
-extern "C" {
+namespace vant::authdb {
 
 void loadnamepair(unsigned int *mask, int highest, char *text, const struct namepair *table,
                   const char *description) {
@@ -92,7 +96,7 @@ char *storenamepair(const unsigned int *mask, int highest, const struct namepair
     size_t size = 4;
     char *text = static_cast<char *>(malloc(size));
     if (text == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return nullptr;
     }
     text[0] = '\0';
@@ -112,7 +116,7 @@ char *storenamepair(const unsigned int *mask, int highest, const struct namepair
         char *grown = static_cast<char *>(realloc(text, size));
         if (grown == nullptr) {
             free(text);
-            audit_no_memory();
+            frame::audit_no_memory();
             return nullptr;
         }
         text = grown;
@@ -136,4 +140,4 @@ int pr_newline(FILE *fp, int count, int *error) {
     return 1;
 }
 
-}  // extern "C"
+}  // namespace vant::authdb

@@ -3,6 +3,9 @@
 #include <stdint.h>
 #include <time.h>
 
+#include "authdb/authdb.h"
+#include "frame/frame.h"
+#include "platform/clock.h"
 #include "vant.h"
 
 namespace {
@@ -19,19 +22,25 @@ T effective(const struct pr_passwd *pr, uint32_t field, T pr_field::*member) {
 bool lifetime_expired(const struct pr_passwd *pr) {
     int64_t changed = PR_ISSET(pr->uflg, PR_U_SUCCHG) ? pr->ufld.u_succhg : 0;
     int64_t life = effective(pr, PR_U_LIFE, &pr_field::u_life);
-    return changed != 0 && life != 0 && changed + life < static_cast<int64_t>(time(nullptr));
+    return changed != 0 && life != 0 &&
+           changed + life < static_cast<int64_t>(vant::platform::now());
 }
 
 }  // namespace
 
-extern "C" int locked_out(struct pr_passwd *pr) {
-    check_auth_parameters();
+namespace vant::authdb {
+
+int locked_out(struct pr_passwd *pr) {
+    frame::check_auth_parameters();
     int maxtries = effective(pr, PR_U_MAXTRIES, &pr_field::u_maxtries);
     int failures = effective(pr, PR_U_NUMUNSUCLOG, &pr_field::u_numunsuclog);
     bool locked = lifetime_expired(pr) || effective(pr, PR_U_LOCK, &pr_field::u_lock) != 0 ||
                   (maxtries != 0 && failures >= maxtries);
     if (!locked) return 0;
-    audit_auth_entry(pr->ufld.u_name, VANT_OBJ_PRPW, "account lockout denies account access");
-    audit_lock(pr, 1, static_cast<uint16_t>(failures));
+    frame::audit_auth_entry(pr->ufld.u_name, VANT_OBJ_PRPW,
+                            "account lockout denies account access");
+    frame::audit_lock(pr, 1, static_cast<uint16_t>(failures));
     return 1;
 }
+
+}  // namespace vant::authdb

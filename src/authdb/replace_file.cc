@@ -3,7 +3,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "authdb/authdb.h"
 #include "authdb/update.h"
+#include "frame/frame.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -39,8 +41,10 @@ bool swap(const char *new_name, const char *path, const char *old_name) {
 }  // namespace
 }  // namespace vant::authdb
 
-extern "C" int replace_file(char *new_name, const char *path, char *old_name) {
-    check_auth_parameters();
+namespace vant::authdb {
+
+int replace_file(char *new_name, const char *path, char *old_name) {
+    frame::check_auth_parameters();
     bool replaced = vant::authdb::swap(new_name, path, old_name);
     // A directory's fsync makes the rename itself survive a crash.
     vant::platform::sync_directory_of(path);
@@ -49,3 +53,5 @@ extern "C" int replace_file(char *new_name, const char *path, char *old_name) {
     free(old_name);
     return replaced ? 1 : 0;
 }
+
+}  // namespace vant::authdb

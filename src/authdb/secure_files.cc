@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "authdb/authdb.h"
 #include "authdb/update.h"
 #include "authdb/writer_watch.h"
+#include "databases/databases.h"
+#include "frame/frame.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -51,17 +54,18 @@ struct Prescription {
 // Read before the file is made: the File Control database's own
 // transition file is among those created, and its reader would wait for it.
 bool prescription_for(const char *path, Prescription &p) {
-    struct pr_file *entry = getprfinam(path);
+    struct pr_file *entry = databases::getprfinam(path);
     if (entry == nullptr) return false;
     const struct f_field &f = entry->ufld;
-    p.owner = PR_F_ISSET(entry->uflg, PR_F_OWNER) ? f.f_owner : starting_ruid();
-    p.group = PR_F_ISSET(entry->uflg, PR_F_GROUP) ? f.f_group : starting_rgid();
+    p.owner = PR_F_ISSET(entry->uflg, PR_F_OWNER) ? f.f_owner : frame::starting_ruid();
+    p.group = PR_F_ISSET(entry->uflg, PR_F_GROUP) ? f.f_group : frame::starting_rgid();
     p.mode = PR_F_ISSET(entry->uflg, PR_F_MODE) ? f.f_mode : 0;
     return true;
 }
 
 int report_failure(const char *path, int code) {
-    intl_audit_no_resource(path, path, 1, cfs_to_english_string(code), cfs_to_string(code));
+    frame::intl_audit_no_resource(path, path, 1, authdb::cfs_to_english_string(code),
+                                  authdb::cfs_to_string(code));
     return code;
 }
 
@@ -71,7 +75,8 @@ int create_securely(const char *path, int how) {
     if (wait && !outwait_writer(path)) return report_failure(path, CFS_CAN_NOT_OPEN_FILE);
     Prescription p;
     if (!prescription_for(path, p)) {
-        audit_auth_entry(path, VANT_OBJ_FILES, "could not obtain entry of file to create securely");
+        frame::audit_auth_entry(path, VANT_OBJ_FILES,
+                                "could not obtain entry of file to create securely");
         return CFS_NO_FILE_CONTROL_ENTRY;
     }
     int fd = create_waiting(path, wait);
@@ -90,8 +95,12 @@ int create_securely(const char *path, int how) {
 }  // namespace
 }  // namespace vant::authdb
 
-extern "C" int create_file_securely(const char *path, int how, const char * /*purpose*/) {
+namespace vant::authdb {
+
+int create_file_securely(const char *path, int how, const char * /*purpose*/) {
     if (how != 0) return vant::authdb::create_securely(path, how);
     vant::authdb::QuietZone quiet;
     return vant::authdb::create_securely(path, how);
 }
+
+}  // namespace vant::authdb

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "authdb/authdb.h"
 #include "platform/root.h"
 
 namespace vant::authdb {
@@ -49,8 +50,9 @@ UpdateResult update_database(const char *path, const char *purpose, ContentsWrit
     update_step(UpdateStep::quiet_zone_entered);
     char *new_name = nullptr;
     char *old_name = nullptr;
-    if (make_transition_files(path, &new_name, &old_name) == 0) return UpdateResult::not_started;
-    if (create_file_securely(new_name, 2, purpose) != CFS_GOOD_RETURN) {
+    if (authdb::make_transition_files(path, &new_name, &old_name) == 0)
+        return UpdateResult::not_started;
+    if (authdb::create_file_securely(new_name, 2, purpose) != CFS_GOOD_RETURN) {
         free(new_name);
         free(old_name);
         return UpdateResult::not_started;
@@ -63,8 +65,8 @@ UpdateResult update_database(const char *path, const char *purpose, ContentsWrit
         return UpdateResult::failed;
     }
     update_step(UpdateStep::transition_closed);
-    return replace_file(new_name, path, old_name) == 1 ? UpdateResult::replaced
-                                                       : UpdateResult::failed;
+    return authdb::replace_file(new_name, path, old_name) == 1 ? UpdateResult::replaced
+                                                               : UpdateResult::failed;
 }
 
 }  // namespace vant::authdb

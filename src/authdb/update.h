@@ -8,6 +8,7 @@
 
 #include <type_traits>
 
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace vant::authdb {
@@ -15,8 +16,8 @@ namespace vant::authdb {
 // Holds terminal signals back for as long as it lives.
 class QuietZone {
   public:
-    QuietZone() { enter_quiet_zone(); }
-    ~QuietZone() { exit_quiet_zone(); }
+    QuietZone() { frame::enter_quiet_zone(); }
+    ~QuietZone() { frame::exit_quiet_zone(); }
     QuietZone(const QuietZone &) = delete;
     QuietZone &operator=(const QuietZone &) = delete;
 };

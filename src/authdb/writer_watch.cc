@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -37,7 +38,7 @@ void WriterWatch::look(const char *path) {
 void WriterWatch::pause() {
     delay_ += 50 + nrand48(seed_) % 200;
     if (delay_ > 1000) delay_ = 750;
-    nap(delay_);
+    platform::nap(delay_);
 }
 
 }  // namespace vant::authdb

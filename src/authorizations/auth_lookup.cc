@@ -3,7 +3,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "authorizations/authorizations.h"
 #include "authorizations/declarations.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace {
@@ -35,7 +37,7 @@ int longest(const Entry *entries, int count, int widest) {
 
 }  // namespace
 
-extern "C" {
+namespace vant::authorizations {
 
 int total_auths(void) {
     const Declarations *d = declarations();
@@ -78,7 +80,7 @@ int build_cmd_priv(void) {
     int total = d->nprimary + d->nsecondary;
     auto *list = static_cast<struct namepair *>(calloc(total + 1, sizeof(struct namepair)));
     if (list == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return -1;
     }
     int n = 0;
@@ -91,4 +93,4 @@ int build_cmd_priv(void) {
     return 0;
 }
 
-}  // extern "C"
+}  // namespace vant::authorizations

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include "frame/frame.h"
 #include "frame/messages.h"
 #include "platform/root.h"
 #include "vant.h"
@@ -35,13 +36,14 @@ struct Table {
 Table table;
 
 void report_problem(const frame::Message &reason) {
-    intl_audit_no_resource(kAuthorizePath, kAuthorizePath, 1, *reason.text, frame::text_of(reason));
+    frame::intl_audit_no_resource(kAuthorizePath, kAuthorizePath, 1, *reason.text,
+                                  frame::text_of(reason));
 }
 
 void report_blank() {
     if (table.blank_reported) return;
     table.blank_reported = true;
-    audit_auth_entry(kAuthorizePath, kAuthorizeObject, "contains a blank line");
+    frame::audit_auth_entry(kAuthorizePath, kAuthorizeObject, "contains a blank line");
     frame::report(VANT_SEV_WARNING, frame::msg_vant_authblankline);
 }
 
@@ -59,7 +61,7 @@ void release() {
 char *read_text() {
     FILE *f = platform::fopen_file(kAuthorizePath, "r");
     if (f == nullptr) {
-        if (oktofaketcb()) return strdup(kBuiltIn);
+        if (frame::oktofaketcb()) return strdup(kBuiltIn);
         report_problem(frame::msg_vant_badopen);
         return nullptr;
     }
@@ -74,7 +76,7 @@ char *read_text() {
             report_problem(frame::msg_vant_badread);
         }
     } else {
-        audit_no_memory();
+        frame::audit_no_memory();
     }
     fclose(f);
     return text;
@@ -153,7 +155,7 @@ bool walk(char *text, const Counts &counted) {
         if (p == nullptr) return false;
     }
     if (w.complete_lines < table.view.nprimary || table.view.nsecondary < counted.secondaries) {
-        audit_auth_entry(kAuthorizePath, kAuthorizeObject, "missing trailing linefeed");
+        frame::audit_auth_entry(kAuthorizePath, kAuthorizeObject, "missing trailing linefeed");
         frame::report(VANT_SEV_WARNING, frame::msg_vant_authnolinefeed);
     }
     return true;
@@ -171,7 +173,7 @@ int read_authorizations() {
     table.secondaries =
         static_cast<SecondaryAuth *>(calloc(counted.secondaries + 1, sizeof(SecondaryAuth)));
     if (table.primaries == nullptr || table.secondaries == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         release();
         return -1;
     }

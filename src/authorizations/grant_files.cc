@@ -2,7 +2,9 @@
 // list of default users.
 #include <string.h>
 
+#include "authdb/authdb.h"
 #include "authorizations/grants.h"
+#include "frame/frame.h"
 #include "frame/messages.h"
 #include "platform/root.h"
 
@@ -10,7 +12,7 @@ namespace vant::authorizations {
 namespace {
 
 void report(const char *path, const frame::Message &reason) {
-    intl_audit_no_resource(path, path, 1, *reason.text, frame::text_of(reason));
+    frame::intl_audit_no_resource(path, path, 1, *reason.text, frame::text_of(reason));
 }
 
 void drop_newline(char *line, size_t length) {
@@ -79,7 +81,7 @@ bool lists_name(std::string_view names, const char *wanted) {
 }
 
 DefaultListing default_user_listing(const char *user) {
-    OwnedText path(find_auth_file(kDefaultUsers, VANT_OBJ_AUTHORIZE));
+    OwnedText path(authdb::find_auth_file(kDefaultUsers, VANT_OBJ_AUTHORIZE));
     if (path == nullptr) return DefaultListing::unopened;
     LineReader in(open_grant_file(path.get()));
     if (!in.is_open()) return DefaultListing::unopened;

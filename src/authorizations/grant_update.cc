@@ -5,7 +5,9 @@
 #include <errno.h>
 #include <string.h>
 
+#include "authdb/authdb.h"
 #include "authdb/update.h"
+#include "authorizations/authorizations.h"
 #include "authorizations/grants.h"
 #include "platform/root.h"
 
@@ -67,12 +69,12 @@ bool write_subsystem_line(FILE *out, const char *primary, const Grant &grant) {
 bool belongs_to(const char *name, const char *primary) {
     if (name == nullptr || name[0] == '\0') return false;
     if (strcmp(name, primary) == 0) return true;
-    const char *own = primary_of_secondary_auth(name);
+    const char *own = authorizations::primary_of_secondary_auth(name);
     return own != nullptr && strcmp(own, primary) == 0;
 }
 
 bool write_subsystem_file(const char *primary, const Grant &grant, bool add) {
-    OwnedText path(find_auth_file(primary, VANT_OBJ_AUTHORIZE));
+    OwnedText path(authdb::find_auth_file(primary, VANT_OBJ_AUTHORIZE));
     if (path == nullptr) return false;
     return rewrite(
         path.get(), "rewrite subsystem database", add,
@@ -81,7 +83,7 @@ bool write_subsystem_file(const char *primary, const Grant &grant, bool add) {
 }
 
 bool update_default_file(const char *user, bool add) {
-    OwnedText path(find_auth_file(kDefaultUsers, VANT_OBJ_AUTHORIZE));
+    OwnedText path(authdb::find_auth_file(kDefaultUsers, VANT_OBJ_AUTHORIZE));
     if (path == nullptr) return false;
     return rewrite(
         path.get(), "rewrite default user file in subsystems database", add,

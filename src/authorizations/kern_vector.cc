@@ -1,7 +1,9 @@
 // The kernel authorizations of a privilege vector as a list of names.
 #include <stdlib.h>
 
+#include "authorizations/authorizations.h"
 #include "authorizations/vectors.h"
+#include "frame/frame.h"
 
 namespace {
 
@@ -9,9 +11,9 @@ constexpr vant_mask_t kKernelBits = 0xFFu;  // the system privileges, 0 to 7
 
 }  // namespace
 
-using namespace vant::authorizations;
+namespace vant::authorizations {
 
-extern "C" char **build_kern_vec(const priv_t *vector) {
+char **build_kern_vec(const priv_t *vector) {
     if (vector == nullptr) return nullptr;
     vant_mask_t bits = *vector & kKernelBits;
     NameListSize size{sys_priv};
@@ -19,10 +21,12 @@ extern "C" char **build_kern_vec(const priv_t *vector) {
     size_t pointers = size.slots * sizeof(char *);
     auto **result = static_cast<char **>(malloc(pointers + size.bytes));
     if (result == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return nullptr;
     }
     NameListFiller fill{sys_priv, result, reinterpret_cast<char *>(result) + pointers};
     fill.names(bits);
     return result;
 }
+
+}  // namespace vant::authorizations

@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "authorizations/grants.h"
+#include "databases/databases.h"
+#include "frame/frame.h"
 
 namespace vant::authorizations {
 namespace {
@@ -15,15 +17,16 @@ constexpr int kNoIntegrityRequirement = 255;
 char *copy_name(const char *name) {
     if (name == nullptr) return nullptr;
     char *copy = strdup(name);
-    if (copy == nullptr) audit_no_memory();
+    if (copy == nullptr) frame::audit_no_memory();
     return copy;
 }
 
 RunningUser running_user() {
-    if (integreq() == kNoIntegrityRequirement) return {false, pw_idtoname(starting_luid())};
-    vant_id_t real = starting_ruid();
+    if (databases::integreq() == kNoIntegrityRequirement)
+        return {false, frame::pw_idtoname(frame::starting_luid())};
+    vant_id_t real = frame::starting_ruid();
     if (real == 0) return {true, nullptr};
-    return {false, pw_idtoname(real)};
+    return {false, frame::pw_idtoname(real)};
 }
 
 }  // namespace vant::authorizations

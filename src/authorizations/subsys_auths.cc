@@ -1,8 +1,11 @@
 // The command-privilege vector of the user running the program, gathered
 // from the grant files.
+#include "authdb/authdb.h"
 #include "authdb/namelists.h"
+#include "authorizations/authorizations.h"
 #include "authorizations/declarations.h"
 #include "authorizations/grants.h"
+#include "frame/frame.h"
 
 namespace vant::authorizations {
 namespace {
@@ -20,7 +23,7 @@ vant_mask_t every_authorization() {
 // before the user's line.
 bool gather_grants(const Declarations &d, const char *user) {
     for (int i = 0; i < d.nprimary; ++i) {
-        OwnedText path(find_auth_file(d.primaries[i].name, VANT_OBJ_AUTHORIZE));
+        OwnedText path(authdb::find_auth_file(d.primaries[i].name, VANT_OBJ_AUTHORIZE));
         if (path == nullptr) return false;
         LineReader in(open_grant_file(path.get()));
         if (!in.is_open()) continue;
@@ -28,7 +31,8 @@ bool gather_grants(const Declarations &d, const char *user) {
         switch (find_user_line(in, path.get(), user, &names)) {
             case UserLine::found: {
                 unsigned int granted = 0;
-                loadnamepair(&granted, ST_MAX_CPRIV, names, cmd_priv, authdb::kCmdPrivDescription);
+                authdb::loadnamepair(&granted, ST_MAX_CPRIV, names, cmd_priv,
+                                     authdb::kCmdPrivDescription);
                 state.vector |= granted;
                 break;
             }
@@ -52,7 +56,7 @@ vant_mask_t *user_vector(const char *user) {
         case DefaultListing::listed:
             return defaults();
         case DefaultListing::unopened:
-            return oktofaketcb() ? defaults() : nullptr;
+            return frame::oktofaketcb() ? defaults() : nullptr;
         case DefaultListing::not_listed:
             break;
     }
@@ -64,11 +68,11 @@ vant_mask_t *user_vector(const char *user) {
 }  // namespace
 }  // namespace vant::authorizations
 
-using namespace vant::authorizations;
+namespace vant::authorizations {
 
-extern "C" vant_mask_t *get_subsys_auths(void) {
+vant_mask_t *get_subsys_auths(void) {
     state.vector = 0;
-    if (build_cmd_priv() != 0) return nullptr;
+    if (authorizations::build_cmd_priv() != 0) return nullptr;
     RunningUser who = running_user();
     if (who.superuser) {
         state.vector = every_authorization();
@@ -77,3 +81,5 @@ extern "C" vant_mask_t *get_subsys_auths(void) {
     OwnedText user(copy_name(who.name));
     return user != nullptr ? user_vector(user.get()) : nullptr;
 }
+
+}  // namespace vant::authorizations

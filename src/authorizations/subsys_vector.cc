@@ -3,9 +3,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "authorizations/authorizations.h"
 #include "authorizations/declarations.h"
 #include "authorizations/grants.h"
 #include "authorizations/vectors.h"
+#include "frame/frame.h"
 
 namespace vant::authorizations {
 namespace {
@@ -63,7 +65,7 @@ struct subsys_vec_entry *lay_out(const Grouping &g) {
     size_t pointers = size.slots * sizeof(char *);
     auto *result = static_cast<struct subsys_vec_entry *>(malloc(entries + pointers + size.bytes));
     if (result == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return nullptr;
     }
     char *base = reinterpret_cast<char *>(result);
@@ -78,12 +80,10 @@ struct subsys_vec_entry *lay_out(const Grouping &g) {
 }  // namespace
 }  // namespace vant::authorizations
 
-using namespace vant::authorizations;
-
-extern "C" {
+namespace vant::authorizations {
 
 struct subsys_vec_entry *build_subsys_vec(const vant_mask_t *vector) {
-    if (vector == nullptr || build_cmd_priv() != 0) return nullptr;
+    if (vector == nullptr || authorizations::build_cmd_priv() != 0) return nullptr;
     return lay_out(group(*declarations(), *vector));
 }
 
@@ -92,8 +92,8 @@ void add_secondary_auths(vant_mask_t *vector) {
     if (d == nullptr || vector == nullptr) return;
     vant_mask_t granted = *vector;
     for (int i = 0; i < d->nsecondary; ++i)
-        if (bit_set(granted, primary_auth(d->secondaries[i].primary)))
+        if (bit_set(granted, authorizations::primary_auth(d->secondaries[i].primary)))
             *vector |= 1u << d->secondaries[i].number;
 }
 
-}  // extern "C"
+}  // namespace vant::authorizations

@@ -2,7 +2,10 @@
 // The grant files are read afresh at every check.
 #include <string.h>
 
+#include "authdb/authdb.h"
+#include "authorizations/authorizations.h"
 #include "authorizations/grants.h"
+#include "frame/frame.h"
 #include "platform/nis.h"
 
 namespace vant::authorizations {
@@ -28,7 +31,7 @@ int check_grant_file(FILE *file, const char *path, const char *user, const char 
 
 // Without the protected files, a subsystem's own account runs it.
 int check_without_grant_file(const char *user, const char *subsystem, const char *authorization) {
-    if (!oktofaketcb()) return 0;
+    if (!frame::oktofaketcb()) return 0;
     if (strcmp(user, subsystem) == 0) return 1;
     return has_default_auth(authorization);
 }
@@ -36,26 +39,24 @@ int check_without_grant_file(const char *user, const char *subsystem, const char
 }  // namespace
 
 int is_privileged(const char *subsystem, const char *authorization) {
-    if (build_cmd_priv() != 0) return 0;
+    if (authorizations::build_cmd_priv() != 0) return 0;
     RunningUser who = running_user();
     if (who.superuser) return 1;
     OwnedText name(copy_name(who.name));
-    return user_has_auth(name.get(), subsystem, authorization);
+    return authorizations::user_has_auth(name.get(), subsystem, authorization);
 }
 
 }  // namespace vant::authorizations
 
-using namespace vant::authorizations;
-
-extern "C" {
+namespace vant::authorizations {
 
 int user_has_auth(const char *user, const char *subsystem, const char *authorization) {
-    if (build_cmd_priv() != 0 || user == nullptr) return 0;
+    if (authorizations::build_cmd_priv() != 0 || user == nullptr) return 0;
     if (vant::platform::nis_lookup(user, "passwd.byname") != nullptr)
         return has_default_auth(authorization);
     if (strcmp(user, "root") == 0) return 1;
     if (subsystem == nullptr || authorization == nullptr) return 0;
-    OwnedText path(find_auth_file(subsystem, VANT_OBJ_AUTHORIZE));
+    OwnedText path(authdb::find_auth_file(subsystem, VANT_OBJ_AUTHORIZE));
     FILE *file = path != nullptr ? open_grant_file(path.get()) : nullptr;
     if (file == nullptr) return check_without_grant_file(user, subsystem, authorization);
     return check_grant_file(file, path.get(), user, authorization);
@@ -68,7 +69,7 @@ int privileged_user(const char *subsystem) {
 // The program belongs to the subsystem named by its effective group.
 int authorized_user(const char *authorization) {
     if (authorization == nullptr) return 0;
-    const char *group = gr_idtoname(starting_egid());
+    const char *group = frame::gr_idtoname(frame::starting_egid());
     if (group == nullptr) return 0;
     OwnedText subsystem(copy_name(group));
     if (subsystem == nullptr) return 0;
@@ -77,4 +78,4 @@ int authorized_user(const char *authorization) {
     return is_privileged(subsystem.get(), authorization);
 }
 
-}  // extern "C"
+}  // namespace vant::authorizations

@@ -7,9 +7,11 @@
 
 #include "authdb/namelists.h"
 #include "authdb/update.h"
+#include "authorizations/authorizations.h"
 #include "authorizations/declarations.h"
 #include "authorizations/grant_update.h"
 #include "authorizations/grants.h"
+#include "frame/frame.h"
 
 namespace vant::authorizations {
 namespace {
@@ -73,16 +75,14 @@ const char *declared_name(int number) {
     char text[64];
     snprintf(text, sizeof text, "look-up of value %d in subsystems authorizations namepair",
              number);
-    audit_auth_entry(text, authdb::kNameListObject, "value has no corresponding name");
+    frame::audit_auth_entry(text, authdb::kNameListObject, "value has no corresponding name");
     return nullptr;
 }
 
 }  // namespace
 }  // namespace vant::authorizations
 
-using namespace vant::authorizations;
-
-extern "C" {
+namespace vant::authorizations {
 
 int write_authorizations(const char *user, char *const *names, int count) {
     return write_in_quiet_zone({user, names, names != nullptr ? count : 0});
@@ -91,7 +91,7 @@ int write_authorizations(const char *user, char *const *names, int count) {
 int write_authorization_bits(const char *user, const vant_mask_t *vector) {
     if (user == nullptr) return -1;
     if (vector == nullptr) return write_in_quiet_zone({user, kDefaultList, 1});
-    if (build_cmd_priv() != 0) return -1;
+    if (authorizations::build_cmd_priv() != 0) return -1;
     const char *names[32];
     int count = 0;
     for (int bit = 0; bit < 32; ++bit) {
@@ -101,4 +101,4 @@ int write_authorization_bits(const char *user, const vant_mask_t *vector) {
     return write_in_quiet_zone({user, names, count});
 }
 
-}  // extern "C"
+}  // namespace vant::authorizations

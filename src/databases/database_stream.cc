@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include "authdb/authdb.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -21,7 +22,7 @@ void remember(DatabaseStream &s) {
 // older than the one it replaced; a change within the same second must
 // still be seen.
 bool still_current(const DatabaseStream &s, int object) {
-    char *path = find_auth_file(nullptr, object);
+    char *path = authdb::find_auth_file(nullptr, object);
     struct stat st;
     bool found = path != nullptr && platform::stat_file(path, &st) == 0;
     free(path);
@@ -34,7 +35,7 @@ bool still_current(const DatabaseStream &s, int object) {
 void rewind_database(DatabaseStream &s, int object) {
     if (s.fp != nullptr && !still_current(s, object)) close_database(s);
     if (s.fp == nullptr) {
-        open_auth_file(nullptr, object, &s.fp);
+        authdb::open_auth_file(nullptr, object, &s.fp);
         if (s.fp != nullptr) remember(s);
     }
     s.filepos = 0;

@@ -5,6 +5,9 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include "authdb/authdb.h"
+#include "databases/databases.h"
+#include "frame/frame.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -30,7 +33,7 @@ void close_stream(DefaultStream &s) {
 // stream is stale as soon as the path names another file, or the same
 // file was changed in place.
 bool still_current(const DefaultStream &s) {
-    char *path = find_auth_file(nullptr, VANT_OBJ_DEFAULT);
+    char *path = authdb::find_auth_file(nullptr, VANT_OBJ_DEFAULT);
     struct stat st;
     bool found = path != nullptr && platform::stat_file(path, &st) == 0;
     free(path);
@@ -39,7 +42,7 @@ bool still_current(const DefaultStream &s) {
 }
 
 void open_database(DefaultStream &s) {
-    open_auth_file(nullptr, VANT_OBJ_DEFAULT, &s.default_fp);
+    authdb::open_auth_file(nullptr, VANT_OBJ_DEFAULT, &s.default_fp);
     if (s.default_fp != nullptr)
         remember(s);
     else
@@ -51,8 +54,8 @@ int allocate_record() {
     if (pr_default != nullptr) return 0;
     pr_default = static_cast<struct pr_default *>(calloc(1, sizeof(struct pr_default)));
     if (pr_default != nullptr) return 0;
-    audit_no_memory();
-    endprdfent();
+    frame::audit_no_memory();
+    databases::endprdfent();
     return -1;
 }
 
@@ -75,11 +78,13 @@ int reset_default(const char *path) {
 
 }  // namespace vant::databases
 
-using namespace vant::databases;
-
 extern "C" {
 
 struct pr_default *pr_default = nullptr;
+
+}  // extern "C"
+
+namespace vant::databases {
 
 int setprdfent(void) {
     if (state.default_fp != nullptr && !still_current(state)) close_stream(state);
@@ -89,11 +94,11 @@ int setprdfent(void) {
 }
 
 void endprdfent(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     close_stream(state);
     state.default_filepos = 0;
-    end_authcap(VANT_OBJ_DEFAULT);
+    authdb::end_authcap(VANT_OBJ_DEFAULT);
     state.fprdfpos = 0;
 }
 
-}  // extern "C"
+}  // namespace vant::databases

@@ -2,8 +2,11 @@
 // defaults of the System Default database beside it.
 #include <stdlib.h>
 
+#include "authdb/authdb.h"
 #include "databases/database_stream.h"
+#include "databases/databases.h"
 #include "databases/device_assignment.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 using namespace vant::databases;
@@ -27,8 +30,8 @@ struct dev_asg *decode(char *entry) {
     struct dev_asg *r = state.record;
     if (entry == nullptr || r == nullptr || decode_half(&r->ufld, &r->uflg, entry) != 0)
         return nullptr;
-    setprdfent();
-    char *defaults = agetdefault_buf();
+    vant::databases::setprdfent();
+    char *defaults = vant::authdb::agetdefault_buf();
     if (defaults == nullptr || decode_half(&r->sfld, &r->sflg, defaults) != 0) return nullptr;
     return r;
 }
@@ -43,16 +46,16 @@ void release_record() {
 
 }  // namespace
 
-extern "C" {
+namespace vant::databases {
 
 int setdvagent(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     rewind_database(state.stream, VANT_OBJ_DEVASSIGN);
     if (state.record == nullptr) {
         state.record = static_cast<struct dev_asg *>(calloc(1, sizeof(struct dev_asg)));
         if (state.record == nullptr) {
-            audit_no_memory();
-            enddvagent();
+            frame::audit_no_memory();
+            databases::enddvagent();
             return -1;
         }
     }
@@ -60,22 +63,22 @@ int setdvagent(void) {
 }
 
 void enddvagent(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     close_database(state.stream);
     release_record();
-    end_authcap(VANT_OBJ_DEVASSIGN);
+    authdb::end_authcap(VANT_OBJ_DEVASSIGN);
 }
 
 struct dev_asg *getdvagent(void) {
-    check_auth_parameters();
-    if (state.stream.fp == nullptr && setdvagent() != 0) return nullptr;
-    return decode(agetdvag(&state.stream.filepos, state.stream.fp, nullptr));
+    frame::check_auth_parameters();
+    if (state.stream.fp == nullptr && databases::setdvagent() != 0) return nullptr;
+    return decode(authdb::agetdvag(&state.stream.filepos, state.stream.fp, nullptr));
 }
 
 struct dev_asg *getdvagnam(const char *name) {
-    check_auth_parameters();
-    if (name == nullptr || setdvagent() != 0) return nullptr;
-    return decode(agetdvag(&state.stream.filepos, state.stream.fp, name));
+    frame::check_auth_parameters();
+    if (name == nullptr || databases::setdvagent() != 0) return nullptr;
+    return decode(authdb::agetdvag(&state.stream.filepos, state.stream.fp, name));
 }
 
-}  // extern "C"
+}  // namespace vant::databases

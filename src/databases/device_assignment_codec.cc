@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "authdb/authdb.h"
 #include "authdb/namelists.h"
 #include "databases/device_assignment.h"
 #include "databases/entry_fields.h"
@@ -57,8 +58,8 @@ struct Writer {
     // A mask without a name to show for it cannot be written.
     void type(const vant_mask_t &mask) {
         if (error != 0) return;
-        char *names =
-            storenamepair(&mask, kAuthDevTypeHighest, auth_dev_type, kAuthDevTypeDescription);
+        char *names = authdb::storenamepair(&mask, kAuthDevTypeHighest, auth_dev_type,
+                                            kAuthDevTypeDescription);
         if (names == nullptr || names[0] == '\0') error = 1;
         emit("%s=%s:", "v_type", names);
         free(names);
@@ -71,14 +72,14 @@ int parse_dv_field(char *text, int index, struct v_field *fields, struct v_flag 
     if (index < 0 || index >= kDeviceFields || *text != '=') return 1;
     char *value = text + 1;
     if (index == kType) {
-        loadnamepair(&fields->v_type, kAuthDevTypeHighest, value, auth_dev_type,
-                     kAuthDevTypeDescription);
+        authdb::loadnamepair(&fields->v_type, kAuthDevTypeHighest, value, auth_dev_type,
+                             kAuthDevTypeDescription);
         PR_V_SET(*flags, PR_V_TYPE);
         return 0;
     }
     char **&list = list_of(*fields, index);
     free(list);
-    list = agetstrlist(value);
+    list = authdb::agetstrlist(value);
     if (list == nullptr) return 1;
     PR_V_SET(*flags, index == kDevs ? PR_V_DEVS : PR_V_USERS);
     return 0;
@@ -108,11 +109,11 @@ int store_dv_fields(FILE *stream, const char *name, const struct v_field *fields
     int count = 1;
     if (name != nullptr) {
         w.emit("%s:", name);
-        count = pr_newline(stream, count, &w.error);
+        count = authdb::pr_newline(stream, count, &w.error);
     }
     if (PR_V_ISSET(*flags, PR_V_DEVS)) {
         w.list("v_devs", fields->v_devs, ":");
-        count = pr_newline(stream, count, &w.error);
+        count = authdb::pr_newline(stream, count, &w.error);
     }
     if (PR_V_ISSET(*flags, PR_V_USERS)) w.list("v_users", fields->v_users, ":\\\n\t:");
     if (PR_V_ISSET(*flags, PR_V_TYPE)) w.type(fields->v_type);

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "databases/databases.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace {
@@ -66,7 +68,9 @@ struct Layout {
 
 }  // namespace
 
-extern "C" struct dev_asg *copydvagent(const struct dev_asg *record) {
+namespace vant::databases {
+
+struct dev_asg *copydvagent(const struct dev_asg *record) {
     if (record == nullptr) return nullptr;
     Space space;
     space.half(record->ufld, record->uflg);
@@ -74,7 +78,7 @@ extern "C" struct dev_asg *copydvagent(const struct dev_asg *record) {
     size_t bytes = 0;
     void *block = space.total(bytes) ? malloc(bytes) : nullptr;
     if (block == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return nullptr;
     }
     auto *copy = static_cast<struct dev_asg *>(memcpy(block, record, sizeof *record));
@@ -84,3 +88,5 @@ extern "C" struct dev_asg *copydvagent(const struct dev_asg *record) {
     layout.half(copy->sfld, copy->sflg);
     return copy;
 }
+
+}  // namespace vant::databases

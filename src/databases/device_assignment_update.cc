@@ -3,10 +3,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "authdb/authdb.h"
 #include "authdb/update.h"
+#include "databases/databases.h"
 #include "databases/device_assignment.h"
 #include "databases/entry_rewrite.h"
 #include "databases/storable.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 using namespace vant::databases;
@@ -36,27 +39,28 @@ class DeviceRewrite final : public EntryRewrite {
 
 int update(DeviceRewrite &r) {
     using vant::authdb::UpdateResult;
-    char *path = find_auth_file(r.name, VANT_OBJ_DEVASSIGN);
+    char *path = vant::authdb::find_auth_file(r.name, VANT_OBJ_DEVASSIGN);
     if (path == nullptr) return 0;
     UpdateResult result =
         vant::authdb::update_database(path, "make new Device Assignment database",
                                       [&](FILE *out) { return rewrite_database(path, out, r); });
     free(path);
     if (result == UpdateResult::failed)
-        audit_auth_entry(r.name, VANT_OBJ_DEVASSIGN, "cannot update entry");
+        vant::frame::audit_auth_entry(r.name, VANT_OBJ_DEVASSIGN, "cannot update entry");
     return result == UpdateResult::replaced ? 1 : 0;
 }
 
 int put(const char *name, const struct dev_asg *record) {
     if (!storable_name(name)) {
-        audit_auth_entry(name, VANT_OBJ_DEVASSIGN, "cannot update entry");
+        vant::frame::audit_auth_entry(name, VANT_OBJ_DEVASSIGN, "cannot update entry");
         return 0;
     }
     char *own_name = strdup(name);
-    if (own_name == nullptr) audit_no_memory();
+    if (own_name == nullptr) vant::frame::audit_no_memory();
     // Only the entry's own half is written, and only it is looked at.
     const struct dev_asg own_half = {record->ufld, record->uflg, {}, {}};
-    struct dev_asg *own_record = own_name != nullptr ? copydvagent(&own_half) : nullptr;
+    struct dev_asg *own_record =
+        own_name != nullptr ? vant::databases::copydvagent(&own_half) : nullptr;
     int result = 0;
     if (own_record != nullptr) {
         DeviceRewrite r(own_name, own_record);
@@ -69,10 +73,14 @@ int put(const char *name, const struct dev_asg *record) {
 
 }  // namespace
 
-extern "C" int putdvagnam(const char *name, struct dev_asg *record) {
-    check_auth_parameters();
+namespace vant::databases {
+
+int putdvagnam(const char *name, struct dev_asg *record) {
+    frame::check_auth_parameters();
     if (name == nullptr || record == nullptr) return 0;
     int result = put(name, record);
-    enddvagent();
+    databases::enddvagent();
     return result;
 }
+
+}  // namespace vant::databases

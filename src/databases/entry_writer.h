@@ -6,6 +6,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include "authdb/authdb.h"
 #include "vant.h"
 
 namespace vant::databases {
@@ -27,7 +28,7 @@ struct EntryWriter {
     // name writes only the fields.
     void begin(const char *name) {
         if (fflush(fp) != 0) error = 1;
-        if (name != nullptr && emit("%s:", name)) count = pr_newline(fp, count, &error);
+        if (name != nullptr && emit("%s:", name)) count = authdb::pr_newline(fp, count, &error);
     }
 
     // 1 when everything was written and flushed.

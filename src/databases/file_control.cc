@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 
 #include "authdb/authcap.h"
+#include "authdb/authdb.h"
+#include "databases/databases.h"
 #include "databases/file_control.h"
+#include "frame/frame.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -49,7 +52,7 @@ bool stream_is_current(const char *path) {
 }
 
 void open_stream() {
-    open_auth_file("", VANT_OBJ_FILES, &state.fp);
+    vant::authdb::open_auth_file("", VANT_OBJ_FILES, &state.fp);
     if (state.fp != nullptr) remember_stream();
 }
 
@@ -57,7 +60,7 @@ void open_stream() {
 char *copy_builtin(int index) {
     free(state.builtin_copy);
     state.builtin_copy = strdup(fakefcdb[index]);
-    if (state.builtin_copy == nullptr) audit_no_memory();
+    if (state.builtin_copy == nullptr) vant::frame::audit_no_memory();
     return state.builtin_copy;
 }
 
@@ -83,10 +86,10 @@ struct pr_file *decode(char *entry) {
 
 }  // namespace
 
-extern "C" {
+namespace vant::databases {
 
 int setprfient(void) {
-    char *path = find_auth_file("", VANT_OBJ_FILES);
+    char *path = authdb::find_auth_file("", VANT_OBJ_FILES);
     if (state.fp != nullptr && !stream_is_current(path)) close_stream();
     free(path);
     if (state.fp == nullptr) open_stream();
@@ -95,8 +98,8 @@ int setprfient(void) {
     if (state.record == nullptr) {
         state.record = static_cast<struct pr_file *>(calloc(1, sizeof(struct pr_file)));
         if (state.record == nullptr) {
-            audit_no_memory();
-            endprfient();
+            frame::audit_no_memory();
+            databases::endprfient();
             return -1;
         }
     }
@@ -106,32 +109,32 @@ int setprfient(void) {
 void endprfient(void) {
     close_stream();
     state.filepos = 0;
-    end_authcap(VANT_OBJ_FILES);
+    authdb::end_authcap(VANT_OBJ_FILES);
     state.fcdbindex = 0;
 }
 
 struct pr_file *getprfient(void) {
     if (state.fp == nullptr) {
         int index = state.fcdbindex;
-        if (setprfient() != 0) return nullptr;
+        if (databases::setprfient() != 0) return nullptr;
         state.fcdbindex = index;
     }
     char *entry = nullptr;
     if (state.fp != nullptr)
-        entry = agetfile(&state.filepos, state.fp, nullptr);
-    else if (oktofaketcb())
+        entry = authdb::agetfile(&state.filepos, state.fp, nullptr);
+    else if (frame::oktofaketcb())
         entry = next_builtin();
     return decode(entry);
 }
 
 struct pr_file *getprfinam(const char *path) {
-    if (path == nullptr || setprfient() != 0) return nullptr;
+    if (path == nullptr || databases::setprfient() != 0) return nullptr;
     char *entry = nullptr;
     if (state.fp != nullptr)
-        entry = agetfile(&state.filepos, state.fp, path);
-    else if (oktofaketcb())
+        entry = authdb::agetfile(&state.filepos, state.fp, path);
+    else if (frame::oktofaketcb())
         entry = find_builtin(path);
     return decode(entry);
 }
 
-}  // extern "C"
+}  // namespace vant::databases

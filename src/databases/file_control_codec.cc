@@ -3,8 +3,10 @@
 #include <string.h>
 
 #include "authdb/authcap.h"
+#include "authdb/authdb.h"
 #include "databases/entry_fields.h"
 #include "databases/file_control.h"
+#include "frame/frame.h"
 
 namespace vant::databases {
 namespace {
@@ -74,11 +76,11 @@ bool write_field(FILE *fp, int index, const struct f_field &f) {
     const char *id = file_table[index];
     switch (kForms[index].form) {
         case Form::user: {
-            const char *name = pw_idtoname(f.f_owner);
+            const char *name = frame::pw_idtoname(f.f_owner);
             return name != nullptr && fprintf(fp, "%s=%s:", id, name) >= 0;
         }
         case Form::group: {
-            const char *name = gr_idtoname(f.f_group);
+            const char *name = frame::gr_idtoname(f.f_group);
             return name != nullptr && fprintf(fp, "%s=%s:", id, name) >= 0;
         }
         case Form::letter: {
@@ -104,13 +106,13 @@ int parse_fi_field(const char *text, int index, struct f_field *fields, struct f
     const char *value = text + 1;
     switch (form) {
         case Form::user: {
-            int id = pw_nametoid(value);
+            int id = frame::pw_nametoid(value);
             if (id < 0) return 1;
             fields->f_owner = static_cast<vant_id_t>(id);
             break;
         }
         case Form::group: {
-            int id = gr_nametoid(value);
+            int id = frame::gr_nametoid(value);
             if (id < 0) return 1;
             fields->f_group = static_cast<vant_id_t>(id);
             break;
@@ -154,7 +156,7 @@ int store_fi_fields(FILE *stream, const char *name, const struct f_field *fields
             error = 1;
             break;
         }
-        count = pr_newline(stream, count, &error);
+        count = authdb::pr_newline(stream, count, &error);
     }
     if (!error && fprintf(stream, "%s:\n", "chkent") < 0) error = 1;
     if (fflush(stream) != 0) error = 1;

@@ -5,8 +5,11 @@
 #include <string.h>
 #include <sys/types.h>
 
+#include "authdb/authdb.h"
 #include "authdb/update.h"
+#include "databases/databases.h"
 #include "databases/file_control.h"
+#include "frame/frame.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -79,26 +82,30 @@ int update(const char *path, const Replacement &r) {
         vant::authdb::update_database(path, "make new File Control database",
                                       [&](FILE *out) { return write_new_version(path, r, out); });
     if (result == UpdateResult::failed)
-        audit_auth_entry(r.name, VANT_OBJ_FILES, "cannot update entry");
+        vant::frame::audit_auth_entry(r.name, VANT_OBJ_FILES, "cannot update entry");
     return result == UpdateResult::replaced ? 1 : 0;
 }
 
 }  // namespace
 
+namespace vant::databases {
+
 // The name and record are copied first: they may be the reader's own
 // storage, which secure creation of the new file reads into.
-extern "C" int putprfinam(const char *name, struct pr_file *record) {
+int putprfinam(const char *name, struct pr_file *record) {
     if (name == nullptr || record == nullptr) return 0;
     char *own_name = strdup(name);
     if (own_name == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return 0;
     }
     Replacement r{own_name, record->ufld, record->uflg};
-    char *path = find_auth_file(own_name, VANT_OBJ_FILES);
+    char *path = authdb::find_auth_file(own_name, VANT_OBJ_FILES);
     int result = path != nullptr ? update(path, r) : 0;
-    endprfient();
+    databases::endprfient();
     free(path);
     free(own_name);
     return result;
 }
+
+}  // namespace vant::databases

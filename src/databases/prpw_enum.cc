@@ -3,7 +3,9 @@
 // them once.
 #include <string.h>
 
+#include "databases/databases.h"
 #include "databases/prpw.h"
+#include "frame/frame.h"
 #include "platform/accounts.h"
 
 namespace {
@@ -13,11 +15,13 @@ constexpr size_t kLongestName = 255;
 
 }  // namespace
 
-extern "C" struct pr_passwd *getprpwent(void) {
-    check_auth_parameters();
+namespace vant::databases {
+
+struct pr_passwd *getprpwent(void) {
+    frame::check_auth_parameters();
     using namespace vant::databases;
     int last = last_uid_found();
-    if (last < 0 || pw_idtoname(last) == nullptr) vant::platform::setpwent();
+    if (last < 0 || frame::pw_idtoname(last) == nullptr) vant::platform::setpwent();
     while (struct passwd *pw = vant::platform::getpwent()) {
         if (static_cast<uint16_t>(pw->pw_uid) > kHighestUid) continue;
         int uid = static_cast<uint16_t>(pw->pw_uid);
@@ -27,10 +31,12 @@ extern "C" struct pr_passwd *getprpwent(void) {
         size_t length = strnlen(pw->pw_name, sizeof name);
         if (length == sizeof name) continue;
         memcpy(name, pw->pw_name, length + 1);
-        struct pr_passwd *pr = getprpwnam(name);
+        struct pr_passwd *pr = databases::getprpwnam(name);
         if (pr == nullptr) continue;
         set_last_uid_found(uid);
         return pr;
     }
     return nullptr;
 }
+
+}  // namespace vant::databases

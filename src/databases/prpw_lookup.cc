@@ -3,8 +3,12 @@
 // conventional lines reconciled with it.
 #include <string.h>
 
+#include "authdb/authdb.h"
+#include "databases/databases.h"
 #include "databases/prpw.h"
+#include "frame/frame.h"
 #include "mirror/dflt_files.h"
+#include "mirror/mirror.h"
 #include "mirror/pw_files.h"
 #include "platform/nis.h"
 
@@ -31,18 +35,19 @@ struct Lookup {
 
 // The System Default entry's fields become the record's second half.
 bool take_defaults(struct pr_passwd *pr) {
-    setprdfent();
-    disable_etc_default();
-    struct pr_default *df = getprdfnam("default");
-    enable_etc_default();
+    databases::setprdfent();
+    databases::disable_etc_default();
+    struct pr_default *df = databases::getprdfnam("default");
+    databases::enable_etc_default();
     if (df != nullptr) {
         pr->sfld = df->prd;
         pr->sflg = df->prg;
     }
-    endprdfent();
+    databases::endprdfent();
     if (df != nullptr) return true;
-    intl_audit_no_resource(vant_defaultsdb, intl_msg(15, vant_defaultsdb), VANT_OBJ_DEFAULT,
-                           vant_badread, intl_msg(16, vant_badread));
+    frame::intl_audit_no_resource(vant_defaultsdb, frame::intl_msg(15, vant_defaultsdb),
+                                  VANT_OBJ_DEFAULT, vant_badread,
+                                  frame::intl_msg(16, vant_badread));
     return false;
 }
 
@@ -55,9 +60,9 @@ bool missing_line_allowed(const Lookup &l) {
 // A user supplied by NIS keeps no protected entry of its own: the entry is
 // removed, unless the site requires integrity.
 bool drop_nis_users_entry(const Lookup &l) {
-    if (integreq() != 0) return false;
+    if (databases::integreq() != 0) return false;
     struct pr_passwd clear {};
-    putprpwnam(l.name, &clear);
+    databases::putprpwnam(l.name, &clear);
     return true;
 }
 
@@ -65,10 +70,10 @@ enum class Step { go_on, done, fail };
 
 // Reads the entry into the user half; done when the entry alone answers.
 Step read_entry(Lookup &l) {
-    int found = agetuser(l.name);
-    if (found == 1 && l.etc_found == nis_line && integreq() != 0) return Step::fail;
+    int found = authdb::agetuser(l.name);
+    if (found == 1 && l.etc_found == nis_line && databases::integreq() != 0) return Step::fail;
     // Decoded before any removal below: the removal reuses the entry buffer.
-    bool decoded = found == 1 && read_pw_fields(&l.pr->ufld, &l.pr->uflg) == 0;
+    bool decoded = found == 1 && databases::read_pw_fields(&l.pr->ufld, &l.pr->uflg) == 0;
     if (found == 1 && l.etc_found == nis_line && !drop_nis_users_entry(l)) return Step::fail;
     if (decoded) {
         if (!l.mirroring) return Step::done;
@@ -121,7 +126,7 @@ void apply_fixed_rules(struct pr_field *f, struct pr_flag *fl) {
 // reconciliation of both views.
 struct pr_passwd *reconcile(Lookup &l) {
     take_saved_password(l);
-    if (mirror::pre_v3_passwd() && l.mode == OVERRIDE_NONE && !oktofaketcb() &&
+    if (mirror::pre_v3_passwd() && l.mode == OVERRIDE_NONE && !frame::oktofaketcb() &&
         l.etc_found != nis_line)
         return l.protected_entry ? l.pr : nullptr;
     if (mirror::get_dflt_fields(&l.etc->sfld, &l.etc->sflg) == 0) {
@@ -140,9 +145,10 @@ struct pr_passwd *reconcile(Lookup &l) {
 }
 
 struct pr_passwd *look_up(const char *name) {
-    if (setprpwent() != 0 || prpw_record() == nullptr || etc_prpw_record() == nullptr)
+    if (databases::setprpwent() != 0 || prpw_record() == nullptr || etc_prpw_record() == nullptr)
         return nullptr;
-    Lookup l{name, prpw_record(), etc_prpw_record(), get_override_mode(), 0, 0, 1, 0, false};
+    Lookup l{name, prpw_record(), etc_prpw_record(), mirror::get_override_mode(), 0, 0, 1,
+             0,    false};
     *l.pr = {};
     *l.etc = {};
     if (!take_defaults(l.pr)) return nullptr;
@@ -166,24 +172,24 @@ struct pr_passwd *look_up(const char *name) {
 }  // namespace
 }  // namespace vant::databases
 
-extern "C" {
+namespace vant::databases {
 
 struct pr_passwd *getprpwnam(const char *name) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     if (name == nullptr || name[0] == '\0') return nullptr;
     return vant::databases::look_up(name);
 }
 
 struct pr_passwd *getprpwuid(int uid) {
-    check_auth_parameters();
-    const char *mapped = pw_idtoname(uid);
+    frame::check_auth_parameters();
+    const char *mapped = frame::pw_idtoname(uid);
     if (mapped == nullptr) return nullptr;
     // The lookup may reload the id map that holds the name.
     char name[256];
     size_t length = strnlen(mapped, sizeof name);
     if (length == sizeof name) return nullptr;
     memcpy(name, mapped, length + 1);
-    return getprpwnam(name);
+    return databases::getprpwnam(name);
 }
 
-}  // extern "C"
+}  // namespace vant::databases

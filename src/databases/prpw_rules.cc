@@ -1,4 +1,5 @@
 // The rules the Protected Password readers and writer apply alike.
+#include "authorizations/authorizations.h"
 #include "databases/prpw.h"
 
 namespace vant::databases {
@@ -25,7 +26,7 @@ void truncate_passwd(const struct pr_flag *default_flags, const struct pr_field 
 void grant_superuser_privileges(struct pr_field *fields, struct pr_flag *flags) {
     fields->u_syspriv = (1u << kSystemPrivileges) - 1;
     // A failed declaration read leaves no command privilege to grant.
-    int highest = build_cmd_priv() == 0 ? ST_MAX_CPRIV : -1;
+    int highest = authorizations::build_cmd_priv() == 0 ? ST_MAX_CPRIV : -1;
     vant_mask_t all = 0;
     for (int bit = 0; bit <= highest && bit < kMaskBits; ++bit)
         all |= 1u << bit;

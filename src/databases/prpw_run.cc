@@ -3,7 +3,10 @@
 // each file once.
 #include <stdlib.h>
 
+#include "authdb/authdb.h"
+#include "databases/databases.h"
 #include "databases/prpw.h"
+#include "frame/frame.h"
 #include "mirror/pw_files.h"
 
 namespace vant::databases {
@@ -44,28 +47,28 @@ void set_last_uid_found(int uid) {
 
 using vant::databases::run;
 
-extern "C" {
+namespace vant::databases {
 
 int setprpwent(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     run.last_uid_found = -1;
     if (vant::mirror::open_pw_files() < 0) {
-        endprpwent();
+        databases::endprpwent();
         return -1;
     }
     if (!vant::databases::allocate(run.record) || !vant::databases::allocate(run.etc_record)) {
-        audit_no_memory();
-        endprpwent();
+        frame::audit_no_memory();
+        databases::endprpwent();
         return -1;
     }
     return 0;
 }
 
 void endprpwent(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     run.last_uid_found = -1;
     vant::mirror::close_pw_files();
-    end_authcap(VANT_OBJ_PRPW);
+    authdb::end_authcap(VANT_OBJ_PRPW);
 }
 
-}  // extern "C"
+}  // namespace vant::databases

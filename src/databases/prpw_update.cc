@@ -8,9 +8,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "authdb/authdb.h"
 #include "authdb/update.h"
+#include "authorizations/authorizations.h"
+#include "databases/databases.h"
 #include "databases/prpw.h"
 #include "databases/storable.h"
+#include "frame/frame.h"
+#include "mirror/mirror.h"
 #include "mirror/pw_files.h"
 #include "platform/root.h"
 
@@ -65,16 +70,16 @@ bool storable(const char *name, const struct pr_passwd &pr) {
 }
 
 void read_settings(Update &u) {
-    setprdfent();
-    disable_etc_default();
-    struct pr_default *df = getprdfnam("default");
+    databases::setprdfent();
+    databases::disable_etc_default();
+    struct pr_default *df = databases::getprdfnam("default");
     if (df != nullptr) {
         u.mirroring =
             mirror::evaluate_mirroring_fields(&u.integrity, &u.authority, &df->prd, &df->prg);
         u.segment = pwd_segment_length(&df->prd, &df->prg);
     }
-    enable_etc_default();
-    endprdfent();
+    databases::enable_etc_default();
+    databases::endprdfent();
 }
 
 // A password the lookup cut for mirroring goes back whole; the superuser
@@ -111,7 +116,7 @@ bool write_entry(Update &u) {
         if (fd >= 0) close(fd);
         return false;
     }
-    bool written = store_pw_fields(out, u.name, &u.copy.ufld, &u.copy.uflg) == 1;
+    bool written = databases::store_pw_fields(out, u.name, &u.copy.ufld, &u.copy.uflg) == 1;
     written = fflush(out) == 0 && !ferror(out) && written;
     return fclose(out) == 0 && written;
 }
@@ -122,13 +127,13 @@ void discard_transition(Update &u) {
 }
 
 void write_protected_side(Update &u) {
-    u.path = find_auth_file(u.name, VANT_OBJ_PRPW);
+    u.path = authdb::find_auth_file(u.name, VANT_OBJ_PRPW);
     if (u.path == nullptr) return;
     if (directory_missing(u.path) && u.integrity == 0 && u.authority == 0) return;
     struct stat st;
     u.is_new = platform::lstat_file(u.path, &st) != 0;
-    if (make_transition_files(u.path, &u.new_name, &u.old_name) == 0) return;
-    if (create_file_securely(u.new_name, 2, kPurpose) != CFS_GOOD_RETURN) return;
+    if (authdb::make_transition_files(u.path, &u.new_name, &u.old_name) == 0) return;
+    if (authdb::create_file_securely(u.new_name, 2, kPurpose) != CFS_GOOD_RETURN) return;
     u.created = true;
     if (!has_name(u)) {
         u.entry_result = 1;
@@ -142,7 +147,7 @@ void write_protected_side(Update &u) {
 // the entry is gone.
 void finish_protected_side(Update &u) {
     if (has_name(u)) {
-        u.entry_result = replace_file(u.new_name, u.path, u.old_name);
+        u.entry_result = authdb::replace_file(u.new_name, u.path, u.old_name);
         u.new_name = u.old_name = nullptr;
         u.created = false;
         return;
@@ -209,18 +214,19 @@ void report(Update &u) {
     free(u.path);
     free(u.new_name);
     free(u.old_name);
-    if (u.entry_result == 0) audit_auth_entry(u.name, VANT_OBJ_PRPW, kCannotUpdate);
-    if (u.etc_result == 0) audit_auth_entry(u.name, kObjEtcFiles, kCannotUpdate);
+    if (u.entry_result == 0) frame::audit_auth_entry(u.name, VANT_OBJ_PRPW, kCannotUpdate);
+    if (u.etc_result == 0) frame::audit_auth_entry(u.name, kObjEtcFiles, kCannotUpdate);
 }
 
 // A new user the mirrored site created gets its authorizations: the ones
 // the record lists, or a default user's.
 void record_authorizations(const Update &u) {
-    if (u.integrity != 0 || !u.mirroring || !u.is_new || get_override_mode() != OVERRIDE_NONE)
+    if (u.integrity != 0 || !u.mirroring || !u.is_new ||
+        mirror::get_override_mode() != OVERRIDE_NONE)
         return;
     const vant_mask_t *vector =
         PR_ISSET(u.copy.uflg, PR_U_CMDPRIV) && has_name(u) ? &u.copy.ufld.u_cmdpriv : nullptr;
-    write_authorization_bits(u.name, vector);
+    authorizations::write_authorization_bits(u.name, vector);
 }
 
 int put(const char *name, const struct pr_passwd *pr) {
@@ -229,16 +235,16 @@ int put(const char *name, const struct pr_passwd *pr) {
     u.copy = *pr;
     u.authority = 1;
     if (!storable(name, u.copy)) {
-        audit_auth_entry(name, VANT_OBJ_PRPW, kCannotUpdate);
-        endprpwent();
+        frame::audit_auth_entry(name, VANT_OBJ_PRPW, kCannotUpdate);
+        databases::endprpwent();
         return 0;
     }
     read_settings(u);
     if (u.mirroring) prepare_for_mirroring(u);
-    if (get_write_mode() == WRITE_PROTECTED_ONLY) u.mirroring = 0;
+    if (mirror::get_write_mode() == WRITE_PROTECTED_ONLY) u.mirroring = 0;
     update(u);
     report(u);
-    endprpwent();
+    databases::endprpwent();
     int result = u.entry_result == 1 && u.etc_result == 1 ? 1 : 0;
     if (result == 1) record_authorizations(u);
     return result;
@@ -247,9 +253,13 @@ int put(const char *name, const struct pr_passwd *pr) {
 }  // namespace
 }  // namespace vant::databases
 
-extern "C" int putprpwnam(const char *name, struct pr_passwd *pr) {
+namespace vant::databases {
+
+int putprpwnam(const char *name, struct pr_passwd *pr) {
     if (pr == nullptr) return 0;
-    check_auth_parameters();
+    frame::check_auth_parameters();
     if (name == nullptr) return 0;
     return vant::databases::put(name, pr);
 }
+
+}  // namespace vant::databases

@@ -5,9 +5,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "authdb/authdb.h"
 #include "authdb/namelists.h"
+#include "authorizations/authorizations.h"
+#include "databases/databases.h"
 #include "databases/entry_writer.h"
 #include "databases/field_access.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace {
@@ -120,7 +124,7 @@ Scratch scratch;
 
 const char *string_value(const char *id) {
     char *area = scratch.area;
-    return agetstr(id, &area);
+    return vant::authdb::agetstr(id, &area);
 }
 
 bool read_field(const UserField &f, struct pr_field *fields) {
@@ -132,29 +136,29 @@ bool read_field(const UserField &f, struct pr_field *fields) {
         }
         case Kind::List: {
             char *area = scratch.area;
-            char *v = agetstr(f.id, &area);
+            char *v = vant::authdb::agetstr(f.id, &area);
             if (v == nullptr) return false;
             NameList l = name_list(f.list);
             unsigned int mask = 0;
-            loadnamepair(&mask, l.highest, v, l.table, l.description);
+            vant::authdb::loadnamepair(&mask, l.highest, v, l.table, l.description);
             vant::databases::store_int(fields, f.slot, static_cast<long>(mask));
             return true;
         }
         case Kind::PswdUser: {
-            int uid = agetuid(f.id);
+            int uid = vant::authdb::agetuid(f.id);
             if (uid < 0) return false;
             vant::databases::store_int(fields, f.slot, uid);
             return true;
         }
         case Kind::Bool: {
-            int flag = agetflag(f.id);
+            int flag = vant::authdb::agetflag(f.id);
             if (flag < 0) return false;
             vant::databases::store_int(fields, f.slot, flag);
             return true;
         }
         default: {
             long value = 0;
-            if (agtnum(f.id, &value) != 0) return false;
+            if (vant::authdb::agtnum(f.id, &value) != 0) return false;
             if (f.kind == Kind::Segments)
                 value = value < kMinSegments   ? kMinSegments
                         : value > kMaxSegments ? kMaxSegments
@@ -184,7 +188,7 @@ struct Writer : vant::databases::EntryWriter {
                 return emit("%s#%lu:", f.id,
                             static_cast<unsigned long>(static_cast<uint32_t>(value)));
             case Kind::Bool:
-                return emit("%s%s:", f.id, storebool(static_cast<int>(value)));
+                return emit("%s%s:", f.id, vant::authdb::storebool(static_cast<int>(value)));
             case Kind::List:
                 return list(f, static_cast<unsigned int>(value));
             case Kind::PswdUser:
@@ -196,7 +200,7 @@ struct Writer : vant::databases::EntryWriter {
 
     bool list(const UserField &f, unsigned int mask) {
         NameList l = name_list(f.list);
-        char *text = storenamepair(&mask, l.highest, l.table, l.description);
+        char *text = vant::authdb::storenamepair(&mask, l.highest, l.table, l.description);
         if (text == nullptr) {
             error = 1;
             return false;
@@ -213,7 +217,7 @@ struct Writer : vant::databases::EntryWriter {
         if (PR_ISSET(*flags, PR_U_NAME) && PR_ISSET(*flags, PR_U_ID) && uid == fields->u_id)
             name = fields->u_name;
         else
-            name = pw_idtoname(static_cast<int>(uid));
+            name = vant::frame::pw_idtoname(static_cast<int>(uid));
         if (name == nullptr) {
             error = 1;
             return false;
@@ -222,23 +226,23 @@ struct Writer : vant::databases::EntryWriter {
     }
 
     void write(const UserField &f) {
-        if (f.own_line && count > 1) count = pr_newline(fp, 4, &error);
+        if (f.own_line && count > 1) count = vant::authdb::pr_newline(fp, 4, &error);
         if (error != 0 || !field(f)) return;
         if (f.own_line)
-            count = pr_newline(fp, 4, &error);
+            count = vant::authdb::pr_newline(fp, 4, &error);
         else if (f.kind != Kind::Segments)
-            count = pr_newline(fp, count, &error);
+            count = vant::authdb::pr_newline(fp, count, &error);
     }
 };
 
 }  // namespace
 
-extern "C" {
+namespace vant::databases {
 
 int read_pw_fields(struct pr_field *fields, struct pr_flag *flags) {
     memset(fields, 0, sizeof *fields);
     memset(flags, 0, sizeof *flags);
-    if (build_cmd_priv() != 0) return -1;
+    if (authorizations::build_cmd_priv() != 0) return -1;
     for (const UserField &f : kUserFields) {
         if (!read_field(f, fields)) continue;
         PR_SET(*flags, f.bit);
@@ -251,8 +255,8 @@ int read_pw_fields(struct pr_field *fields, struct pr_flag *flags) {
 }
 
 int store_pw_fields(FILE *fp, const char *name, struct pr_field *fields, struct pr_flag *flags) {
-    check_auth_parameters();
-    build_cmd_priv();
+    frame::check_auth_parameters();
+    authorizations::build_cmd_priv();
     Writer w{{fp}, fields, flags};
     w.begin(name);
     for (const UserField &f : kUserFields) {
@@ -262,4 +266,4 @@ int store_pw_fields(FILE *fp, const char *name, struct pr_field *fields, struct 
     return w.end(name);
 }
 
-}  // extern "C"
+}  // namespace vant::databases

@@ -4,7 +4,10 @@
 
 #include <string.h>
 
+#include "authdb/authdb.h"
+#include "databases/databases.h"
 #include "databases/default_stream.h"
+#include "frame/frame.h"
 #include "frame/messages.h"
 #include "vant.h"
 
@@ -22,13 +25,13 @@ constinit SystemDefaultState state{};
 // cannot be decoded.
 bool decode(struct pr_default *record) {
     char *area = state.area;
-    const char *name = agetstr("d_name", &area);
+    const char *name = authdb::agetstr("d_name", &area);
     if (name != nullptr) {
         strncpy(record->d_name, name, sizeof record->d_name - 1);
         record->d_name_present = 1;
     }
-    if (read_pw_fields(&record->prd, &record->prg) != 0) return false;
-    read_tc_fields(&record->tcd, &record->tcg);
+    if (databases::read_pw_fields(&record->prd, &record->prg) != 0) return false;
+    databases::read_tc_fields(&record->tcd, &record->tcg);
     return true;
 }
 
@@ -59,12 +62,10 @@ bool names_entry(const struct pr_default *record, const char *name) {
 
 }  // namespace vant::databases
 
-using namespace vant::databases;
-
-extern "C" {
+namespace vant::databases {
 
 struct pr_default *getprdfent(void) {
-    int got = agetdefault();
+    int got = authdb::agetdefault();
     if (pr_default == nullptr) {
         state.last_end = ReadEnd::damaged;
         return merge_etc_default(nullptr, false);
@@ -87,18 +88,18 @@ void enable_etc_default(void) {
 int integreq(void) {
     int caller_choice = state.ignore_etc;
     state.ignore_etc = 1;
-    const struct pr_default *entry = getprdfnam(kDefaultEntry);
+    const struct pr_default *entry = databases::getprdfnam(kDefaultEntry);
     state.ignore_etc = caller_choice;
     if (entry == nullptr) {
         using vant::frame::msg_vant_badread;
         using vant::frame::msg_vant_defaultsdb;
         using vant::frame::text_of;
-        intl_audit_no_resource(vant_defaultsdb, text_of(msg_vant_defaultsdb), VANT_OBJ_DEFAULT,
-                               vant_badread, text_of(msg_vant_badread));
+        frame::intl_audit_no_resource(vant_defaultsdb, text_of(msg_vant_defaultsdb),
+                                      VANT_OBJ_DEFAULT, vant_badread, text_of(msg_vant_badread));
         return 1;
     }
     if (!PR_ISSET(entry->prg, PR_U_INTEGRITY)) return 255;
     return static_cast<signed char>(entry->prd.u_integrity);
 }
 
-}  // extern "C"
+}  // namespace vant::databases

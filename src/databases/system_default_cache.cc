@@ -8,9 +8,13 @@
 
 #include <algorithm>
 
+#include "authdb/authdb.h"
+#include "databases/databases.h"
 #include "databases/default_stream.h"
 #include "databases/system_default.h"
 #include "mirror/dflt_files.h"
+#include "mirror/mirror.h"
+#include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -39,7 +43,7 @@ time_t modified(const char *path) {
 // second of the lookup makes the next one read again.
 struct pr_default *from_cache() {
     bool same_settings =
-        get_override_mode() == cache.override_mode && ignore_etc() == cache.ignore_etc;
+        mirror::get_override_mode() == cache.override_mode && ignore_etc() == cache.ignore_etc;
     if (!same_settings && !(ignore_etc() != 0 && cache.unmerged_valid)) return nullptr;
     time_t database = modified(cache.path);
     if (cache.time < database) cache.unmerged_valid = false;
@@ -52,9 +56,9 @@ struct pr_default *from_cache() {
 }
 
 void remember(const struct pr_default *entry) {
-    cache.time = time(nullptr);
+    cache.time = vant::platform::now();
     cache.ignore_etc = ignore_etc();
-    cache.override_mode = get_override_mode();
+    cache.override_mode = mirror::get_override_mode();
     cache.merged = *entry;
     if (cache.ignore_etc != 0) {
         cache.unmerged = *entry;
@@ -66,13 +70,13 @@ void remember(const struct pr_default *entry) {
 // An entry refused by the mirroring rules hides none of those after it.
 struct pr_default *look_up(const char *name) {
     if (!cache.opened) {
-        setprdfent();
+        databases::setprdfent();
         cache.opened = true;
     } else {
         reset_default(cache.path);
     }
     for (;;) {
-        struct pr_default *entry = getprdfent();
+        struct pr_default *entry = databases::getprdfent();
         if (entry != nullptr && names_entry(entry, name)) return entry;
         if (entry == nullptr && last_read_end() != ReadEnd::entry) return nullptr;
     }
@@ -81,12 +85,12 @@ struct pr_default *look_up(const char *name) {
 }  // namespace
 }  // namespace vant::databases
 
-using namespace vant::databases;
+namespace vant::databases {
 
-extern "C" struct pr_default *getprdfnam(const char *name) {
+struct pr_default *getprdfnam(const char *name) {
     if (name == nullptr) return nullptr;
     if (cache.path == nullptr &&
-        (cache.path = find_auth_file(nullptr, VANT_OBJ_DEFAULT)) == nullptr)
+        (cache.path = authdb::find_auth_file(nullptr, VANT_OBJ_DEFAULT)) == nullptr)
         return nullptr;
     bool is_default = strcmp(name, kDefaultEntry) == 0;
     if (is_default && cache.time != -1)
@@ -95,3 +99,5 @@ extern "C" struct pr_default *getprdfnam(const char *name) {
     if (entry != nullptr && names_entry(entry, kDefaultEntry)) remember(entry);
     return entry;
 }
+
+}  // namespace vant::databases

@@ -4,6 +4,7 @@
 
 #include "databases/system_default.h"
 #include "mirror/dflt_files.h"
+#include "mirror/mirror.h"
 #include "mirror/pw_files.h"
 #include "vant.h"
 
@@ -35,7 +36,7 @@ void name_default(struct pr_default *record) {
 
 struct pr_default *merge_etc_default(struct pr_default *record, bool read) {
     if (record == nullptr) return refused();
-    int mode = get_override_mode();
+    int mode = mirror::get_override_mode();
     if (ignore_etc() != 0 || mode == OVERRIDE_PROTECTED_ONLY) return unmerged(record, read);
     if (read && (record->d_name_present == 0 || !names_entry(record, kDefaultEntry)))
         return unmerged(record, read);

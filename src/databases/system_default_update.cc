@@ -3,10 +3,14 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "authdb/authdb.h"
 #include "authdb/update.h"
+#include "databases/databases.h"
 #include "databases/default_stream.h"
 #include "databases/system_default.h"
+#include "frame/frame.h"
 #include "mirror/dflt_files.h"
+#include "mirror/mirror.h"
 #include "mirror/pw_files.h"
 #include "vant.h"
 
@@ -51,7 +55,7 @@ bool copy_entries(Update &u, FILE *out) {
     set_ignore_etc(1);
     bool ok = true;
     struct pr_default *entry;
-    while (ok && (entry = getprdfent()) != nullptr) {
+    while (ok && (entry = vant::databases::getprdfent()) != nullptr) {
         if (!names_entry(entry, u.name)) {
             ok = store_df_fields(out, entry->d_name_present != 0 ? entry->d_name : "", entry) == 1;
             continue;
@@ -83,7 +87,7 @@ bool write_new_version(Update &u, const char *path, FILE *out) {
 }
 
 int write_database(Update &u) {
-    char *path = find_auth_file(nullptr, VANT_OBJ_DEFAULT);
+    char *path = vant::authdb::find_auth_file(nullptr, VANT_OBJ_DEFAULT);
     UpdateResult result = UpdateResult::not_started;
     if (path != nullptr)
         result = vant::authdb::update_database(
@@ -115,7 +119,8 @@ int settle_dflt_files(const Update &u, int &db_status) {
 int put(Update &u) {
     u.mirroring = vant::mirror::evaluate_mirroring_fields(&u.integrity, &u.authority, &u.record.prd,
                                                           &u.record.prg) == 1 &&
-                  get_write_mode() != WRITE_PROTECTED_ONLY && strcmp(u.name, kDefaultEntry) == 0;
+                  vant::mirror::get_write_mode() != WRITE_PROTECTED_ONLY &&
+                  strcmp(u.name, kDefaultEntry) == 0;
     if (u.mirroring) {
         u.dflt_status = vant::mirror::lock_dflt_files();
         if (u.dflt_status == 1)
@@ -124,23 +129,29 @@ int put(Update &u) {
     }
     int db_status = write_database(u);
     int dflt_status = u.mirroring ? settle_dflt_files(u, db_status) : 1;
-    if (db_status == 0) audit_auth_entry(u.name, VANT_OBJ_DEFAULT, "cannot update entry");
-    if (dflt_status == 0) audit_auth_entry("/etc/default files", VANT_OBJ_DEFAULT, "cannot update");
+    if (db_status == 0)
+        vant::frame::audit_auth_entry(u.name, VANT_OBJ_DEFAULT, "cannot update entry");
+    if (dflt_status == 0)
+        vant::frame::audit_auth_entry("/etc/default files", VANT_OBJ_DEFAULT, "cannot update");
     return db_status == 1 && dflt_status == 1 ? 1 : 0;
 }
 
 }  // namespace
 
-extern "C" int putprdfnam(const char *name, struct pr_default *record) {
+namespace vant::databases {
+
+int putprdfnam(const char *name, struct pr_default *record) {
     if (name == nullptr || record == nullptr || !storable(name) || !storable(record)) return 0;
     Update u{strdup(name), *record};
     if (u.name == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return 0;
     }
     vant::authdb::QuietZone quiet;
     int result = put(u);
-    endprdfent();
+    databases::endprdfent();
     free(u.name);
     return result;
 }
+
+}  // namespace vant::databases

@@ -4,8 +4,11 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "authdb/authdb.h"
+#include "databases/databases.h"
 #include "databases/entry_writer.h"
 #include "databases/field_access.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace {
@@ -65,23 +68,23 @@ bool read_field(const TermField &f, struct t_field *fields) {
     switch (f.kind) {
         case Kind::Text: {
             char *area = scratch.area;
-            const char *v = agetstr(f.id, &area);
+            const char *v = vant::authdb::agetstr(f.id, &area);
             if (v != nullptr) store_text(fields, f.offset, f.size, v);
             return v != nullptr;
         }
         case Kind::User: {
-            int uid = agetuid(f.id);
+            int uid = vant::authdb::agetuid(f.id);
             if (uid >= 0) store_int(fields, f.slot, uid);
             return uid >= 0;
         }
         case Kind::Bool: {
-            int flag = agetflag(f.id);
+            int flag = vant::authdb::agetflag(f.id);
             if (flag >= 0) store_int(fields, f.slot, flag);
             return flag >= 0;
         }
         default: {
             long value = 0;
-            if (agtnum(f.id, &value) != 0) return false;
+            if (vant::authdb::agtnum(f.id, &value) != 0) return false;
             store_int(fields, f.slot, value);
             return true;
         }
@@ -99,7 +102,7 @@ struct Writer : vant::databases::EntryWriter {
         long value = vant::databases::load_int(fields, f.slot);
         switch (f.kind) {
             case Kind::User: {
-                const char *name = pw_idtoname(static_cast<int>(value));
+                const char *name = vant::frame::pw_idtoname(static_cast<int>(value));
                 if (name == nullptr) error = 1;
                 return name != nullptr && emit("%s=%s:", f.id, name);
             }
@@ -107,20 +110,20 @@ struct Writer : vant::databases::EntryWriter {
                 return emit("%s#%lu:", f.id,
                             static_cast<unsigned long>(static_cast<uint32_t>(value)));
             case Kind::Bool:
-                return emit("%s%s:", f.id, storebool(static_cast<int>(value)));
+                return emit("%s%s:", f.id, vant::authdb::storebool(static_cast<int>(value)));
             default:
                 return emit("%s#%u:", f.id, static_cast<unsigned>(value));
         }
     }
 
     void write(const TermField &f) {
-        if (field(f) && f.kind != Kind::Bool) count = pr_newline(fp, count, &error);
+        if (field(f) && f.kind != Kind::Bool) count = vant::authdb::pr_newline(fp, count, &error);
     }
 };
 
 }  // namespace
 
-extern "C" {
+namespace vant::databases {
 
 void read_tc_fields(struct t_field *fields, struct t_flag *flags) {
     memset(fields, 0, sizeof *fields);
@@ -139,4 +142,4 @@ int store_tc_fields(FILE *stream, const char *name, struct t_field *fields, stru
     return w.end(name);
 }
 
-}  // extern "C"
+}  // namespace vant::databases

@@ -4,9 +4,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "authdb/authdb.h"
 #include "authdb/update.h"
+#include "databases/databases.h"
 #include "databases/entry_rewrite.h"
 #include "databases/storable.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 using namespace vant::databases;
@@ -25,10 +28,10 @@ class TerminalRewrite final : public EntryRewrite {
     // that cannot be read stops the update rather than be lost.
     Verdict decide(FILE *in, long start, const char *) override {
         long pos = start;
-        if (agettty(&pos, in, nullptr) != 1) return Verdict::fail;
+        if (vant::authdb::agettty(&pos, in, nullptr) != 1) return Verdict::fail;
         struct t_field entry;
         struct t_flag entry_flags;
-        read_tc_fields(&entry, &entry_flags);
+        vant::databases::read_tc_fields(&entry, &entry_flags);
         if (!PR_T_ISSET(entry_flags, PR_T_DEVNAME)) return Verdict::keep;
         return strncmp(entry.t_devname, name, sizeof entry.t_devname) == 0 ? Verdict::replace
                                                                            : Verdict::keep;
@@ -36,7 +39,7 @@ class TerminalRewrite final : public EntryRewrite {
 
     bool write_replacement(FILE *out) override {
         if (!PR_T_ISSET(flags, PR_T_DEVNAME)) return true;
-        return store_tc_fields(out, name, &fields, &flags) == 1;
+        return vant::databases::store_tc_fields(out, name, &fields, &flags) == 1;
     }
 
     // False for what the entry format cannot hold, and for a name longer
@@ -56,28 +59,32 @@ class TerminalRewrite final : public EntryRewrite {
 
 int update(TerminalRewrite &r) {
     using vant::authdb::UpdateResult;
-    char *path = find_auth_file(r.name, VANT_OBJ_TTYS);
+    char *path = vant::authdb::find_auth_file(r.name, VANT_OBJ_TTYS);
     if (path == nullptr) return 0;
     UpdateResult result =
         vant::authdb::update_database(path, "make new Terminal Control database",
                                       [&](FILE *out) { return rewrite_database(path, out, r); });
     free(path);
     if (result == UpdateResult::failed)
-        audit_auth_entry(r.name, VANT_OBJ_TTYS, "cannot update entry");
+        vant::frame::audit_auth_entry(r.name, VANT_OBJ_TTYS, "cannot update entry");
     return result == UpdateResult::replaced ? 1 : 0;
 }
 
 }  // namespace
 
-extern "C" int putprtcnam(const char *name, struct pr_term *record) {
-    check_auth_parameters();
+namespace vant::databases {
+
+int putprtcnam(const char *name, struct pr_term *record) {
+    frame::check_auth_parameters();
     if (name == nullptr || record == nullptr) return 0;
     TerminalRewrite r{};
     int result = 0;
     if (r.take(name, record))
         result = update(r);
     else
-        audit_auth_entry(name, VANT_OBJ_TTYS, "cannot update entry");
-    endprtcent();
+        frame::audit_auth_entry(name, VANT_OBJ_TTYS, "cannot update entry");
+    databases::endprtcent();
     return result;
 }
+
+}  // namespace vant::databases

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "frame/authaudit.h"
+#include "frame/frame.h"
 #include "frame/messages.h"
 #include "vant.h"
 
@@ -44,7 +45,8 @@ int deliver(int event, int record, int detail, Args... args) {
 }
 
 void audit_no_resource_msg(const char *resource, const char *reason) {
-    store_msg(VANT_SEV_WARNING, text_of(msg_vant_noresource), given(resource), given(reason));
+    vant::frame::store_msg(VANT_SEV_WARNING, text_of(msg_vant_noresource), given(resource),
+                           given(reason));
 }
 
 // The message shows the translated texts; the record keeps the originals.
@@ -67,67 +69,67 @@ int real_audit_subsystem(int event, int code, const char *text1, const char *tex
 
 }  // namespace
 
-extern "C" {
+namespace vant::frame {
 
 int audit_auth_entry(const char *object, int code, const char *text) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return deliver(kEventDatabase, kRecordFailure, kFailEntry, Decimal(code).text, given(object),
                    given(text));
 }
 
 void audit_lax_file(const char *file, const char *text) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     deliver(kEventDatabase, kRecordFailure, kFailLaxFile, given(file), given(text));
-    store_msg(VANT_SEV_WARNING, "%s: %s", given(file), text_of(msg_vant_fcdberror));
+    frame::store_msg(VANT_SEV_WARNING, "%s: %s", given(file), text_of(msg_vant_fcdberror));
 }
 
 int audit_no_resource(const char *resource, int code, const char *reason) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return real_audit_no_resource(kEventDatabase, resource, resource, code, reason, reason);
 }
 
 int intl_audit_no_resource(const char *resource, const char *resource_msg, int code,
                            const char *reason, const char *reason_msg) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return real_audit_no_resource(kEventDatabase, resource, resource_msg, code, reason, reason_msg);
 }
 
 int sa_audit_no_resource(const char *resource, int code, const char *reason) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return real_audit_no_resource(kEventSysadm, resource, resource, code, reason, reason);
 }
 
 int audit_no_memory(void) {
-    check_auth_parameters();
-    return intl_audit_no_resource(vant_memory, text_of(msg_vant_memory), VANT_OBJ_RESOURCE,
-                                  vant_badalloc, text_of(msg_vant_badalloc));
+    frame::check_auth_parameters();
+    return frame::intl_audit_no_resource(vant_memory, text_of(msg_vant_memory), VANT_OBJ_RESOURCE,
+                                         vant_badalloc, text_of(msg_vant_badalloc));
 }
 
 int audit_security_failure(int code, unsigned long id1, unsigned long id2, const char *action,
                            const char *result) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return real_audit_security_failure(kEventDatabase, code, id1, id2, action, result);
 }
 
 int sa_audit_security_failure(int code, unsigned long id1, unsigned long id2, const char *action,
                               const char *result) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return real_audit_security_failure(kEventSysadm, code, id1, id2, action, result);
 }
 
 int audit_subsystem(int code, const char *text1, const char *text2) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return real_audit_subsystem(kEventSubsystem, code, text1, text2);
 }
 
 int sa_audit_subsystem(int code, const char *text1, const char *text2) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return real_audit_subsystem(kEventSysadm, code, text1, text2);
 }
 
 int sa_audit_lock(int code, const char *name) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return deliver(kEventSysadm, kRecordLock, code, name);
 }
 
-}  // extern "C"
+}  // namespace vant::frame

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "frame/authaudit.h"
+#include "frame/frame.h"
+#include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -42,7 +44,7 @@ const char *program_name() {
 // Looked up until a name is found; a longer name is cut to the buffers.
 void learn_group() {
     if (state.group_found) return;
-    const char *name = gr_idtoname(starting_egid());
+    const char *name = frame::gr_idtoname(frame::starting_egid());
     state.group_found = name != nullptr;
     snprintf(state.group_name, sizeof state.group_name, "%s", name != nullptr ? name : "none");
     snprintf(state.subsys_filename, sizeof state.subsys_filename, "%s%.*s", kSubsysDirectory,
@@ -60,7 +62,7 @@ int open_subsys_file() {
 // The child: the delivery program inherits the quiet zone's blocked signals
 // and the descriptor of the group's subsystem file.
 [[noreturn]] void run_program(const char *path, const char *const *vector) {
-    enter_quiet_zone();
+    frame::enter_quiet_zone();
     snprintf(state.descriptor_text, sizeof state.descriptor_text, "%d", open_subsys_file());
     // execv never writes its vector; its type is older than const.
     platform::exec_program(path, const_cast<char *const *>(vector));
@@ -83,7 +85,7 @@ int wait_for(pid_t child) {
 void fillin_base_vec(const char **vector, int event, int record, int detail) {
     learn_group();
     snprintf(state.time_text, sizeof state.time_text, "%lu",
-             static_cast<unsigned long>(time(nullptr)));
+             static_cast<unsigned long>(vant::platform::now()));
     snprintf(state.event_text, sizeof state.event_text, "%d", event);
     snprintf(state.record_text, sizeof state.record_text, "%d", record);
     snprintf(state.pid_text, sizeof state.pid_text, "%d", static_cast<int>(getpid()));

@@ -13,6 +13,8 @@
 #include <algorithm>
 
 #include "frame/authaudit.h"
+#include "frame/frame.h"
+#include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -194,11 +196,11 @@ bool audit_control_block(const struct pr_passwd *pr, unsigned char (&block)[kCon
 
 }  // namespace vant::frame
 
-extern "C" {
+namespace vant::frame {
 
 void audit_login(const struct pr_passwd *pr, const struct passwd *pwd, const char *tty,
                  int result) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     LoginTexts texts{enter_login_directory(pwd), 0, tty != nullptr ? tty : "", 0};
     texts.d = text_size(texts.dir, kMaxRecord - kLoginFixed);
     if (tty != nullptr) texts.t = text_size(tty, kMaxRecord - kLoginFixed - texts.d);
@@ -208,7 +210,7 @@ void audit_login(const struct pr_passwd *pr, const struct passwd *pwd, const cha
 }
 
 int audit_passwd(const struct pr_passwd *pr, int result) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     unsigned char *p = state.audit_buffer;
     memset(p, 0, kPasswdLength);
     put_header(p, kPasswdLength, kEventDatabase, kRecordPasswd);
@@ -219,7 +221,7 @@ int audit_passwd(const struct pr_passwd *pr, int result) {
 }
 
 void audit_lock(const struct pr_passwd *pr, uint16_t kind, uint16_t count) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     int fd = open_device();
     if (fd < 0) return;
     unsigned char *p = state.audit_buffer;
@@ -232,7 +234,7 @@ void audit_lock(const struct pr_passwd *pr, uint16_t kind, uint16_t count) {
 }
 
 void sa_audit_audit(uint16_t code, const char *text) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     int fd = open_device();
     if (fd < 0) return;
     if (text == nullptr) text = "";
@@ -244,7 +246,7 @@ void sa_audit_audit(uint16_t code, const char *text) {
         p = storage.take(kAuditFixed);
     }
     put_header(p, kAuditFixed + l, kEventSysadm, kRecordAudit);
-    put32(p, 4, static_cast<uint32_t>(time(nullptr)));
+    put32(p, 4, static_cast<uint32_t>(vant::platform::now()));
     put16(p, 18, static_cast<unsigned>(getpid()));
     put16(p, 20, code);
     put_text(p, kAuditFixed, text, l);
@@ -252,7 +254,7 @@ void sa_audit_audit(uint16_t code, const char *text) {
 }
 
 void audit_adjust_mask(const struct pr_passwd *pr) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     unsigned char block[kControlBlockSize];
     if (!audit_control_block(pr, block)) return;
     int fd = open_device();
@@ -262,4 +264,4 @@ void audit_adjust_mask(const struct pr_passwd *pr) {
     close(fd);
 }
 
-}  // extern "C"
+}  // namespace vant::frame

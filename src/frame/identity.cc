@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "frame/frame.h"
 #include "frame/messages.h"
 #include "vant.h"
 
@@ -64,7 +65,7 @@ bool same_id(vant_id_t recorded, int id) {
 
 }  // namespace
 
-extern "C" {
+namespace vant::frame {
 
 int set_auth_parameters(int argc, char **argv) {
     if (state.auth_done) return 0;
@@ -84,7 +85,7 @@ int set_auth_parameters(int argc, char **argv) {
     probe.sa_handler = catch_no_sec_sys_calls;
     sigemptyset(&probe.sa_mask);
     sigaction(SIGSYS, &probe, &previous);
-    state.luid = static_cast<vant_id_t>(getluid());
+    state.luid = static_cast<vant_id_t>(frame::getluid());
     if (state.no_security_syscall) {
         sigaction(SIGSYS, &previous, nullptr);
         return -2;
@@ -101,50 +102,59 @@ int set_auth_parameters(int argc, char **argv) {
 void check_auth_parameters(void) {
     if (state.auth_done) return;
     fflush(stdout);
-    fprintf(stderr, "%s\n", intl_msg(vant::frame::msg_vant_authparms.number, vant_authparms));
+    fprintf(stderr, "%s\n",
+            frame::intl_msg(vant::frame::msg_vant_authparms.number, vant_authparms));
     fflush(stderr);
     exit(1);
 }
 
 vant_id_t starting_luid(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return state.luid;
 }
+
 vant_id_t starting_ruid(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return state.ruid;
 }
+
 vant_id_t starting_euid(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return state.euid;
 }
+
 vant_id_t starting_rgid(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return state.rgid;
 }
+
 vant_id_t starting_egid(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return state.egid;
 }
 
 int is_starting_luid(int uid) {
-    return same_id(starting_luid(), uid);
+    return same_id(frame::starting_luid(), uid);
 }
+
 int is_starting_ruid(int uid) {
-    return same_id(starting_ruid(), uid);
+    return same_id(frame::starting_ruid(), uid);
 }
+
 int is_starting_euid(int uid) {
-    return same_id(starting_euid(), uid);
+    return same_id(frame::starting_euid(), uid);
 }
+
 int is_starting_rgid(int gid) {
-    return same_id(starting_rgid(), gid);
+    return same_id(frame::starting_rgid(), gid);
 }
+
 int is_starting_egid(int gid) {
-    return same_id(starting_egid(), gid);
+    return same_id(frame::starting_egid(), gid);
 }
 
 int enter_quiet_zone(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     if (++state.quiet != 1) return state.quiet;
     sigset_t block;
     sigemptyset(&block);
@@ -154,7 +164,7 @@ int enter_quiet_zone(void) {
 }
 
 int exit_quiet_zone(void) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     if (--state.quiet > 0) return 0;
     if (state.quiet == 0) {
         sigprocmask(SIG_SETMASK, &state.old_sig_mask, nullptr);
@@ -166,4 +176,4 @@ int exit_quiet_zone(void) {
     return -1;
 }
 
-}  // extern "C"
+}  // namespace vant::frame

@@ -10,6 +10,7 @@
 
 #include <utility>
 
+#include "frame/frame.h"
 #include "frame/map_ids.h"
 #include "platform/nis.h"
 #include "platform/root.h"
@@ -29,7 +30,7 @@ struct MapState {
                 .nis_by_id = "passwd.byuid",
                 .own_auth_fallback = kAuthUid,
                 .other_auth_fallback = kAuthGid,
-                .other_auth_lookup = gr_nametoid,
+                .other_auth_lookup = frame::gr_nametoid,
                 .own_id_is_owner = true};
     IdMap groups{.source = "/etc/group",
                  .map_path = "/etc/auth/system/gr_id_map",
@@ -38,7 +39,7 @@ struct MapState {
                  .nis_by_id = "group.bygid",
                  .own_auth_fallback = kAuthGid,
                  .other_auth_fallback = kAuthUid,
-                 .other_auth_lookup = pw_nametoid,
+                 .other_auth_lookup = frame::pw_nametoid,
                  .own_id_is_owner = false};
 };
 constinit MapState state;
@@ -190,18 +191,24 @@ int make_file(IdMap &m) {
 
 using vant::frame::state;
 
-extern "C" {
+extern "C" {}
+
+namespace vant::frame {
 
 int pw_nametoid(const char *name) {
     return vant::frame::name_to_id(state.users, name);
 }
+
 char *pw_idtoname(int id) {
     return vant::frame::id_to_name(state.users, id);
 }
+
 int gr_nametoid(const char *name) {
     return vant::frame::name_to_id(state.groups, name);
 }
+
 char *gr_idtoname(int id) {
     return vant::frame::id_to_name(state.groups, id);
 }
-}
+
+}  // namespace vant::frame

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "frame/map_ids.h"
+#include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -105,7 +106,7 @@ int lock_file(int fd, short type) {
     for (int attempt = 1;; ++attempt) {
         if (set_lock(fd, type) == 0) return 0;
         if (attempt == kLockTries) return -1;
-        nap(kLockPauseMs);
+        platform::nap(kLockPauseMs);
     }
 }
 

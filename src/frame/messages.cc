@@ -1,4 +1,5 @@
 #include "frame/messages.h"
+#include "frame/frame.h"
 
 #define VANT_MESSAGE_VARIABLE(number, variable, text) const char *variable = text;
 VANT_MESSAGE_TABLE(VANT_MESSAGE_VARIABLE)
@@ -9,7 +10,7 @@ namespace vant::frame {
 // The text goes through "%s" so that a catalog text holding "%" can never
 // be taken for a format.
 void report(int severity, const Message &m) {
-    store_msg(severity, "%s", text_of(m));
+    frame::store_msg(severity, "%s", text_of(m));
 }
 
 }  // namespace vant::frame

@@ -2,6 +2,7 @@
 // one way the library reports a message of its own.
 #pragma once
 
+#include "frame/frame.h"
 #include "frame/message_table.h"
 #include "vant.h"
 
@@ -21,7 +22,7 @@ inline constexpr int kMessageCount = 81;
 
 // The text to show for a message: the catalog's, or the variable's.
 inline const char *text_of(const Message &m) {
-    return intl_msg(m.number, *m.text);
+    return frame::intl_msg(m.number, *m.text);
 }
 
 // Reports a message that takes no arguments.

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "frame/catalog.h"
+#include "frame/frame.h"
 #include "vant.h"
 
 namespace {
@@ -73,7 +74,7 @@ void print(int severity) {
 
 }  // namespace
 
-extern "C" {
+namespace vant::frame {
 
 void set_auth_msg(int behaviour) {
     if (behaviour & VANT_MSG_CATALOG) {
@@ -105,9 +106,13 @@ const char *intl_msg(int number, const char *default_text) {
 void store_msg(int severity, const char *format, ...) {
     va_list args;
     va_start(args, format);
+    frame::vstore_msg(severity, format, args);
+    va_end(args);
+}
+
+void vstore_msg(int severity, const char *format, va_list args) {
     // A longer message is cut at the end of the buffer.
     vsnprintf(state.buffer, sizeof state.buffer, format, args);
-    va_end(args);
     if (!state.storing) {
         print(severity);
         return;
@@ -138,4 +143,4 @@ int get_auth_msg(char **text) {
     return node->severity;
 }
 
-}  // extern "C"
+}  // namespace vant::frame

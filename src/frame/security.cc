@@ -1,5 +1,6 @@
 // Wrappers of the kernel's security system call. They print nothing and
 // pass the kernel's failures through as -1 with its error number.
+#include "frame/frame.h"
 #include "platform/security_call.h"
 #include "vant.h"
 
@@ -15,7 +16,7 @@ long success_or_failure(long result) {
 
 }  // namespace
 
-extern "C" {
+namespace vant::frame {
 
 int stopio(const char *path) {
     return success_or_failure(security_call(vant::platform::kStopIo, reinterpret_cast<long>(path)));
@@ -43,12 +44,12 @@ int chpriv(int type, priv_t *vector, int object, int *word) {
 
 int getpriv(int type, priv_t *vector) {
     int zero = 0;
-    return statpriv(type, vector, kObjectProcess, &zero);
+    return frame::statpriv(type, vector, kObjectProcess, &zero);
 }
 
 int setpriv(int type, priv_t *vector) {
     int zero = 0;
-    return chpriv(type, vector, kObjectProcess, &zero);
+    return frame::chpriv(type, vector, kObjectProcess, &zero);
 }
 
-}  // extern "C"
+}  // namespace vant::frame

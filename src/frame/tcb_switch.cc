@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "frame/frame.h"
 #include "mirror/line_finder.h"
 #include "platform/root.h"
 #include "vant.h"
@@ -30,10 +31,14 @@ int decide() {
 
 }  // namespace
 
-extern "C" int oktofaketcb(void) {
+namespace vant::frame {
+
+int oktofaketcb(void) {
     if (state.fake_files < 0) {
         state.fake_files = 0;
         state.fake_files = decide();
     }
     return state.fake_files;
 }
+
+}  // namespace vant::frame

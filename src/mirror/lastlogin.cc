@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "frame/frame.h"
 #include "mirror/pw_files.h"
 #include "mirror/pw_format.h"
 #include "platform/root.h"
@@ -105,7 +106,7 @@ char *lastlogin_path(const char *dir) {
     size_t size = strlen(lead) + length + strlen(slash) + sizeof kMarker;
     auto *path = static_cast<char *>(malloc(size));
     if (path == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return nullptr;
     }
     snprintf(path, size, "%s%s%s%s", lead, dir, slash, kMarker);
@@ -139,7 +140,7 @@ void put_slogin(const char *old_line, const struct pr_field *fields, const struc
     if (path == nullptr) return;
     if (remove_old_marker(path, fields->u_id) && PR_ISSET(*flags, PR_U_SUCLOG) &&
         fields->u_suclog >= 0 && PR_ISSET(*flags, PR_U_NAME)) {
-        int group = gr_nametoid("auth");
+        int group = frame::gr_nametoid("auth");
         if (group >= 0)
             create_marker(path, fields->u_id, static_cast<gid_t>(group), fields->u_suclog);
     }

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "authdb/authdb.h"
 #include "authdb/writer_watch.h"
+#include "frame/frame.h"
 #include "mirror/pw_files.h"
 #include "platform/root.h"
 #include "vant.h"
@@ -28,14 +30,15 @@ int create_file_exclusively(const char *path) {
         watch.pause();
         if (watch.writer_dead()) break;
     }
-    intl_audit_no_resource(path, path, VANT_OBJ_FILE, cfs_to_english_string(CFS_CAN_NOT_OPEN_FILE),
-                           cfs_to_string(CFS_CAN_NOT_OPEN_FILE));
+    frame::intl_audit_no_resource(path, path, VANT_OBJ_FILE,
+                                  authdb::cfs_to_english_string(CFS_CAN_NOT_OPEN_FILE),
+                                  authdb::cfs_to_string(CFS_CAN_NOT_OPEN_FILE));
     return -1;
 }
 
 int create_lock_file(const char *path, char **lock_name, char **old_name) {
     if (lock_name == nullptr || old_name == nullptr) return 0;
-    if (make_transition_files(path, lock_name, old_name) == 0) return 0;
+    if (authdb::make_transition_files(path, lock_name, old_name) == 0) return 0;
     return create_file_exclusively(*lock_name) == 0 ? 1 : 0;
 }
 

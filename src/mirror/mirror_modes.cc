@@ -1,5 +1,6 @@
 // The process's mirroring modes, which only client programs set, and the
 // System Default fields that switch mirroring on.
+#include "mirror/mirror.h"
 #include "mirror/pw_files.h"
 #include "vant.h"
 
@@ -31,7 +32,7 @@ int evaluate_mirroring_fields(int *integrity, int *authority, const struct pr_fi
 
 using vant::mirror::modes;
 
-extern "C" {
+namespace vant::mirror {
 
 void set_override_mode(int mode) {
     modes.override_mode =
@@ -58,4 +59,4 @@ int get_write_mode(void) {
     return modes.write_mode;
 }
 
-}  // extern "C"
+}  // namespace vant::mirror

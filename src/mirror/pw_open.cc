@@ -6,9 +6,12 @@
 
 #include <initializer_list>
 
+#include "authdb/authdb.h"
 #include "authdb/writer_watch.h"
+#include "mirror/mirror.h"
 #include "mirror/pw_files.h"
 #include "mirror/pw_format.h"
+#include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -37,7 +40,7 @@ bool outwait_writer(const char *lock) {
     while (is_there(lock)) {
         watch.look(lock);
         if (watch.writer_dead()) return false;
-        nap(kShortestWait + nrand48(seed) % kWaitSpread);
+        platform::nap(kShortestWait + nrand48(seed) % kWaitSpread);
     }
     return true;
 }
@@ -60,9 +63,9 @@ void forget_if_replaced(FILE *&stream, const char *path) {
 int open_file(const char *path, FILE **stream) {
     if (stream != nullptr) *stream = nullptr;
     if (path == nullptr || stream == nullptr) return 0;
-    if (get_open_lock() == OPEN_WAIT_FOR_LOCK) {
+    if (mirror::get_open_lock() == OPEN_WAIT_FOR_LOCK) {
         char *lock = nullptr, *old = nullptr;
-        if (make_transition_files(path, &lock, &old) == 0) return 0;
+        if (authdb::make_transition_files(path, &lock, &old) == 0) return 0;
         bool free_to_read = outwait_writer(lock);
         free(lock);
         free(old);
@@ -76,7 +79,7 @@ int open_pw_files() {
     forget_if_replaced(passwd_fp, kPasswdPath);
     forget_if_replaced(shadow_fp, kShadowPath);
     if (passwd_fp == nullptr && open_file(kPasswdPath, &passwd_fp) != 1 &&
-        get_override_mode() == OVERRIDE_ETC_FILES)
+        mirror::get_override_mode() == OVERRIDE_ETC_FILES)
         return -1;
     if (shadow_fp == nullptr) open_file(kShadowPath, &shadow_fp);
     return 0;

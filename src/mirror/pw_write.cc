@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "authdb/update.h"
+#include "frame/frame.h"
 #include "mirror/pw_files.h"
 #include "mirror/pw_format.h"
 #include "platform/root.h"
@@ -91,7 +92,7 @@ bool assemble_from(MirrorFile &file, FILE *in, const char *name, const pr_field 
     if (old_line == nullptr && fseek(in, 0, SEEK_END) != 0) return false;
     if (&file == &state.passwd && old_line != nullptr &&
         (state.old_passwd_line = strdup(old_line)) == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return false;
     }
     if (PR_ISSET(flags, PR_U_NAME)) {
@@ -141,7 +142,7 @@ bool replace(MirrorFile &file) {
 }  // namespace
 
 void audit_failure(const char *name) {
-    audit_auth_entry(name, VANT_OBJ_PRPW, "cannot update entry");
+    frame::audit_auth_entry(name, VANT_OBJ_PRPW, "cannot update entry");
 }
 
 // /etc/shadow is locked before /etc/passwd by every writer, and the

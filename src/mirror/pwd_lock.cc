@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "frame/frame.h"
 #include "mirror/pw_files.h"
+#include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -38,7 +40,7 @@ bool lock_whole_file(int fd) {
     for (int attempt = 1;; ++attempt) {
         if (fcntl(fd, F_SETLK, &lock) == 0) return true;
         if ((errno != EACCES && errno != EAGAIN) || attempt >= kAttempts) return false;
-        nap(kWait);
+        platform::nap(kWait);
     }
 }
 
@@ -52,7 +54,7 @@ bool lock_password_database() {
         return true;
     }
     if (fd >= 0) close(fd);
-    audit_no_resource(kLockPath, VANT_OBJ_FILE, "cannot be locked");
+    frame::audit_no_resource(kLockPath, VANT_OBJ_FILE, "cannot be locked");
     return false;
 }
 

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "frame/frame.h"
 #include "mirror/line_finder.h"
 #include "vant.h"
 
@@ -17,7 +18,7 @@ constexpr int32_t kGrowth = 3000;
 char *get_buffer(size_t size) {
     if (size == 0) return nullptr;
     auto *memory = static_cast<char *>(calloc(1, size));
-    if (memory == nullptr) audit_no_memory();
+    if (memory == nullptr) frame::audit_no_memory();
     return memory;
 }
 
@@ -33,13 +34,13 @@ int grow_buffer(text_buffer *buf) {
         return 0;
     }
     if (buf->capacity > INT32_MAX - kGrowth) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return -1;
     }
     int32_t capacity = buf->capacity + kGrowth;
     auto *storage = static_cast<char *>(realloc(buf->storage, static_cast<size_t>(capacity)));
     if (storage == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return -1;
     }
     buf->storage = storage;
@@ -51,7 +52,7 @@ int add_to_buffer(const char *line, text_buffer *buf) {
     if (line == nullptr || buf == nullptr || buf->used < 0) return -1;
     size_t length = strlen(line);
     if (length >= static_cast<size_t>(INT32_MAX - buf->used)) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return -1;
     }
     // A line no longer than the growth step needs one growth at most; a

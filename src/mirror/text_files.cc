@@ -10,6 +10,8 @@
 #include <ulimit.h>
 #include <unistd.h>
 
+#include "authdb/authdb.h"
+#include "frame/frame.h"
 #include "mirror/pw_files.h"
 #include "platform/root.h"
 #include "vant.h"
@@ -26,7 +28,7 @@ char *joined(const char *path, const char *suffix) {
     size_t length = strlen(path);
     auto *name = static_cast<char *>(malloc(length + strlen(suffix) + 1));
     if (name == nullptr) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return nullptr;
     }
     memcpy(name, path, length);
@@ -83,7 +85,7 @@ int write_to_file(const char *path, const text_buffer *text) {
     struct stat st;
     if (platform::lstat_file(path, &st) != 0) {
         if (errno != ENOENT ||
-            create_file_securely(path, 2, "Create new file") != CFS_GOOD_RETURN ||
+            authdb::create_file_securely(path, 2, "Create new file") != CFS_GOOD_RETURN ||
             platform::lstat_file(path, &st) != 0)
             return -1;
     }

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "output/output.h"
 #include "output/terminal_width.h"
 #include "vant.h"
 
@@ -59,7 +60,9 @@ class Lines {
 
 }  // namespace
 
-extern "C" void printbuf(const char *text, int indent, const char *separators) {
+namespace vant::output {
+
+void printbuf(const char *text, int indent, const char *separators) {
     if (text == nullptr) return;
     if (separators == nullptr) separators = "";
     if (indent < 0) indent = 0;
@@ -78,3 +81,5 @@ extern "C" void printbuf(const char *text, int indent, const char *separators) {
     }
     lines.finish();
 }
+
+}  // namespace vant::output

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 
+#include "frame/frame.h"
 #include "frame/messages.h"
 #include "passwords/accept_pw.h"
+#include "passwords/passwords.h"
 #include "passwords/wipe.h"
 #include "platform/accounts.h"
 #include "vant.h"
@@ -65,7 +67,7 @@ int derivative(const char *s1, const char *s2) {
     if (strlen(s2) != length) return 0;
     SecretBuffer first(length + 1), second(length + 1);
     if (!sorted_letters(s1, length, first) || !sorted_letters(s2, length, second)) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return 1;
     }
     return memcmp(first.get(), second.get(), length) == 0;
@@ -93,7 +95,7 @@ int english_word(const char *password, FILE *stream) {
     size_t length = strlen(password);
     SecretBuffer lowered(length + 1);
     if (!lowered.ok()) {
-        audit_no_memory();
+        frame::audit_no_memory();
         return reject(stream, frame::msg_vant_spelling);
     }
     lower_into(lowered.get(), password, length);
@@ -104,18 +106,22 @@ int english_word(const char *password, FILE *stream) {
         case 1:
             return reject(stream, frame::msg_vant_spelling);
         default:
-            intl_audit_no_resource(kSpellProgram, kSpellProgram, VANT_OBJ_RESOURCE, vant_badexec,
-                                   frame::text_of(frame::msg_vant_badexec));
+            frame::intl_audit_no_resource(kSpellProgram, kSpellProgram, VANT_OBJ_RESOURCE,
+                                          vant_badexec, frame::text_of(frame::msg_vant_badexec));
             return 1;
     }
 }
 
 }  // namespace vant::passwords
 
-extern "C" int acceptable_password(const char *password, FILE *stream) {
+namespace vant::passwords {
+
+int acceptable_password(const char *password, FILE *stream) {
     using namespace vant::passwords;
     // No password at all is refused as the empty one is.
     if (password == nullptr) password = "";
     return !(palindrome(password, stream) || group_name_derivative(password, stream) ||
              login_name_derivative(password, stream) || english_word(password, stream));
 }
+
+}  // namespace vant::passwords

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 
+#include "databases/databases.h"
+#include "frame/frame.h"
+#include "passwords/passwords.h"
 #include "passwords/wipe.h"
 #include "vant.h"
 
@@ -73,28 +76,28 @@ char *encrypt(const char *key, size_t key_length, const char *salt) {
 
 // The number of segments the system lets count, or 0 when it sets none.
 size_t configured_segments() {
-    struct pr_default *d = getprdfnam("default");
+    struct pr_default *d = vant::databases::getprdfnam("default");
     if (d == nullptr || !PR_ISSET(d->prg, PR_U_PWSEG) || d->prd.u_pwseg < 1) return 0;
     return static_cast<size_t>(d->prd.u_pwseg);
 }
 
 }  // namespace
 
-extern "C" {
+namespace vant::passwords {
 
 char *bigcryptmax(const char *key, const char *salt) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     return encrypt(key, strnlen(key, kMaxKeyLength), salt);
 }
 
 // Characters beyond the configured segments do not count. The key is never
 // written to: only its length is limited.
 char *bigcrypt(const char *key, const char *salt) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     size_t length = strnlen(key, kMaxKeyLength);
     size_t segments = configured_segments();
     if (segments > 0) length = std::min(length, segments * kSegmentLength);
     return encrypt(key, length, salt);
 }
 
-}  // extern "C"
+}  // namespace vant::passwords

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "frame/frame.h"
+#include "passwords/passwords.h"
 #include "passwords/wipe.h"
 #include "platform/root.h"
 #include "vant.h"
@@ -90,10 +92,10 @@ bool read_line(FILE *in, size_t limit) {
 
 }  // namespace
 
-extern "C" {
+namespace vant::passwords {
 
 char *fgetpasswd(const char *prompt, int maxlen, FILE *in, FILE *out) {
-    check_auth_parameters();
+    frame::check_auth_parameters();
     state.was_eof = 0;
     // The previous password goes as soon as a new one is asked for.
     vant::passwords::wipe(state.password, sizeof state.password);
@@ -120,11 +122,11 @@ char *fgetpasswd(const char *prompt, int maxlen, FILE *in, FILE *out) {
 }
 
 char *getpasswd(const char *prompt, int maxlen) {
-    return fgetpasswd(prompt, maxlen, nullptr, nullptr);
+    return passwords::fgetpasswd(prompt, maxlen, nullptr, nullptr);
 }
 
 int pw_was_eof(void) {
     return state.was_eof;
 }
 
-}  // extern "C"
+}  // namespace vant::passwords

@@ -3,9 +3,12 @@
 #include <limits.h>
 #include <math.h>
 
+#include "passwords/passwords.h"
 #include "vant.h"
 
-extern "C" int passlen(int lifetime, int delay, int alphabet) {
+namespace vant::passwords {
+
+int passlen(int lifetime, int delay, int alphabet) {
     double guesses = (lifetime / 60.0) * (60.0 / delay) / 0.000001;
     double length = ceil(log(guesses) / log(static_cast<double>(alphabet)));
     // A delay of 0 or an alphabet of one character leaves no length long
@@ -15,3 +18,5 @@ extern "C" int passlen(int lifetime, int delay, int alphabet) {
     if (length <= 0) return 0;
     return static_cast<int>(length);
 }
+
+}  // namespace vant::passwords

@@ -2,7 +2,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "frame/frame.h"
 #include "passwords/generator.h"
+#include "passwords/passwords.h"
 #include "vant.h"
 
 namespace vant::passwords {
@@ -77,13 +79,15 @@ int get_word(char *word, char *hyphenated_word, uint16_t n, WordSpace &space) {
 
 }  // namespace vant::passwords
 
-extern "C" int randomword(char *word, char *hyphenated_word, unsigned short minlen,
-                          unsigned short maxlen, int restricted, long seed) {
+namespace vant::passwords {
+
+int randomword(char *word, char *hyphenated_word, unsigned short minlen, unsigned short maxlen,
+               int restricted, long seed) {
     using namespace vant::passwords;
     if (!state.seeded) {
         state.seeded = true;
-        check_auth_parameters();
-        set_seed(seed);
+        frame::check_auth_parameters();
+        passwords::set_seed(seed);
     }
     if (minlen > maxlen) return -1;
     if (maxlen == 0) {
@@ -95,9 +99,11 @@ extern "C" int randomword(char *word, char *hyphenated_word, unsigned short minl
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         uint16_t n = get_random(minlen, maxlen);
         get_word(word, hyphenated_word, n, space);
-        if (!restricted || acceptable_password(word, nullptr)) return n;
+        if (!restricted || passwords::acceptable_password(word, nullptr)) return n;
     }
-    audit_security_failure(VANT_OBJ_PRPW, 1, kAttempts, "find acceptable random password",
-                           "Cannot find acceptable random password");
+    frame::audit_security_failure(VANT_OBJ_PRPW, 1, kAttempts, "find acceptable random password",
+                                  "Cannot find acceptable random password");
     exit(1);
 }
+
+}  // namespace vant::passwords

@@ -35,10 +35,15 @@ std::string last_identifier(const std::string &text) {
     return last;
 }
 
+struct Declared {
+    std::set<std::string> functions;
+    std::set<std::string> variables;
+};
+
 // Every declaration that starts with VANT_API names one function, or one or
 // more variables after "extern".
-std::set<std::string> declared_names() {
-    std::set<std::string> names;
+Declared declarations() {
+    Declared names;
     std::stringstream statements(header_text());
     for (std::string st; std::getline(statements, st, ';');) {
         size_t at = st.find("VANT_API");
@@ -46,13 +51,36 @@ std::set<std::string> declared_names() {
         st = st.substr(at + 8);
         size_t ext = st.find("extern ");
         if (ext == std::string::npos || st.find('(') != std::string::npos) {
-            names.insert(last_identifier(st.substr(0, st.find('('))));
+            names.functions.insert(last_identifier(st.substr(0, st.find('('))));
             continue;
         }
         std::stringstream declarators(st.substr(ext + 7));
         for (std::string d; std::getline(declarators, d, ',');)
-            names.insert(last_identifier(d.substr(0, d.find('['))));
+            names.variables.insert(last_identifier(d.substr(0, d.find('['))));
     }
+    return names;
+}
+
+std::set<std::string> declared_names() {
+    Declared d = declarations();
+    d.functions.insert(d.variables.begin(), d.variables.end());
+    return d.functions;
+}
+
+// The symbols that the library's relocations name, without versions.
+std::set<std::string> relocated_symbols() {
+    std::string cmd = std::string("readelf -rW ") + VANT_SHARED_LIBRARY + " 2>/dev/null";
+    FILE *p = popen(cmd.c_str(), "r");
+    std::set<std::string> names;
+    if (p == nullptr) return names;
+    char line[1024];
+    while (fgets(line, sizeof line, p) != nullptr) {
+        char name[512];
+        if (sscanf(line, "%*s %*s %*s %*s %511s", name) != 1) continue;
+        std::string symbol = name;
+        names.insert(symbol.substr(0, symbol.find('@')));
+    }
+    pclose(p);
     return names;
 }
 
@@ -88,6 +116,16 @@ TEST(AbiTest, EveryDeclaredNameResolvesInTheLoadedLibrary) {
         EXPECT_NE(dlvsym(lib, name.c_str(), "VANT_1.0"), nullptr) << name;
     EXPECT_EQ(dlsym(lib, "_ZN4vant8platform9host_pathEPKc"), nullptr);
     dlclose(lib);
+}
+
+// The library's own calls resolve inside it: a client that defines a function
+// of the same name as an exported one cannot change what the library does.
+TEST(AbiTest, NoRelocationNamesAnExportedFunction) {
+    std::set<std::string> relocated = relocated_symbols();
+    ASSERT_FALSE(relocated.empty());
+    EXPECT_TRUE(relocated.count("free") == 1) << "readelf output not understood";
+    for (const auto &name : declarations().functions)
+        EXPECT_EQ(relocated.count(name), 0u) << name << " is called through the exported symbol";
 }
 
 class AbiLinkTest : public vant::test::SandboxTest {};

@@ -14,6 +14,7 @@
 #include "authdb/authcap.h"
 #include "authdb/authcap_fixture.h"
 #include "databases/default_stream.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -24,10 +25,12 @@ std::function<void()> during_nap;
 
 // Replaces the library's nap: waits are counted and never slept, and a test
 // may act as a writer while the reader waits.
-extern "C" void nap(long milliseconds) {
+static void fake_nap(long milliseconds) {
     naps.push_back(milliseconds);
     if (during_nap) during_nap();
 }
+[[maybe_unused]] static const bool nap_replaced =
+    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {

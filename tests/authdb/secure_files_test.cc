@@ -17,6 +17,7 @@
 
 #include "authdb/syscall_filter.h"
 #include "authdb/update.h"
+#include "platform/clock.h"
 #include "support/child.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
@@ -34,11 +35,13 @@ Naps naps;
 }  // namespace
 
 // Replaces the library's nap: waits are counted and cut short.
-extern "C" void nap(long milliseconds) {
+static void fake_nap(long milliseconds) {
     naps.delays.push_back(milliseconds);
     if (naps.each != nullptr) naps.each(naps.delays.size());
     usleep(100);
 }
+[[maybe_unused]] static const bool nap_replaced =
+    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {

@@ -18,6 +18,7 @@
 #include "authdb/authcap.h"
 #include "authdb/update.h"
 #include "databases/file_control.h"
+#include "platform/clock.h"
 #include "support/child.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
@@ -34,10 +35,12 @@ Naps naps;
 }  // namespace
 
 // Replaces the library's nap: waits are cut short.
-extern "C" void nap(long milliseconds) {
+static void fake_nap(long milliseconds) {
     ++naps.count;
     usleep(static_cast<useconds_t>(milliseconds * 1000 / naps.divisor));
 }
+[[maybe_unused]] static const bool nap_replaced =
+    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {

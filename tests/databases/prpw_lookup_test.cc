@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "databases/prpw_fixture.h"
+#include "platform/clock.h"
 
 // Waits are not slept in these programs.
-extern "C" void nap(long) {}
+static void fake_nap(long) {}
+[[maybe_unused]] static const bool nap_replaced =
+    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {

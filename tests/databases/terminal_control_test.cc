@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "databases/system_db_fixture.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -19,9 +20,11 @@ Naps naps;
 }  // namespace
 
 // Replaces the library's nap, so that waiting for a writer takes no time.
-extern "C" void nap(long) {
+static void fake_nap(long) {
     ++naps.count;
 }
+[[maybe_unused]] static const bool nap_replaced =
+    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {

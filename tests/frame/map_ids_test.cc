@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "frame/map_ids.h"
+#include "platform/clock.h"
 #include "support/child.h"
 #include "support/sandbox.h"
 #include "vant.h"
@@ -52,10 +53,12 @@ HOOK char *_nis_lookup(const char *key, const char *map) {
 }
 
 // Replaces the library's nap: lock retries are counted, not waited for.
-extern "C" void nap(long milliseconds) {
+static void fake_nap(long milliseconds) {
     naps.push_back(milliseconds);
     usleep(1000);
 }
+[[maybe_unused]] static const bool nap_replaced =
+    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {

@@ -6,12 +6,15 @@
 
 #include "mirror/dflt_files.h"
 #include "mirror/dflt_fixture.h"
+#include "platform/clock.h"
 
 // Replaces the library's nap for the whole program: lock waits are cut
 // short.
-extern "C" void nap(long milliseconds) {
+static void fake_nap(long milliseconds) {
     usleep(static_cast<useconds_t>(milliseconds));
 }
+[[maybe_unused]] static const bool nap_replaced =
+    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {

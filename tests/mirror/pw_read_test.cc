@@ -10,6 +10,7 @@
 #include <string>
 
 #include "mirror/pw_fixture.h"
+#include "platform/clock.h"
 
 namespace vant::test {
 
@@ -18,10 +19,12 @@ NapLog naps;
 }  // namespace vant::test
 
 // Replaces the library's nap: waits are counted, never slept.
-extern "C" void nap(long milliseconds) {
+static void fake_nap(long milliseconds) {
     vant::test::naps.delays.push_back(milliseconds);
     if (vant::test::naps.each) vant::test::naps.each(vant::test::naps.delays.size());
 }
+[[maybe_unused]] static const bool nap_replaced =
+    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {

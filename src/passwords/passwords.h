@@ -1,0 +1,21 @@
+// The passwords module as the rest of the library calls it. The exported C
+// functions of the same names are wrappers for clients only.
+#pragma once
+
+#include "vant.h"
+
+namespace vant::passwords {
+
+int acceptable_password(const char *password, FILE *stream);
+char *bigcryptmax(const char *key, const char *salt);
+char *bigcrypt(const char *key, const char *salt);
+char *getpasswd(const char *prompt, int maxlen);
+char *fgetpasswd(const char *prompt, int maxlen, FILE *in, FILE *out);
+int pw_was_eof(void);
+int randomword(char *word, char *hyphenated_word, unsigned short minlen, unsigned short maxlen,
+               int restricted, long seed);
+int passlen(int lifetime, int delay, int alphabet);
+long get_seed(void);
+void set_seed(long seed);
+
+}  // namespace vant::passwords
