@@ -1,11 +1,9 @@
 // The protected-files switch: whether the site has said, in
 // /etc/default/security, that it runs without the protected database files.
-#include <stdio.h>
 #include <string.h>
 
 #include "frame/frame.h"
-#include "mirror/line_finder.h"
-#include "platform/root.h"
+#include "platform/defaults_file.h"
 #include "vant.h"
 
 namespace {
@@ -17,16 +15,13 @@ struct SwitchState {
 };
 constinit SwitchState state;
 
+// Read with a reader of its own: a lookup may ask while a login service
+// has the process-wide defaults file open.
 int decide() {
-    FILE *fp = vant::platform::fopen_file(kSecurityDefaults, "r");
-    if (fp == nullptr) return 0;
-    int answer = 0;
-    if (vant::mirror::find_line("TCBFILES", '=', fp, nullptr) == 0) {
-        const char *line = vant::mirror::found_line();
-        answer = line != nullptr && strcmp(line, "TCBFILES=OFF") == 0 ? 1 : 0;
-    }
-    fclose(fp);
-    return answer;
+    vant::platform::DefaultsFile file;
+    if (!file.open(kSecurityDefaults)) return 0;
+    const char *value = file.read("TCBFILES=", vant::platform::kDefaultsCaseSensitive);
+    return value != nullptr && strcmp(value, "OFF") == 0 ? 1 : 0;
 }
 
 }  // namespace

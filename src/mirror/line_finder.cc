@@ -193,7 +193,7 @@ class Search {
     long running_ = 0;
 };
 
-// Step 2: the NIS side learns which name is wanted.
+// The NIS side learns which name is wanted.
 void Search::announce() {
     if (!password_ || platform::nis_enabled(kNisPasswdStream) == 0) return;
     platform::nis_reqtype(kNisPasswdStream, kRequestByName, names_[0]);
@@ -202,7 +202,7 @@ void Search::announce() {
                           on_local_list(names_[0]) ? kControlLocalName : kControlOtherName);
 }
 
-// Step 5: the newline comes off (an escape line of the password stream
+// The newline comes off (an escape line of the password stream
 // keeps it); an overlong or unterminated line is cut and its rest skipped.
 void Search::line_ends(bool newline, const Physical *physical) {
     size_t length = strlen(buf_);
@@ -216,7 +216,7 @@ void Search::line_ends(bool newline, const Physical *physical) {
     if (length > kKeptMax) buf_[kKeptMax] = '\0';
 }
 
-// Steps 4 to 6: the next line into userbuf, from NIS or from the file;
+// The next line into userbuf, from NIS or from the file;
 // at_end when the file has ended with no line (after a wrap when allowed).
 bool Search::next_line(bool &at_end) {
     at_end = false;
@@ -252,7 +252,7 @@ bool Search::next_line(bool &at_end) {
     return true;
 }
 
-// Step 7: an escape line of the password stream goes to the NIS side;
+// An escape line of the password stream goes to the NIS side;
 // other lines there name local users.
 bool Search::escaped() {
     if (!password_) return false;
@@ -265,7 +265,7 @@ bool Search::escaped() {
     return false;
 }
 
-// Step 8: the result for a matching line, or -2 when no name matches.
+// The result for a matching line, or -2 when no name matches.
 int Search::matched() {
     for (const char *const *name = names_; *name != nullptr; ++name) {
         if (!match_line(*name, buf_, sep_)) continue;
@@ -279,7 +279,7 @@ int Search::matched() {
     return -2;
 }
 
-// Step 11: the search has come back to where it began. It ends unless the
+// The search has come back to where it began. It ends unless the
 // file was modified meanwhile; then it runs once more from the top.
 Search::Circle Search::full_circle() {
     struct timespec now;

@@ -52,7 +52,7 @@ void rewind_or_open(Enumeration &e, const char *path) {
         e.stream = fopen_file(path, "r");
 }
 
-void close(Enumeration &e) {
+void close_enumeration(Enumeration &e) {
     if (e.stream != nullptr) fclose(e.stream);
     e.stream = nullptr;
 }
@@ -82,7 +82,7 @@ struct passwd *getpwent() {
 }
 
 void endpwent() {
-    close(users);
+    close_enumeration(users);
 }
 
 struct group *getgrnam(const char *name) {
@@ -105,7 +105,7 @@ struct group *getgrent() {
 }
 
 void endgrent() {
-    close(groups);
+    close_enumeration(groups);
 }
 
 }  // namespace vant::platform

@@ -30,21 +30,21 @@ struct Hooks {
 Hooks hooks;
 
 template <typename F>
-void bind(F &slot, const char *name) {
+void resolve_hook(F &slot, const char *name) {
     slot = reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
 }
 
 const Hooks &bound_hooks() {
     if (!hooks.bound) {
-        bind(hooks.enabled, "_nis_enabled");
-        bind(hooks.lookup, "_nis_lookup");
-        bind(hooks.rewind, "_nis_rewind");
-        bind(hooks.reqtype, "_nis_reqtype");
-        bind(hooks.control, "_nis_control");
-        bind(hooks.getline, "_nis_getline");
-        bind(hooks.escape, "_nis_escape");
-        bind(hooks.stopped, "_nis_stopped");
-        bind(hooks.hash, "_nis_hash");
+        resolve_hook(hooks.enabled, "_nis_enabled");
+        resolve_hook(hooks.lookup, "_nis_lookup");
+        resolve_hook(hooks.rewind, "_nis_rewind");
+        resolve_hook(hooks.reqtype, "_nis_reqtype");
+        resolve_hook(hooks.control, "_nis_control");
+        resolve_hook(hooks.getline, "_nis_getline");
+        resolve_hook(hooks.escape, "_nis_escape");
+        resolve_hook(hooks.stopped, "_nis_stopped");
+        resolve_hook(hooks.hash, "_nis_hash");
         hooks.bound = true;
     }
     return hooks;
