@@ -10,6 +10,7 @@
 
 #include <stdint.h>
 #include <stdio.h>
+#include <sys/types.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -654,6 +655,51 @@ VANT_API struct pr_passwd *getprpwuid(int uid);
  * and, when the site mirrors, the user's /etc/passwd and /etc/shadow lines
  * with it; 1 when every file that had to change has changed. */
 VANT_API int putprpwnam(const char *name, struct pr_passwd *record);
+
+/* ---------------------------------------------------------------------
+ * Login and password-change services
+ * ------------------------------------------------------------------- */
+
+/* Request types. */
+#define SMP_LOGIN 0
+#define SMP_PASSWD 1         /* a password change; the subject is the caller */
+#define SMP_SWITCH 2         /* an identity switch: the login user id stays */
+#define SMP_OVERRIDE_LOGIN 3 /* override mode whenever a terminal is given */
+
+/* Result codes of every smp_ service. */
+#define SMP_NOMEM (-1)
+#define SMP_DONE 0
+#define SMP_NOPRIV 1
+#define SMP_TERM_LOCKED 2
+#define SMP_NO_USER 3
+#define SMP_NO_CHECK 4 /* no password needs to be checked */
+#define SMP_CHECK_PW 5 /* check the password (or the old one) first */
+#define SMP_MUST_SET_PW 6
+#define SMP_BAD_PW 7
+#define SMP_ACCT_LOCKED 8
+#define SMP_PW_EXPIRED 9
+#define SMP_PW_OK 10
+#define SMP_PW_TOO_SOON 11 /* accepted; changed too recently to change again */
+#define SMP_NEW_PW_OK 12
+#define SMP_NEW_PW_REJECTED 13
+#define SMP_CHOOSE_OR_GENERATE 14
+#define SMP_MUST_GENERATE 15
+#define SMP_MUST_CHOOSE 16
+#define SMP_PW_MISMATCH 17
+#define SMP_FAIL 18       /* a text is given */
+#define SMP_OVERRIDDEN 19 /* a failure passed over in override mode; a text is given */
+#define SMP_RETIRED 20
+#define SMP_CANNOT_CHANGE 21
+#define SMP_HUSHED 22
+
+/* One attempt, made by smp_check_user and passed to every later service of
+ * the attempt. Its layout is the library's; the caller may free it. */
+typedef struct smp_attempt smp_attempt;
+
+/* Texts handed back through char ** belong to the library and stay valid
+ * until the next service that hands one back. */
+VANT_API int smp_check_user(int request, char *user, char *tty, uid_t subject_uid,
+                            smp_attempt **attempt, int *retries, char **text, int *nis, int *delay);
 
 #ifdef __cplusplus
 }

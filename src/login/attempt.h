@@ -1,0 +1,65 @@
+// The record of one login or password-change attempt, passed by the caller
+// to every service of the attempt, and the effective value of a field:
+// the entry's own when present, else the system default, else absent.
+#pragma once
+
+#include <pwd.h>
+
+#include <optional>
+
+#include "vant.h"
+
+struct smp_attempt {
+    int status;
+    int request;
+    int term_locked;
+    int override;
+    int retired;
+    int hushed;
+    int nis;
+    char tty_name[VANT_TTY_LEN + 1];
+    struct passwd pw;  // its texts are private copies
+    struct pr_passwd target;
+    char entered_pw[81];
+    struct pr_passwd subject;  // only for a password change
+};
+
+namespace vant::login {
+
+inline constexpr int kRequestLogin = SMP_LOGIN;
+inline constexpr int kRequestPasswd = SMP_PASSWD;
+inline constexpr int kRequestSwitch = SMP_SWITCH;
+inline constexpr int kRequestOverride = SMP_OVERRIDE_LOGIN;
+
+template <typename T>
+std::optional<T> effective(const pr_passwd &r, uint32_t field, T pr_field::*member) {
+    if (PR_ISSET(r.uflg, field)) return r.ufld.*member;
+    if (PR_ISSET(r.sflg, field)) return r.sfld.*member;
+    return std::nullopt;
+}
+
+template <typename T>
+std::optional<T> effective(const pr_term &r, uint32_t field, T t_field::*member) {
+    if (PR_T_ISSET(r.uflg, field)) return r.ufld.*member;
+    if (PR_T_ISSET(r.sflg, field)) return r.sfld.*member;
+    return std::nullopt;
+}
+
+// The effective value, or the type's zero when absent.
+template <typename Record, typename Fields, typename T>
+T effective_or_zero(const Record &r, uint32_t field, T Fields::*member) {
+    return effective(r, field, member).value_or(T{});
+}
+
+// The user half has a password that is not empty.
+inline bool has_password(const pr_passwd &r) {
+    return PR_ISSET(r.uflg, PR_U_PWD) && r.ufld.u_pwd[0] != '\0';
+}
+
+// Stores the result in the record as the last service's status.
+inline int finish(smp_attempt *a, int result) {
+    a->status = result;
+    return result;
+}
+
+}  // namespace vant::login

@@ -1,0 +1,12 @@
+// The login services as the rest of the library calls them. The exported C
+// functions of the same names are wrappers for clients only.
+#pragma once
+
+#include "vant.h"
+
+namespace vant::login {
+
+int smp_check_user(int request, char *user, char *tty, uid_t subject_uid, smp_attempt **attempt,
+                   int *retries, char **text, int *nis, int *delay);
+
+}  // namespace vant::login

@@ -1,0 +1,30 @@
+// A system for the login services: the Protected Password sandbox with
+// terminals, device assignments and the site's login settings.
+#pragma once
+
+#include <string>
+
+#include "databases/prpw_fixture.h"
+
+namespace vant::test {
+
+inline constexpr const char *kLoginFileControl =
+    "/etc/auth/system/ttys:f_mode#0664:f_type=r:chkent:\n";
+
+class LoginTest : public PrpwTest {
+  protected:
+    void SetUp() override {
+        PrpwTest::SetUp();
+        box.write("/etc/auth/system/files", std::string(kPrpwFileControl) + kLoginFileControl,
+                  0664);
+        box.write("/etc/auth/system/devassign",
+                  "term1:v_devs=/dev/pts/3,/dev/pts/4:v_type=terminal:chkent:\n", 0664);
+        terminals("");
+    }
+    void terminals(const std::string &entries) const {
+        box.write("/etc/auth/system/ttys", entries, 0664);
+    }
+    void login_settings(const std::string &text) const { box.write("/etc/default/login", text); }
+};
+
+}  // namespace vant::test
