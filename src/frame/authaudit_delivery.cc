@@ -1,15 +1,13 @@
 // The audit delivery program: its base arguments, and its run as a child
 // that the caller waits for.
-#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "frame/authaudit.h"
 #include "frame/frame.h"
+#include "platform/child_program.h"
 #include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
@@ -59,25 +57,11 @@ int open_subsys_file() {
     return platform::open_file_inherited(state.subsys_filename, O_RDONLY);
 }
 
-// The child: the delivery program inherits the quiet zone's blocked signals
-// and the descriptor of the group's subsystem file.
-[[noreturn]] void run_program(const char *path, const char *const *vector) {
+// In the child: the delivery program inherits the quiet zone's blocked
+// signals and the descriptor of the group's subsystem file.
+void prepare_child() {
     frame::enter_quiet_zone();
     snprintf(state.descriptor_text, sizeof state.descriptor_text, "%d", open_subsys_file());
-    // execv never writes its vector; its type is older than const.
-    platform::exec_program(path, const_cast<char *const *>(vector));
-    _exit(1);
-}
-
-// A signal caught while waiting must not leave the caller running beside
-// the program it is meant to wait for.
-int wait_for(pid_t child) {
-    int status = 0;
-    pid_t result;
-    do {
-        result = waitpid(child, &status, 0);
-    } while (result < 0 && errno == EINTR);
-    return result;
 }
 
 }  // namespace
@@ -103,13 +87,10 @@ void fillin_base_vec(const char **vector, int event, int record, int detail) {
 }
 
 int call_audit_program(const char *path, const char *const *vector) {
-    // Output still buffered would otherwise come after the program's own.
-    fflush(stdout);
-    fflush(stderr);
-    pid_t child = fork();
-    if (child < 0) return -1;
-    if (child == 0) run_program(path, vector);
-    return wait_for(child);
+    platform::ChildProgram program;
+    if (!program.start({.path = path, .argv = vector, .in_child = prepare_child})) return -1;
+    int status;
+    return program.wait(status);
 }
 
 }  // namespace vant::frame

@@ -1,7 +1,6 @@
 // User and group id maps: names to ids and back, from tables kept current
 // with /etc/passwd and /etc/group and shared between processes through map
 // files, with the host's NIS service behind them.
-#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,6 +13,7 @@
 #include "frame/map_ids.h"
 #include "platform/nis.h"
 #include "platform/root.h"
+#include "platform/transfer.h"
 #include "vant.h"
 
 namespace vant::frame {
@@ -65,11 +65,10 @@ int read_all(int fd, off_t size_hint, SourceText &text) {
             text.data = bigger;
             capacity *= 2;
         }
-        ssize_t n = read(fd, text.data + text.size, capacity - text.size);
-        if (n < 0 && errno == EINTR) continue;
+        ssize_t n = platform::read_full(fd, text.data + text.size, capacity - text.size);
         if (n < 0) return -1;
-        if (n == 0) return 0;
         text.size += static_cast<size_t>(n);
+        if (text.size < capacity) return 0;
     }
 }
 

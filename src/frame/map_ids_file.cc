@@ -14,6 +14,7 @@
 #include "frame/map_ids.h"
 #include "platform/clock.h"
 #include "platform/root.h"
+#include "platform/transfer.h"
 #include "vant.h"
 
 namespace vant::frame {
@@ -33,42 +34,17 @@ int set_lock(int fd, short type) {
     return fcntl(fd, F_SETLK, &lock);
 }
 
-int read_at(int fd, void *buf, size_t len, off_t at) {
-    auto *p = static_cast<char *>(buf);
-    while (len > 0) {
-        ssize_t n = pread(fd, p, len, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return -1;
-        p += n;
-        at += n;
-        len -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-int write_at(int fd, const void *buf, size_t len, off_t at) {
-    auto *p = static_cast<const char *>(buf);
-    while (len > 0) {
-        ssize_t n = pwrite(fd, p, len, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return -1;
-        p += n;
-        at += n;
-        len -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
 // Takes N and S from a map file whose size and stamp agree with them.
 int read_header(int fd, const struct stat &st, const struct stat &source, IdTable &t) {
     char header[kHeaderBytes], stamp[kStampBytes];
-    if (read_at(fd, header, sizeof header, 0) != 0) return -1;
+    if (!platform::pread_all(fd, header, sizeof header, 0)) return -1;
     t.count = get32(header);
     t.bytes = get32(header + 4);
     if (t.count > kMaxEntries || t.bytes > kMaxEntries * kMaxEntryBytes) return -1;
     size_t body = body_size(t.count, t.bytes);
     if (static_cast<uint64_t>(st.st_size) != kHeaderBytes + body + kStampBytes) return -1;
-    if (read_at(fd, stamp, sizeof stamp, static_cast<off_t>(kHeaderBytes + body)) != 0) return -1;
+    if (!platform::pread_all(fd, stamp, sizeof stamp, static_cast<off_t>(kHeaderBytes + body)))
+        return -1;
     return get32(stamp) == static_cast<uint32_t>(source.st_ctime) ? 0 : -1;
 }
 
@@ -83,7 +59,7 @@ int read_locked(int fd, const struct stat &source, IdTable &out) {
         return -1;
     size_t body = body_size(t.count, t.bytes);
     if ((t.block = static_cast<char *>(malloc(std::max<size_t>(body, 1)))) == nullptr) return -1;
-    if (read_at(fd, t.block, body, kHeaderBytes) != 0 || !table_is_sound(t)) {
+    if (!platform::pread_all(fd, t.block, body, kHeaderBytes) || !table_is_sound(t)) {
         free_table(t);
         return -1;
     }
@@ -155,9 +131,9 @@ int MapWriter::write(const IdTable &t, uint32_t stamp) {
     put32(header + 4, t.bytes);
     put32(tail, stamp);
     size_t body = body_size(t.count, t.bytes);
-    if (write_at(fd_, header, sizeof header, 0) == 0 &&
-        write_at(fd_, t.block, body, kHeaderBytes) == 0 &&
-        write_at(fd_, tail, sizeof tail, static_cast<off_t>(kHeaderBytes + body)) == 0) {
+    if (platform::pwrite_all(fd_, header, sizeof header, 0) &&
+        platform::pwrite_all(fd_, t.block, body, kHeaderBytes) &&
+        platform::pwrite_all(fd_, tail, sizeof tail, static_cast<off_t>(kHeaderBytes + body))) {
         struct timespec times[2] = {{stamp, 0}, {stamp, 0}};
         futimens(fd_, times);
         return 0;

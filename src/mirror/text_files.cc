@@ -14,6 +14,7 @@
 #include "frame/frame.h"
 #include "mirror/pw_files.h"
 #include "platform/root.h"
+#include "platform/transfer.h"
 #include "vant.h"
 
 namespace vant::mirror {
@@ -41,22 +42,11 @@ bool fits_size_limit(int32_t bytes) {
     return blocks >= 0 && blocks >= (bytes + kBlock - 1) / kBlock;
 }
 
-bool write_all(int fd, const char *data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The new file takes the old one's owner, group and mode before it holds
 // anything, and is on disk before it takes the name.
 bool write_new_file(int fd, const struct stat &old, const text_buffer &text) {
     return fchown(fd, old.st_uid, old.st_gid) == 0 && fchmod(fd, old.st_mode & 07777) == 0 &&
-           write_all(fd, text.storage, static_cast<size_t>(text.used)) && fsync(fd) == 0;
+           platform::write_all(fd, text.storage, static_cast<size_t>(text.used)) && fsync(fd) == 0;
 }
 
 bool replace_whole(const char *path, const struct stat &old, const text_buffer &text) {

@@ -130,8 +130,10 @@ DIR *open_directory(const char *path) {
     return ::opendir(host_path(path).c_str());
 }
 
-int exec_program(const char *path, char *const argv[]) {
-    return ::execv(host_path(path).c_str(), argv);
+int exec_program(const char *path, char *const argv[], char *const envp[]) {
+    const std::string program = host_path(path);
+    if (envp == nullptr) return ::execv(program.c_str(), argv);
+    return ::execve(program.c_str(), argv, envp);
 }
 
 }  // namespace vant::platform

@@ -48,7 +48,8 @@ int sync_file(const char *path);
 int sync_directory_of(const char *path);
 int change_directory(const char *path);
 DIR *open_directory(const char *path);
-// execv of a logical program path; returns only on failure.
-int exec_program(const char *path, char *const argv[]);
+// Executes a logical program path with `envp` as its environment, or the
+// caller's when null; returns only on failure.
+int exec_program(const char *path, char *const argv[], char *const envp[] = nullptr);
 
 }  // namespace vant::platform

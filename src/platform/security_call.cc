@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "platform/root.h"
+#include "platform/transfer.h"
 
 namespace vant::platform {
 namespace {
@@ -49,7 +50,7 @@ long write_loginuid(long uid) {
     if (fd < 0) return -1;
     char text[16];
     int len = snprintf(text, sizeof text, "%ld", uid & 0xFFFF);
-    long ok = write(fd, text, len) == len ? 0 : -1;
+    long ok = write_all(fd, text, static_cast<size_t>(len)) ? 0 : -1;
     if (close(fd) != 0) ok = -1;
     return ok;
 }

@@ -1,0 +1,131 @@
+#include "platform/child_program.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "platform/root.h"
+#include "platform/transfer.h"
+
+namespace vant::platform {
+namespace {
+
+void close_end(int &fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+bool open_pipe(ChildStream kind, int (&ends)[2]) {
+    return kind != ChildStream::pipe || pipe2(ends, O_CLOEXEC) == 0;
+}
+
+// The descriptor that is to become a child's stream, moved above 2 so that
+// setting up one stream never overwrites the source of the other; -1 when
+// it cannot be had.
+int stream_source(ChildStream kind, int pipe_end) {
+    int fd = kind == ChildStream::null ? open_file("/dev/null", O_RDWR) : pipe_end;
+    return fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, 3);
+}
+
+[[noreturn]] void run_child(const ChildSpec &spec, int input, int output) {
+    const ChildStream kinds[] = {spec.input, spec.output};
+    int sources[] = {-1, -1};
+    for (int target : {STDIN_FILENO, STDOUT_FILENO})
+        if (kinds[target] != ChildStream::inherited &&
+            (sources[target] = stream_source(kinds[target], target == 0 ? input : output)) < 0)
+            _exit(1);
+    for (int target : {STDIN_FILENO, STDOUT_FILENO})
+        if (sources[target] >= 0 && dup2(sources[target], target) < 0) _exit(1);
+    if (spec.in_child != nullptr) spec.in_child();
+    // exec never writes its vectors; their type is older than const.
+    exec_program(spec.path, const_cast<char *const *>(spec.argv),
+                 const_cast<char *const *>(spec.envp));
+    _exit(1);
+}
+
+// A child that ends before reading must not kill the caller with SIGPIPE:
+// the signal is held back during the write, and one that the write raised
+// is taken off again.
+bool write_holding_sigpipe(int fd, const void *data, size_t length) {
+    sigset_t pipe_only, previous, pending;
+    sigemptyset(&pipe_only);
+    sigaddset(&pipe_only, SIGPIPE);
+    sigprocmask(SIG_BLOCK, &pipe_only, &previous);
+    sigpending(&pending);
+    bool was_pending = sigismember(&pending, SIGPIPE);
+    bool written = write_all(fd, data, length);
+    struct timespec no_wait = {0, 0};
+    if (!was_pending) sigtimedwait(&pipe_only, nullptr, &no_wait);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return written;
+}
+
+}  // namespace
+
+ChildProgram::~ChildProgram() {
+    int status;
+    wait(status);
+}
+
+bool ChildProgram::start(const ChildSpec &spec) {
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    pid_t child = -1;
+    if (open_pipe(spec.input, in) && open_pipe(spec.output, out)) {
+        // Output still buffered would otherwise come after the program's own.
+        fflush(stdout);
+        fflush(stderr);
+        child = fork();
+    }
+    if (child == 0) run_child(spec, in[0], out[1]);
+    close_end(in[0]);
+    close_end(out[1]);
+    if (child < 0) {
+        close_end(in[1]);
+        close_end(out[0]);
+        return false;
+    }
+    pid_ = child;
+    input_ = in[1];
+    output_ = out[0];
+    return true;
+}
+
+bool ChildProgram::send(const void *data, size_t length) {
+    return input_ >= 0 && write_holding_sigpipe(input_, data, length);
+}
+
+void ChildProgram::end_input() {
+    close_end(input_);
+}
+
+ssize_t ChildProgram::receive(void *buffer, size_t size) {
+    return output_ < 0 ? -1 : read_some(output_, buffer, size);
+}
+
+void ChildProgram::discard(void *buffer, size_t size, size_t limit) {
+    for (size_t total = 0; total < limit;) {
+        ssize_t n = receive(buffer, size);
+        if (n <= 0) break;
+        total += static_cast<size_t>(n);
+    }
+}
+
+// A signal caught while waiting must not leave the caller running beside
+// the program it is meant to wait for.
+pid_t ChildProgram::wait(int &status) {
+    close_end(input_);
+    close_end(output_);
+    if (pid_ < 0) return -1;
+    pid_t result;
+    do {
+        result = waitpid(pid_, &status, 0);
+    } while (result < 0 && errno == EINTR);
+    pid_ = -1;
+    return result;
+}
+
+}  // namespace vant::platform

@@ -1,0 +1,62 @@
+// Running a program as a child and talking to it over its standard streams:
+// a request written to its input, a bounded reply read from its output, and
+// its end waited for.
+#pragma once
+
+#include <stddef.h>
+#include <sys/types.h>
+
+namespace vant::platform {
+
+// What one of the child's standard streams is connected to.
+enum class ChildStream {
+    inherited,  // the caller's own
+    pipe,       // a pipe to or from the caller
+    null,       // /dev/null
+};
+
+struct ChildSpec {
+    const char *path;  // a logical path, taken under the root
+    const char *const *argv;
+    const char *const *envp = nullptr;  // null: the caller's environment
+    ChildStream input = ChildStream::inherited;
+    ChildStream output = ChildStream::inherited;
+    // Runs in the child after its streams are set up, just before the exec.
+    void (*in_child)() = nullptr;
+};
+
+class ChildProgram {
+  public:
+    ChildProgram() = default;
+    ChildProgram(const ChildProgram &) = delete;
+    ChildProgram &operator=(const ChildProgram &) = delete;
+    // A child still running is waited for: none is left behind unreaped.
+    ~ChildProgram();
+
+    // False when no child could be made.
+    bool start(const ChildSpec &spec);
+    // All of `data` to the child's input. A child that stops reading makes
+    // this false, and never kills the caller with SIGPIPE.
+    bool send(const void *data, size_t length);
+    // The child sees the end of its input.
+    void end_input();
+    // What the child has written so far, up to `size`: 0 at the end of its
+    // output, -1 on error.
+    ssize_t receive(void *buffer, size_t size);
+    // Reads the child's output through `buffer` and drops it, until its end
+    // or `limit` bytes, so that a child that says more than is wanted can
+    // neither hold the caller nor die of SIGPIPE for it. What is left in
+    // `buffer` is the caller's to wipe.
+    void discard(void *buffer, size_t size, size_t limit);
+    // Closes both pipes and waits for the child: its id and `status`, or -1.
+    pid_t wait(int &status);
+
+  private:
+    void close_pipes();
+
+    pid_t pid_ = -1;
+    int input_ = -1;   // our end of the child's standard input
+    int output_ = -1;  // our end of the child's standard output
+};
+
+}  // namespace vant::platform
