@@ -6,8 +6,7 @@
 
 #include "authdb/authcap.h"
 #include "authdb/authdb.h"
-#include "databases/databases.h"
-#include "databases/default_stream.h"
+#include "authdb/default_stream.h"
 #include "frame/frame.h"
 #include "vant.h"
 
@@ -59,9 +58,9 @@ char *entry_or_null(EntryBuffer &b, int result) {
 }
 
 // Once per pass.
-int serve_builtin_default(databases::DefaultStream &s) {
+int serve_builtin_default(DefaultStream &s) {
     EntryBuffer &b = state.default_buf;
-    if (s.fprdfpos > 0) return 0;
+    if (s.builtin_served > 0) return 0;
     if (b.size < kBuiltinBufferSize) {
         char *bigger = static_cast<char *>(realloc(b.text, kBuiltinBufferSize));
         if (bigger == nullptr) {
@@ -74,7 +73,7 @@ int serve_builtin_default(databases::DefaultStream &s) {
     }
     memcpy(b.text, kBuiltinDefault, sizeof kBuiltinDefault);
     set_current_entry(b.text);
-    ++s.fprdfpos;
+    ++s.builtin_served;
     return 1;
 }
 
@@ -114,15 +113,10 @@ char *agetdvag(long *pos, FILE *fp, const char *name) {
 }
 
 int agetdefault(void) {
-    vant::databases::DefaultStream &s = vant::databases::default_stream();
-    if (s.default_fp == nullptr) {
-        int served = s.fprdfpos;
-        databases::setprdfent();
-        s.fprdfpos = served;
-    }
-    if (s.default_fp == nullptr && frame::oktofaketcb()) return serve_builtin_default(s);
-    return read_entry(state.default_buf, VANT_OBJ_DEFAULT, nullptr, &s.default_filepos,
-                      s.default_fp);
+    DefaultStream &s = default_stream();
+    ensure_open(s.stream, VANT_OBJ_DEFAULT);
+    if (s.stream.fp == nullptr && frame::oktofaketcb()) return serve_builtin_default(s);
+    return read_entry(state.default_buf, VANT_OBJ_DEFAULT, nullptr, &s.stream.filepos, s.stream.fp);
 }
 
 char *agetdefault_buf(void) {

@@ -1,6 +1,4 @@
-// Name lists as bit masks and back, and the conventions every database
-// writer shares: how a boolean is written and when an entry is continued on
-// a new line.
+// Name lists as bit masks and back, and how a boolean is written.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -15,8 +13,6 @@
 namespace {
 
 constexpr unsigned kWordBits = 32;
-constexpr char kContinuation[] = "\\\n\t:";
-constexpr int kItemsPerLine = 4;
 
 // The first value of `table` that `name` has and that is not above
 // `highest`; false when no pair qualifies. A null table has no pairs; a
@@ -129,15 +125,6 @@ char *storenamepair(const unsigned int *mask, int highest, const struct namepair
 
 const char *storebool(int value) {
     return value != 0 ? "" : "@";
-}
-
-int pr_newline(FILE *fp, int count, int *error) {
-    if (error != nullptr && *error != 0) return count;
-    if (count < kItemsPerLine) return count + 1;
-    if (fp == nullptr || fputs(kContinuation, fp) == EOF) {
-        if (error != nullptr) *error = 1;
-    }
-    return 1;
 }
 
 }  // namespace vant::authdb

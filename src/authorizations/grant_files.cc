@@ -21,19 +21,6 @@ void drop_newline(char *line, size_t length) {
 
 }  // namespace
 
-LineReader::~LineReader() {
-    free(line_);
-    if (in_ != nullptr) fclose(in_);
-}
-
-char *LineReader::next() {
-    if (in_ == nullptr) return nullptr;
-    length_ = getline(&line_, &size_, in_);
-    if (length_ > 0) return line_;
-    failed_ = ferror(in_) != 0 || feof(in_) == 0;
-    return nullptr;
-}
-
 FILE *open_grant_file(const char *path) {
     return platform::fopen_file(path, "r");
 }

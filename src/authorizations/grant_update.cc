@@ -2,52 +2,48 @@
 // as it stands, the user's own lines are replaced by at most one.
 #include "authorizations/grant_update.h"
 
-#include <errno.h>
 #include <string.h>
 
 #include "authdb/authdb.h"
+#include "authdb/entry_rewrite.h"
 #include "authdb/update.h"
 #include "authorizations/authorizations.h"
 #include "authorizations/grants.h"
-#include "platform/root.h"
 
 namespace vant::authorizations {
 namespace {
 
-// Copies `in` (null: a file that does not exist yet) to `out`; the lines
-// that `is_users` recognises give way to one line by `write_users` when
-// adding. An unterminated last line is ended, so that nothing appended
-// joins it.
+// The lines that `is_users` recognises give way to one line by
+// `write_users` when adding, in place of the first of them or last.
 template <typename IsUsers, typename WriteUsers>
-bool copy_lines(FILE *in, FILE *out, bool add, IsUsers is_users, WriteUsers write_users) {
-    LineReader lines(in);
-    bool ok = true, placed = false, ended = true;
-    while (char *line = ok ? lines.next() : nullptr) {
-        size_t length = lines.length();
-        if (!is_users(line, length)) {
-            ok = fwrite(line, 1, length, out) == length;
-            ended = line[length - 1] == '\n';
-        } else if (!placed) {
-            placed = true;
-            if (add) ok = write_users(out);
-        }
-    }
-    if (lines.failed()) return false;
-    if (ok && !ended) ok = fputc('\n', out) != EOF;
-    if (ok && add && !placed) ok = write_users(out);
-    return ok;
-}
+class UserLinesRewrite final : public authdb::EntryRewrite {
+  public:
+    UserLinesRewrite(bool add, IsUsers is_users, WriteUsers write_users)
+        : add_(add), is_users_(is_users), write_users_(write_users) {}
 
-// A file that cannot be read is not an empty one: only a missing file is,
-// or every other user's grants would be lost.
+    Verdict decide(FILE *, long, const char *line, size_t length) override {
+        return is_users_(line, length) ? Verdict::replace : Verdict::keep;
+    }
+
+    bool write_replacement(FILE *out) override {
+        if (!add_ || placed_) return true;
+        placed_ = true;
+        return write_users_(out);
+    }
+
+  private:
+    bool add_;
+    bool placed_ = false;
+    IsUsers is_users_;
+    WriteUsers write_users_;
+};
+
 template <typename IsUsers, typename WriteUsers>
 bool rewrite(const char *path, const char *purpose, bool add, IsUsers is_users,
              WriteUsers write_users) {
+    UserLinesRewrite<IsUsers, WriteUsers> lines(add, is_users, write_users);
     auto result = authdb::update_database(path, purpose, [&](FILE *out) {
-        errno = 0;
-        FILE *in = platform::fopen_file(path, "r");
-        if (in == nullptr && errno != ENOENT) return false;
-        return copy_lines(in, out, add, is_users, write_users);
+        return authdb::rewrite_database(path, out, lines, authdb::EntryLayout::lines);
     });
     return result == authdb::UpdateResult::replaced;
 }

@@ -4,11 +4,11 @@
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/types.h>
 
 #include <memory>
 #include <string_view>
 
+#include "authdb/line_reader.h"
 #include "vant.h"
 
 namespace vant::authorizations {
@@ -25,30 +25,7 @@ inline bool bit_set(vant_mask_t vector, int bit) {
     return bit >= 0 && bit < 32 && (vector >> bit & 1u) != 0;
 }
 
-// Reads a stream whole line by whole line, however long a line is, and
-// closes it at the end of its life.
-class LineReader {
-  public:
-    explicit LineReader(FILE *in) : in_(in) {}
-    ~LineReader();
-    LineReader(const LineReader &) = delete;
-    LineReader &operator=(const LineReader &) = delete;
-
-    bool is_open() const { return in_ != nullptr; }
-    // The next line, newline included when it has one; null at the end of
-    // the file or when it cannot be read.
-    char *next();
-    size_t length() const { return static_cast<size_t>(length_); }
-    // After next() gave null: whether it was a read error or lack of memory.
-    bool failed() const { return failed_; }
-
-  private:
-    FILE *in_;
-    char *line_ = nullptr;
-    size_t size_ = 0;
-    ssize_t length_ = 0;
-    bool failed_ = false;
-};
+using authdb::LineReader;
 
 // Opens a grant file (a logical path) for reading; null when it does not open.
 FILE *open_grant_file(const char *path);

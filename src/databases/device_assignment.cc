@@ -3,7 +3,7 @@
 #include <stdlib.h>
 
 #include "authdb/authdb.h"
-#include "databases/database_stream.h"
+#include "authdb/database_stream.h"
 #include "databases/databases.h"
 #include "databases/device_assignment.h"
 #include "frame/frame.h"
@@ -14,7 +14,7 @@ using namespace vant::databases;
 namespace {
 
 struct DeviceAssignmentState {
-    DatabaseStream stream;
+    vant::authdb::DatabaseStream stream;
     struct dev_asg *record;  // released by enddvagent
 };
 constinit DeviceAssignmentState state{};
@@ -50,7 +50,7 @@ namespace vant::databases {
 
 int setdvagent(void) {
     frame::check_auth_parameters();
-    rewind_database(state.stream, VANT_OBJ_DEVASSIGN);
+    authdb::rewind_database(state.stream, VANT_OBJ_DEVASSIGN);
     if (state.record == nullptr) {
         state.record = static_cast<struct dev_asg *>(calloc(1, sizeof(struct dev_asg)));
         if (state.record == nullptr) {
@@ -64,7 +64,7 @@ int setdvagent(void) {
 
 void enddvagent(void) {
     frame::check_auth_parameters();
-    close_database(state.stream);
+    authdb::close_database(state.stream);
     release_record();
     authdb::end_authcap(VANT_OBJ_DEVASSIGN);
 }

@@ -1,9 +1,9 @@
 // The text form of a Device Assignment entry.
-#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "authdb/authdb.h"
+#include "authdb/entry_writer.h"
 #include "authdb/namelists.h"
 #include "databases/device_assignment.h"
 #include "databases/entry_fields.h"
@@ -33,38 +33,25 @@ bool storable_item(const char *item) {
     return item[0] != '\0' && strchr(item, ',') == nullptr && storable_value(item);
 }
 
-struct Writer {
-    FILE *fp;
-    int error = 0;
-
-    void emit(const char *format, ...) __attribute__((format(printf, 2, 3))) {
-        if (error != 0) return;
-        va_list args;
-        va_start(args, format);
-        if (vfprintf(fp, format, args) < 0) error = 1;
-        va_end(args);
+void write_list(authdb::EntryWriter &w, const char *id, char *const *items) {
+    if (items == nullptr || items[0] == nullptr) w.fail();
+    w.emit("%s=", id);
+    for (int i = 0; w.ok() && items[i] != nullptr; ++i) {
+        if (!storable_item(items[i])) w.fail();
+        w.emit("%s%s", i > 0 ? "," : "", items[i]);
     }
+    w.emit(":");
+}
 
-    void list(const char *id, char *const *items, const char *end) {
-        if (items == nullptr || items[0] == nullptr) error = 1;
-        emit("%s=", id);
-        for (int i = 0; error == 0 && items[i] != nullptr; ++i) {
-            if (!storable_item(items[i])) error = 1;
-            emit("%s%s", i > 0 ? "," : "", items[i]);
-        }
-        emit("%s", end);
-    }
-
-    // A mask without a name to show for it cannot be written.
-    void type(const vant_mask_t &mask) {
-        if (error != 0) return;
-        char *names = authdb::storenamepair(&mask, kAuthDevTypeHighest, auth_dev_type,
-                                            kAuthDevTypeDescription);
-        if (names == nullptr || names[0] == '\0') error = 1;
-        emit("%s=%s:", "v_type", names);
-        free(names);
-    }
-};
+// A mask without a name to show for it cannot be written.
+void write_type(authdb::EntryWriter &w, const vant_mask_t &mask) {
+    if (!w.ok()) return;
+    char *names =
+        authdb::storenamepair(&mask, kAuthDevTypeHighest, auth_dev_type, kAuthDevTypeDescription);
+    if (names == nullptr || names[0] == '\0') w.fail();
+    w.emit("%s=%s:", "v_type", names);
+    free(names);
+}
 
 }  // namespace
 
@@ -104,22 +91,18 @@ int read_dv_fields(struct v_field *fields, struct v_flag *flags, char *entry) {
 // line, and the type follows on the next.
 int store_dv_fields(FILE *stream, const char *name, const struct v_field *fields,
                     const struct v_flag *flags) {
-    Writer w{stream};
-    if (fflush(stream) != 0) w.error = 1;
-    int count = 1;
-    if (name != nullptr) {
-        w.emit("%s:", name);
-        count = authdb::pr_newline(stream, count, &w.error);
-    }
+    authdb::EntryWriter w(stream);
+    w.name(name);
     if (PR_V_ISSET(*flags, PR_V_DEVS)) {
-        w.list("v_devs", fields->v_devs, ":");
-        count = authdb::pr_newline(stream, count, &w.error);
+        write_list(w, "v_devs", fields->v_devs);
+        w.item();
     }
-    if (PR_V_ISSET(*flags, PR_V_USERS)) w.list("v_users", fields->v_users, ":\\\n\t:");
-    if (PR_V_ISSET(*flags, PR_V_TYPE)) w.type(fields->v_type);
-    w.emit("%s:\n", "chkent");
-    if (fflush(stream) != 0) w.error = 1;
-    return w.error == 0 ? 1 : 0;
+    if (PR_V_ISSET(*flags, PR_V_USERS)) {
+        write_list(w, "v_users", fields->v_users);
+        w.new_line();
+    }
+    if (PR_V_ISSET(*flags, PR_V_TYPE)) write_type(w, fields->v_type);
+    return w.end(true);
 }
 
 int match_name_buf(const char *name, const char *line) {

@@ -4,15 +4,16 @@
 #include <string.h>
 
 #include "authdb/authdb.h"
+#include "authdb/entry_rewrite.h"
 #include "authdb/update.h"
 #include "databases/databases.h"
 #include "databases/device_assignment.h"
-#include "databases/entry_rewrite.h"
 #include "databases/storable.h"
 #include "frame/frame.h"
 #include "vant.h"
 
 using namespace vant::databases;
+using vant::authdb::EntryRewrite;
 
 namespace {
 
@@ -27,7 +28,7 @@ class DeviceRewrite final : public EntryRewrite {
 
     // The entry is found by its whole name field, as written, and replaced
     // with its continuation lines whether or not it can be read.
-    Verdict decide(FILE *, long, const char *first_line) override {
+    Verdict decide(FILE *, long, const char *first_line, size_t) override {
         return match_name_buf(name, first_line) == 0 ? Verdict::replace : Verdict::keep;
     }
 
@@ -41,9 +42,9 @@ int update(DeviceRewrite &r) {
     using vant::authdb::UpdateResult;
     char *path = vant::authdb::find_auth_file(r.name, VANT_OBJ_DEVASSIGN);
     if (path == nullptr) return 0;
-    UpdateResult result =
-        vant::authdb::update_database(path, "make new Device Assignment database",
-                                      [&](FILE *out) { return rewrite_database(path, out, r); });
+    UpdateResult result = vant::authdb::update_database(
+        path, "make new Device Assignment database",
+        [&](FILE *out) { return vant::authdb::rewrite_database(path, out, r); });
     free(path);
     if (result == UpdateResult::failed)
         vant::frame::audit_auth_entry(r.name, VANT_OBJ_DEVASSIGN, "cannot update entry");

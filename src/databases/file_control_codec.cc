@@ -4,6 +4,7 @@
 
 #include "authdb/authcap.h"
 #include "authdb/authdb.h"
+#include "authdb/entry_writer.h"
 #include "databases/entry_fields.h"
 #include "databases/file_control.h"
 #include "frame/frame.h"
@@ -55,6 +56,12 @@ void set_number(struct f_field &f, int index, long value) {
     }
 }
 
+// An owner or group without a name cannot be written.
+bool write_name(authdb::EntryWriter &w, const char *id, const char *name) {
+    if (name == nullptr) w.fail();
+    return name != nullptr && w.emit("%s=%s:", id, name);
+}
+
 unsigned long number(const struct f_field &f, int index) {
     switch (index) {
         case 2:
@@ -72,27 +79,23 @@ unsigned long number(const struct f_field &f, int index) {
 }
 
 // One field in its text form; false when it cannot be written.
-bool write_field(FILE *fp, int index, const struct f_field &f) {
+bool write_field(authdb::EntryWriter &w, int index, const struct f_field &f) {
     const char *id = file_table[index];
     switch (kForms[index].form) {
-        case Form::user: {
-            const char *name = frame::pw_idtoname(f.f_owner);
-            return name != nullptr && fprintf(fp, "%s=%s:", id, name) >= 0;
-        }
-        case Form::group: {
-            const char *name = frame::gr_idtoname(f.f_group);
-            return name != nullptr && fprintf(fp, "%s=%s:", id, name) >= 0;
-        }
+        case Form::user:
+            return write_name(w, id, frame::pw_idtoname(f.f_owner));
+        case Form::group:
+            return write_name(w, id, frame::gr_idtoname(f.f_group));
         case Form::letter: {
             const char letter[2] = {f.f_type, '\0'};
-            return fprintf(fp, "%s=%s:", id, letter) >= 0;
+            return w.emit("%s=%s:", id, letter);
         }
         case Form::octal:
-            return fprintf(fp, "%s#0%lo:", id, number(f, index)) >= 0;
+            return w.emit("%s#0%lo:", id, number(f, index));
         case Form::decimal:
-            return fprintf(fp, "%s#%lu:", id, number(f, index)) >= 0;
+            return w.emit("%s#%lu:", id, number(f, index));
         case Form::hex:
-            return fprintf(fp, "%s#0x%lx:", id, number(f, index)) >= 0;
+            return w.emit("%s#0x%lx:", id, number(f, index));
     }
     return false;
 }
@@ -143,24 +146,13 @@ int read_fi_fields(struct f_field *fields, struct f_flag *flags, char *entry) {
     return malformed;
 }
 
-// The name is the first item of the first line, so a line holds four
-// items before it is continued.
 int store_fi_fields(FILE *stream, const char *name, const struct f_field *fields,
                     const struct f_flag *flags) {
-    if (fflush(stream) != 0) return 0;
-    int error = fprintf(stream, "%s:", name) < 0;
-    int count = 2;
-    for (int i = 0; i < kFileFields && !error; ++i) {
-        if (!PR_F_ISSET(*flags, kForms[i].flag)) continue;
-        if (!write_field(stream, i, *fields)) {
-            error = 1;
-            break;
-        }
-        count = authdb::pr_newline(stream, count, &error);
-    }
-    if (!error && fprintf(stream, "%s:\n", "chkent") < 0) error = 1;
-    if (fflush(stream) != 0) error = 1;
-    return error ? 0 : 1;
+    authdb::EntryWriter w(stream);
+    w.name(name);
+    for (int i = 0; i < kFileFields && w.ok(); ++i)
+        if (PR_F_ISSET(*flags, kForms[i].flag) && write_field(w, i, *fields)) w.item();
+    return w.end(true);
 }
 
 }  // namespace vant::databases

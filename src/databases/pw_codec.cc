@@ -6,10 +6,10 @@
 #include <string.h>
 
 #include "authdb/authdb.h"
+#include "authdb/entry_writer.h"
 #include "authdb/namelists.h"
 #include "authorizations/authorizations.h"
 #include "databases/databases.h"
-#include "databases/entry_writer.h"
 #include "databases/field_access.h"
 #include "frame/frame.h"
 #include "vant.h"
@@ -169,32 +169,33 @@ bool read_field(const UserField &f, struct pr_field *fields) {
     }
 }
 
-// Writing: one field's text, or false after a failed write or a value that
-// cannot be written.
-struct Writer : vant::databases::EntryWriter {
+// One field's text, or false after a failed write or a value that cannot
+// be written.
+struct UserFieldWriter {
+    vant::authdb::EntryWriter &w;
     const struct pr_field *fields;
     const struct pr_flag *flags;
 
     bool field(const UserField &f) {
         if (f.kind == Kind::Text) {
             const char *text = reinterpret_cast<const char *>(fields) + f.offset;
-            return emit("%s=%.*s:", f.id, static_cast<int>(strnlen(text, f.size)), text);
+            return w.emit("%s=%.*s:", f.id, static_cast<int>(strnlen(text, f.size)), text);
         }
         long value = vant::databases::load_int(fields, f.slot);
         switch (f.kind) {
             case Kind::Signed:
-                return emit("%s#%d:", f.id, static_cast<int>(value));
+                return w.emit("%s#%d:", f.id, static_cast<int>(value));
             case Kind::Time:
-                return emit("%s#%lu:", f.id,
-                            static_cast<unsigned long>(static_cast<uint32_t>(value)));
+                return w.emit("%s#%lu:", f.id,
+                              static_cast<unsigned long>(static_cast<uint32_t>(value)));
             case Kind::Bool:
-                return emit("%s%s:", f.id, vant::authdb::storebool(static_cast<int>(value)));
+                return w.emit("%s%s:", f.id, vant::authdb::storebool(static_cast<int>(value)));
             case Kind::List:
                 return list(f, static_cast<unsigned int>(value));
             case Kind::PswdUser:
                 return pswduser(f, value);
             default:
-                return emit("%s#%u:", f.id, static_cast<unsigned>(static_cast<int>(value)));
+                return w.emit("%s#%u:", f.id, static_cast<unsigned>(static_cast<int>(value)));
         }
     }
 
@@ -202,10 +203,10 @@ struct Writer : vant::databases::EntryWriter {
         NameList l = name_list(f.list);
         char *text = vant::authdb::storenamepair(&mask, l.highest, l.table, l.description);
         if (text == nullptr) {
-            error = 1;
+            w.fail();
             return false;
         }
-        bool ok = emit("%s=%s:", f.id, text);
+        bool ok = w.emit("%s=%s:", f.id, text);
         free(text);
         return ok;
     }
@@ -219,19 +220,19 @@ struct Writer : vant::databases::EntryWriter {
         else
             name = vant::frame::pw_idtoname(static_cast<int>(uid));
         if (name == nullptr) {
-            error = 1;
+            w.fail();
             return false;
         }
-        return emit("%s=%s:", f.id, name);
+        return w.emit("%s=%s:", f.id, name);
     }
 
     void write(const UserField &f) {
-        if (f.own_line && count > 1) count = vant::authdb::pr_newline(fp, 4, &error);
-        if (error != 0 || !field(f)) return;
+        if (f.own_line && w.line_started()) w.new_line();
+        if (!w.ok() || !field(f)) return;
         if (f.own_line)
-            count = vant::authdb::pr_newline(fp, 4, &error);
+            w.new_line();
         else if (f.kind != Kind::Segments)
-            count = vant::authdb::pr_newline(fp, count, &error);
+            w.item();
     }
 };
 
@@ -257,13 +258,14 @@ int read_pw_fields(struct pr_field *fields, struct pr_flag *flags) {
 int store_pw_fields(FILE *fp, const char *name, struct pr_field *fields, struct pr_flag *flags) {
     frame::check_auth_parameters();
     authorizations::build_cmd_priv();
-    Writer w{{fp}, fields, flags};
-    w.begin(name);
+    authdb::EntryWriter w(fp);
+    w.name(name);
+    UserFieldWriter writer{w, fields, flags};
     for (const UserField &f : kUserFields) {
-        if (w.error != 0) break;
-        if (PR_ISSET(*flags, f.bit)) w.write(f);
+        if (!w.ok()) break;
+        if (PR_ISSET(*flags, f.bit)) writer.write(f);
     }
-    return w.end(name);
+    return w.end(name != nullptr);
 }
 
 }  // namespace vant::databases

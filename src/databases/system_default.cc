@@ -5,8 +5,8 @@
 #include <string.h>
 
 #include "authdb/authdb.h"
+#include "authdb/default_stream.h"
 #include "databases/databases.h"
-#include "databases/default_stream.h"
 #include "frame/frame.h"
 #include "frame/messages.h"
 #include "vant.h"
@@ -39,7 +39,7 @@ bool decode(struct pr_default *record) {
 // stream there is simply no database.
 ReadEnd end_of(int got) {
     if (got == 0) return ReadEnd::end;
-    return default_stream().default_fp != nullptr ? ReadEnd::damaged : ReadEnd::end;
+    return authdb::default_stream().stream.fp != nullptr ? ReadEnd::damaged : ReadEnd::end;
 }
 
 }  // namespace
@@ -65,6 +65,7 @@ bool names_entry(const struct pr_default *record, const char *name) {
 namespace vant::databases {
 
 struct pr_default *getprdfent(void) {
+    allocate_default_record();
     int got = authdb::agetdefault();
     if (pr_default == nullptr) {
         state.last_end = ReadEnd::damaged;

@@ -31,6 +31,13 @@ bool names_entry(const struct pr_default *record, const char *name);
 // are authoritative. The record, or null when there is nothing to return.
 struct pr_default *merge_etc_default(struct pr_default *record, bool read);
 
+// Allocates the record that reads fill, once: 0, or -1 (reported, and the
+// pass ended) when there is no memory for it.
+int allocate_default_record();
+// Reads `path` from its start in place of the database, as a new pass;
+// 0, or -1 when the record cannot be allocated.
+int reset_default(const char *path);
+
 // Writes one entry; 1, or 0 when a write failed.
 int store_df_fields(FILE *stream, const char *name, struct pr_default *record);
 

@@ -10,7 +10,6 @@
 
 #include "authdb/authdb.h"
 #include "databases/databases.h"
-#include "databases/default_stream.h"
 #include "databases/system_default.h"
 #include "mirror/dflt_files.h"
 #include "mirror/mirror.h"

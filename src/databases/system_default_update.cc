@@ -6,7 +6,6 @@
 #include "authdb/authdb.h"
 #include "authdb/update.h"
 #include "databases/databases.h"
-#include "databases/default_stream.h"
 #include "databases/system_default.h"
 #include "frame/frame.h"
 #include "mirror/dflt_files.h"

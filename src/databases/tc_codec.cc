@@ -5,8 +5,8 @@
 #include <string.h>
 
 #include "authdb/authdb.h"
+#include "authdb/entry_writer.h"
 #include "databases/databases.h"
-#include "databases/entry_writer.h"
 #include "databases/field_access.h"
 #include "frame/frame.h"
 #include "vant.h"
@@ -91,33 +91,34 @@ bool read_field(const TermField &f, struct t_field *fields) {
     }
 }
 
-struct Writer : vant::databases::EntryWriter {
+struct TermFieldWriter {
+    vant::authdb::EntryWriter &w;
     const struct t_field *fields;
 
     bool field(const TermField &f) {
         if (f.kind == Kind::Text) {
             const char *text = reinterpret_cast<const char *>(fields) + f.offset;
-            return emit("%s=%.*s:", f.id, static_cast<int>(strnlen(text, f.size)), text);
+            return w.emit("%s=%.*s:", f.id, static_cast<int>(strnlen(text, f.size)), text);
         }
         long value = vant::databases::load_int(fields, f.slot);
         switch (f.kind) {
             case Kind::User: {
                 const char *name = vant::frame::pw_idtoname(static_cast<int>(value));
-                if (name == nullptr) error = 1;
-                return name != nullptr && emit("%s=%s:", f.id, name);
+                if (name == nullptr) w.fail();
+                return name != nullptr && w.emit("%s=%s:", f.id, name);
             }
             case Kind::Time:
-                return emit("%s#%lu:", f.id,
-                            static_cast<unsigned long>(static_cast<uint32_t>(value)));
+                return w.emit("%s#%lu:", f.id,
+                              static_cast<unsigned long>(static_cast<uint32_t>(value)));
             case Kind::Bool:
-                return emit("%s%s:", f.id, vant::authdb::storebool(static_cast<int>(value)));
+                return w.emit("%s%s:", f.id, vant::authdb::storebool(static_cast<int>(value)));
             default:
-                return emit("%s#%u:", f.id, static_cast<unsigned>(value));
+                return w.emit("%s#%u:", f.id, static_cast<unsigned>(value));
         }
     }
 
     void write(const TermField &f) {
-        if (field(f) && f.kind != Kind::Bool) count = vant::authdb::pr_newline(fp, count, &error);
+        if (field(f) && f.kind != Kind::Bool) w.item();
     }
 };
 
@@ -133,13 +134,14 @@ void read_tc_fields(struct t_field *fields, struct t_flag *flags) {
 }
 
 int store_tc_fields(FILE *stream, const char *name, struct t_field *fields, struct t_flag *flags) {
-    Writer w{{stream}, fields};
-    w.begin(name);
+    authdb::EntryWriter w(stream);
+    w.name(name);
+    TermFieldWriter writer{w, fields};
     for (const TermField &f : kTermFields) {
-        if (w.error != 0) break;
-        if (PR_T_ISSET(*flags, f.bit)) w.write(f);
+        if (!w.ok()) break;
+        if (PR_T_ISSET(*flags, f.bit)) writer.write(f);
     }
-    return w.end(name);
+    return w.end(name != nullptr);
 }
 
 }  // namespace vant::databases

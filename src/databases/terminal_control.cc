@@ -3,7 +3,7 @@
 #include <stdlib.h>
 
 #include "authdb/authdb.h"
-#include "databases/database_stream.h"
+#include "authdb/database_stream.h"
 #include "databases/databases.h"
 #include "frame/frame.h"
 #include "vant.h"
@@ -13,7 +13,7 @@ using namespace vant::databases;
 namespace {
 
 struct TerminalControlState {
-    DatabaseStream stream;
+    vant::authdb::DatabaseStream stream;
     struct pr_term *record;  // kept for the process
 };
 constinit TerminalControlState state{};
@@ -34,7 +34,7 @@ namespace vant::databases {
 
 int setprtcent(void) {
     frame::check_auth_parameters();
-    rewind_database(state.stream, VANT_OBJ_TTYS);
+    authdb::rewind_database(state.stream, VANT_OBJ_TTYS);
     if (state.record == nullptr) {
         state.record = static_cast<struct pr_term *>(calloc(1, sizeof(struct pr_term)));
         if (state.record == nullptr) {
@@ -48,7 +48,7 @@ int setprtcent(void) {
 
 void endprtcent(void) {
     frame::check_auth_parameters();
-    close_database(state.stream);
+    authdb::close_database(state.stream);
     authdb::end_authcap(VANT_OBJ_TTYS);
 }
 

@@ -5,14 +5,15 @@
 #include <string.h>
 
 #include "authdb/authdb.h"
+#include "authdb/entry_rewrite.h"
 #include "authdb/update.h"
 #include "databases/databases.h"
-#include "databases/entry_rewrite.h"
 #include "databases/storable.h"
 #include "frame/frame.h"
 #include "vant.h"
 
 using namespace vant::databases;
+using vant::authdb::EntryRewrite;
 
 namespace {
 
@@ -26,7 +27,7 @@ class TerminalRewrite final : public EntryRewrite {
 
     // An entry is the terminal's when its own t_devname names it; an entry
     // that cannot be read stops the update rather than be lost.
-    Verdict decide(FILE *in, long start, const char *) override {
+    Verdict decide(FILE *in, long start, const char *, size_t) override {
         long pos = start;
         if (vant::authdb::agettty(&pos, in, nullptr) != 1) return Verdict::fail;
         struct t_field entry;
@@ -61,9 +62,9 @@ int update(TerminalRewrite &r) {
     using vant::authdb::UpdateResult;
     char *path = vant::authdb::find_auth_file(r.name, VANT_OBJ_TTYS);
     if (path == nullptr) return 0;
-    UpdateResult result =
-        vant::authdb::update_database(path, "make new Terminal Control database",
-                                      [&](FILE *out) { return rewrite_database(path, out, r); });
+    UpdateResult result = vant::authdb::update_database(
+        path, "make new Terminal Control database",
+        [&](FILE *out) { return vant::authdb::rewrite_database(path, out, r); });
     free(path);
     if (result == UpdateResult::failed)
         vant::frame::audit_auth_entry(r.name, VANT_OBJ_TTYS, "cannot update entry");

@@ -13,7 +13,8 @@
 
 #include "authdb/authcap.h"
 #include "authdb/authcap_fixture.h"
-#include "databases/default_stream.h"
+#include "authdb/default_stream.h"
+#include "databases/system_default.h"
 #include "platform/clock.h"
 
 namespace {
@@ -207,14 +208,14 @@ TEST_F(DefaultTest, FileIsReadInPassesAndItsBuiltInNotServed) {
     EXPECT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "other");
     EXPECT_EQ(agetdefault(), 0);
-    FILE *stream = vant::databases::default_stream().default_fp;
+    FILE *stream = vant::authdb::default_stream().stream.fp;
     setprdfent();
-    EXPECT_EQ(vant::databases::default_stream().default_fp, stream);  // unchanged file
+    EXPECT_EQ(vant::authdb::default_stream().stream.fp, stream);  // unchanged file
     EXPECT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "default");
     endprdfent();
     EXPECT_EQ(current_entry(), nullptr);
-    EXPECT_EQ(vant::databases::default_stream().default_fp, nullptr);
+    EXPECT_EQ(vant::authdb::default_stream().stream.fp, nullptr);
 }
 
 TEST_F(DefaultTest, ReplacedOrRemovedFileIsSeenByTheNextPass) {
@@ -225,7 +226,7 @@ TEST_F(DefaultTest, ReplacedOrRemovedFileIsSeenByTheNextPass) {
     box.write("/etc/auth/system/default-t", "default:d_name=new:chkent:\n");
     rename(box.path("/etc/auth/system/default-t").c_str(), box.path(kDefault).c_str());
     setprdfent();
-    EXPECT_NE(vant::databases::default_stream().default_fp, nullptr);
+    EXPECT_NE(vant::authdb::default_stream().stream.fp, nullptr);
     ASSERT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "new");
     setprdfent();
@@ -234,7 +235,7 @@ TEST_F(DefaultTest, ReplacedOrRemovedFileIsSeenByTheNextPass) {
     tcb_files_off();
     box.remove(kDefault);
     setprdfent();
-    EXPECT_EQ(vant::databases::default_stream().default_fp, nullptr);
+    EXPECT_EQ(vant::authdb::default_stream().stream.fp, nullptr);
     ASSERT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "default");
 }
@@ -248,7 +249,7 @@ TEST_F(DefaultTest, ResetReadsTheGivenFileFromItsStart) {
     EXPECT_EQ(name(), "two");
     EXPECT_EQ(agetdefault(), 0);
     EXPECT_EQ(vant::databases::reset_default("/etc/auth/system/none"), 0);
-    EXPECT_EQ(vant::databases::default_stream().default_fp, nullptr);
+    EXPECT_EQ(vant::authdb::default_stream().stream.fp, nullptr);
 }
 
 }  // namespace

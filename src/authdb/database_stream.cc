@@ -1,13 +1,12 @@
-#include "databases/database_stream.h"
+#include "authdb/database_stream.h"
 
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include "authdb/authdb.h"
 #include "platform/root.h"
-#include "vant.h"
 
-namespace vant::databases {
+namespace vant::authdb {
 namespace {
 
 void remember(DatabaseStream &s) {
@@ -34,11 +33,21 @@ bool still_current(const DatabaseStream &s, int object) {
 
 void rewind_database(DatabaseStream &s, int object) {
     if (s.fp != nullptr && !still_current(s, object)) close_database(s);
-    if (s.fp == nullptr) {
-        authdb::open_auth_file(nullptr, object, &s.fp);
-        if (s.fp != nullptr) remember(s);
-    }
+    ensure_open(s, object);
     s.filepos = 0;
+}
+
+void ensure_open(DatabaseStream &s, int object) {
+    if (s.fp != nullptr) return;
+    authdb::open_auth_file(nullptr, object, &s.fp);
+    if (s.fp != nullptr) remember(s);
+    s.filepos = 0;
+}
+
+void open_instead(DatabaseStream &s, const char *path) {
+    close_database(s);
+    s.fp = path != nullptr ? platform::fopen_file(path, "r") : nullptr;
+    if (s.fp != nullptr) remember(s);
 }
 
 void close_database(DatabaseStream &s) {
@@ -47,4 +56,4 @@ void close_database(DatabaseStream &s) {
     s.filepos = 0;
 }
 
-}  // namespace vant::databases
+}  // namespace vant::authdb
