@@ -9,4 +9,12 @@ int smp_check_user(int request, char *user, char *tty, uid_t subject_uid, smp_at
                                        delay);
 }
 
+int smp_check_pw(char *password, smp_attempt *attempt, char **text) {
+    return vant::login::smp_check_pw(password, attempt, text);
+}
+
+void smp_audit_fail(smp_attempt *attempt, int always) {
+    vant::login::smp_audit_fail(attempt, always);
+}
+
 }  // extern "C"

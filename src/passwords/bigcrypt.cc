@@ -74,16 +74,15 @@ char *encrypt(const char *key, size_t key_length, const char *salt) {
     return state.ciphertext;
 }
 
-// The number of segments the system lets count, or 0 when it sets none.
+}  // namespace
+
+namespace vant::passwords {
+
 size_t configured_segments() {
     struct pr_default *d = vant::databases::getprdfnam("default");
     if (d == nullptr || !PR_ISSET(d->prg, PR_U_PWSEG) || d->prd.u_pwseg < 1) return 0;
     return static_cast<size_t>(d->prd.u_pwseg);
 }
-
-}  // namespace
-
-namespace vant::passwords {
 
 char *bigcryptmax(const char *key, const char *salt) {
     frame::check_auth_parameters();

@@ -2,6 +2,8 @@
 // functions of the same names are wrappers for clients only.
 #pragma once
 
+#include <stddef.h>
+
 #include "vant.h"
 
 namespace vant::passwords {
@@ -17,5 +19,9 @@ int randomword(char *word, char *hyphenated_word, unsigned short minlen, unsigne
 int passlen(int lifetime, int delay, int alphabet);
 long get_seed(void);
 void set_seed(long seed);
+
+// The number of segments of a password that the system lets count, or 0
+// when it sets none.
+size_t configured_segments();
 
 }  // namespace vant::passwords

@@ -1,0 +1,69 @@
+#include "authdb/entry_lock.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <map>
+
+#include "platform/root.h"
+
+namespace vant::authdb {
+namespace {
+
+struct Held {
+    int fd;
+    int count;
+};
+
+// Directories this process holds, by logical name.
+std::map<std::string, Held> &held_directories() {
+    static std::map<std::string, Held> held;
+    return held;
+}
+
+std::string directory_of(const char *path) {
+    std::string p = path != nullptr ? path : "";
+    size_t slash = p.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : p.substr(0, slash);
+}
+
+int lock_directory(const std::string &directory) {
+    int fd = platform::open_file(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int locked;
+    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (locked == 0) return fd;
+    close(fd);
+    return -1;
+}
+
+}  // namespace
+
+EntryLock::EntryLock(const char *database) : directory_(directory_of(database)) {
+    auto &held = held_directories();
+    auto it = held.find(directory_);
+    if (it != held.end()) {
+        ++it->second.count;
+        held_ = true;
+        return;
+    }
+    int fd = lock_directory(directory_);
+    if (fd < 0) return;
+    held.emplace(directory_, Held{fd, 1});
+    held_ = true;
+}
+
+EntryLock::~EntryLock() {
+    if (!held_) return;
+    auto &held = held_directories();
+    auto it = held.find(directory_);
+    if (it == held.end() || --it->second.count > 0) return;
+    close(it->second.fd);
+    held.erase(it);
+}
+
+}  // namespace vant::authdb
