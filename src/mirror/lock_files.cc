@@ -25,10 +25,10 @@ int create_file_exclusively(const char *path) {
     return -1;
 }
 
-int create_lock_file(const char *path, char **lock_name, char **old_name) {
-    if (lock_name == nullptr || old_name == nullptr) return 0;
-    if (authdb::make_transition_files(path, lock_name, old_name) == 0) return 0;
-    return create_file_exclusively(*lock_name) == 0 ? 1 : 0;
+bool create_lock_file(const char *path, authdb::TransitionFile &lock) {
+    if (!lock.name(path) || create_file_exclusively(lock.new_name()) != 0) return false;
+    lock.hold();
+    return true;
 }
 
 }  // namespace vant::mirror
