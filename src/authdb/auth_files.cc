@@ -2,7 +2,6 @@
 // it for reading once no writer is busy replacing it.
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <initializer_list>
 #include <string_view>
@@ -57,17 +56,11 @@ char *system_database(int object) {
     return nullptr;
 }
 
-// Opens `path` once no "-t" file stands beside it. A writer shows it is
-// alive by changing its file's time; one that stops is given up on.
+// Opens `path` once no "-t" file stands beside it; a writer that stopped
+// changing its file is given up on, as if the database were missing.
 FILE *open_after_writer(const char *path, const char *transition) {
-    WriterWatch watch;
-    for (;;) {
-        struct stat st;
-        if (platform::lstat_file(transition, &st) != 0) return platform::fopen_file(path, "r");
-        watch.look(transition);
-        if (watch.writer_dead()) return nullptr;
-        watch.pause();
-    }
+    if (!outwait_writer(transition)) return nullptr;
+    return platform::fopen_file(path, "r");
 }
 
 }  // namespace

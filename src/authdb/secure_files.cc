@@ -1,8 +1,6 @@
 // Secure creation of a transition file: made exclusively, with no
 // permissions, then given the owner, group and mode that the File Control
 // database prescribes for it.
-#include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,34 +14,6 @@
 
 namespace vant::authdb {
 namespace {
-
-// A planted link at the name makes the creation fail, never followed.
-int create_exclusively(const char *path) {
-    return platform::open_file(path, O_CREAT | O_EXCL | O_RDONLY | O_NOFOLLOW, 0);
-}
-
-// Waits while a competing writer's file stands at `path`, for as long as
-// it keeps changing: false once that writer is taken for dead.
-bool outwait_writer(const char *path) {
-    WriterWatch watch;
-    struct stat st;
-    while (platform::lstat_file(path, &st) == 0) {
-        watch.look(path);
-        watch.pause();
-        if (watch.writer_dead()) return false;
-    }
-    return true;
-}
-
-// The new file's descriptor, or -1. With `wait`, a writer that took the
-// name first is waited for; any other failure (a missing directory) is
-// final at once.
-int create_waiting(const char *path, bool wait) {
-    int fd;
-    while ((fd = create_exclusively(path)) < 0)
-        if (!wait || errno != EEXIST || !outwait_writer(path)) return -1;
-    return fd;
-}
 
 struct Prescription {
     uid_t owner;
@@ -79,7 +49,7 @@ int create_securely(const char *path, int how) {
                                 "could not obtain entry of file to create securely");
         return CFS_NO_FILE_CONTROL_ENTRY;
     }
-    int fd = create_waiting(path, wait);
+    int fd = create_outwaiting(path, wait);
     if (fd < 0) return report_failure(path, CFS_CAN_NOT_OPEN_FILE);
     int result = CFS_GOOD_RETURN;
     if (fchmod(fd, p.mode) != 0)

@@ -45,28 +45,39 @@ void update_step(UpdateStep step) {
     if (state.hook != nullptr) state.hook(step);
 }
 
+bool TransitionFile::name(const char *path) {
+    release();
+    return authdb::make_transition_files(path, &new_name_, &old_name_) == 1;
+}
+
+bool TransitionFile::commit(const char *path) {
+    held_ = false;
+    bool replaced = authdb::replace_file(new_name_, path, old_name_) == 1;
+    new_name_ = old_name_ = nullptr;
+    return replaced;
+}
+
+bool TransitionFile::release() {
+    bool removed = !held_ || platform::unlink_file(new_name_) == 0;
+    held_ = false;
+    free(new_name_);
+    free(old_name_);
+    new_name_ = old_name_ = nullptr;
+    return removed;
+}
+
 UpdateResult update_database(const char *path, const char *purpose, ContentsWriter contents) {
     QuietZone quiet;
     update_step(UpdateStep::quiet_zone_entered);
-    char *new_name = nullptr;
-    char *old_name = nullptr;
-    if (authdb::make_transition_files(path, &new_name, &old_name) == 0)
+    TransitionFile transition;
+    if (!transition.name(path) ||
+        authdb::create_file_securely(transition.new_name(), 2, purpose) != CFS_GOOD_RETURN)
         return UpdateResult::not_started;
-    if (authdb::create_file_securely(new_name, 2, purpose) != CFS_GOOD_RETURN) {
-        free(new_name);
-        free(old_name);
-        return UpdateResult::not_started;
-    }
+    transition.hold();
     update_step(UpdateStep::transition_created);
-    if (!write_transition_file(new_name, contents)) {
-        platform::unlink_file(new_name);
-        free(new_name);
-        free(old_name);
-        return UpdateResult::failed;
-    }
+    if (!write_transition_file(transition.new_name(), contents)) return UpdateResult::failed;
     update_step(UpdateStep::transition_closed);
-    return authdb::replace_file(new_name, path, old_name) == 1 ? UpdateResult::replaced
-                                                               : UpdateResult::failed;
+    return transition.commit(path) ? UpdateResult::replaced : UpdateResult::failed;
 }
 
 }  // namespace vant::authdb

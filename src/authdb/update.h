@@ -22,6 +22,49 @@ class QuietZone {
     QuietZone &operator=(const QuietZone &) = delete;
 };
 
+// A transition file ("-t") with its "-o" name, beside the file an update
+// replaces. Once this process has created it, it is the update's lock, and
+// it is removed again when its owner goes, unless the update commits it.
+class TransitionFile {
+  public:
+    constexpr TransitionFile() = default;
+    ~TransitionFile() { release(); }
+    TransitionFile(const TransitionFile &) = delete;
+    TransitionFile &operator=(const TransitionFile &) = delete;
+
+    // Derives the two names for `path`, releasing any earlier file; false
+    // (reported) when they cannot be made.
+    bool name(const char *path);
+    const char *new_name() const { return new_name_; }
+    const char *old_name() const { return old_name_; }
+
+    // The file at new_name() was just created by this process.
+    void hold() { held_ = true; }
+    bool held() const { return held_; }
+
+    // Swaps the new version in for `path` (replace_file). Either way the
+    // file is then no longer this owner's to remove.
+    bool commit(const char *path);
+    // Removes the file if this process holds it, and forgets the names;
+    // false when a held file could not be removed.
+    bool release();
+
+  private:
+    char *new_name_ = nullptr;
+    char *old_name_ = nullptr;
+    bool held_ = false;
+};
+
+// Process-wide state holding transition files between the calls of an
+// update. It is never destroyed at exit: the file layer may be gone by
+// then, and a lock a process leaves behind is one that waiters give up on.
+template <typename T>
+union ProcessWide {
+    constexpr ProcessWide() : value() {}
+    ~ProcessWide() {}
+    T value;
+};
+
 enum class UpdateResult {
     replaced,     // the new version is in place
     not_started,  // the transition file could not be made (already reported)

@@ -4,7 +4,6 @@
 // written back.
 #include <errno.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "authdb/update.h"
@@ -18,41 +17,25 @@ namespace {
 
 // One file's part of an update.
 struct FileUpdate {
-    char *tmp;  // the lock file: the path followed by "-t"
-    char *old;  // the path followed by "-o"; only released here
-    int lock;   // this process created the lock file
-    int upd;    // the file must be rewritten
-    text_buffer mem;
+    authdb::TransitionFile lock;
+    int upd = 0;  // the file must be rewritten
+    text_buffer mem = {};
 };
 
 // Indexed like kDfltFiles.
 struct DfltUpdateState {
     FileUpdate files[kDfltFileCount];
 };
-constinit DfltUpdateState state{};
-
-void release_names(FileUpdate &u) {
-    free(u.tmp);
-    free(u.old);
-    u.tmp = nullptr;
-    u.old = nullptr;
-}
+constinit authdb::ProcessWide<DfltUpdateState> lasting;
+constinit DfltUpdateState &state = lasting.value;
 
 void release_all() {
     for (FileUpdate &u : state.files) {
-        release_names(u);
-        u.lock = 0;
+        u.lock.release();
         u.upd = 0;
         free_buffer(&u.mem);
     }
     free_userbuf();
-}
-
-// Removes the lock file if this process holds it; false when that failed.
-bool remove_lock(FileUpdate &u) {
-    if (u.lock == 0) return true;
-    u.lock = 0;
-    return platform::unlink_file(u.tmp) == 0;
 }
 
 // The line that mirrors a field; false when it does not fit (it always
@@ -146,17 +129,9 @@ bool Assembly::run() {
 
 int lock_dflt_files() {
     for (int i = 0; i < kDfltFileCount; ++i) {
-        FileUpdate &u = state.files[i];
-        release_names(u);
-        u.lock = 0;
-        if (create_lock_file(kDfltFiles[i].path, &u.tmp, &u.old) == 1) {
-            u.lock = 1;
-            continue;
-        }
-        for (int j = 0; j < i; ++j)
-            remove_lock(state.files[j]);
-        for (FileUpdate &each : state.files)
-            release_names(each);
+        if (create_lock_file(kDfltFiles[i].path, state.files[i].lock)) continue;
+        for (FileUpdate &u : state.files)
+            u.lock.release();
         return 0;
     }
     return 1;
@@ -182,15 +157,13 @@ int replace_dflt_files() {
     for (int i = kDfltFileCount - 1; i >= 0; --i) {
         FileUpdate &u = state.files[i];
         if (u.upd != 0 && write_to_file(kDfltFiles[i].path, &u.mem) != 0) result = 0;
-        if (!remove_lock(u)) result = 0;
+        if (!u.lock.release()) result = 0;
     }
     release_all();
     return result;
 }
 
 void unlock_dflt_files() {
-    for (FileUpdate &u : state.files)
-        remove_lock(u);
     release_all();
 }
 

@@ -1,34 +1,23 @@
 // Lock files of the conventional files: an empty file with no permissions
 // beside the locked file, created exclusively; its existence is the lock.
-#include <errno.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "authdb/authdb.h"
 #include "authdb/writer_watch.h"
 #include "frame/frame.h"
 #include "mirror/pw_files.h"
-#include "platform/root.h"
 #include "vant.h"
 
 namespace vant::mirror {
 
 // A holder that keeps its lock is waited for while the lock file's time
-// changes; one that stops changing it is taken for dead. A failure other
-// than the name being taken (a missing directory) is final at once.
+// changes; one that stops changing it is taken for dead.
 int create_file_exclusively(const char *path) {
     if (path == nullptr) return -1;
-    authdb::WriterWatch watch;
-    for (;;) {
-        int fd = platform::open_file(path, O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0);
-        if (fd >= 0) {
-            close(fd);
-            return 0;
-        }
-        if (errno != EEXIST) break;
-        watch.look(path);
-        watch.pause();
-        if (watch.writer_dead()) break;
+    int fd = authdb::create_outwaiting(path, true);
+    if (fd >= 0) {
+        close(fd);
+        return 0;
     }
     frame::intl_audit_no_resource(path, path, VANT_OBJ_FILE,
                                   authdb::cfs_to_english_string(CFS_CAN_NOT_OPEN_FILE),
@@ -36,10 +25,10 @@ int create_file_exclusively(const char *path) {
     return -1;
 }
 
-int create_lock_file(const char *path, char **lock_name, char **old_name) {
-    if (lock_name == nullptr || old_name == nullptr) return 0;
-    if (authdb::make_transition_files(path, lock_name, old_name) == 0) return 0;
-    return create_file_exclusively(*lock_name) == 0 ? 1 : 0;
+bool create_lock_file(const char *path, authdb::TransitionFile &lock) {
+    if (!lock.name(path) || create_file_exclusively(lock.new_name()) != 0) return false;
+    lock.hold();
+    return true;
 }
 
 }  // namespace vant::mirror

@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 
+#include "authdb/update.h"
 #include "mirror/line_finder.h"
 #include "vant.h"
 
@@ -39,7 +40,9 @@ int lock_pw_files();
 int put_pw_fields(const char *name, const struct pr_field *fields, const struct pr_flag *flags);
 int replace_pw_files(const struct pr_field *fields, const struct pr_flag *flags);
 void unlock_pw_files();
-int create_lock_file(const char *path, char **lock_name, char **old_name);
+// Names the lock file of `path` in `lock` and creates it, outwaiting a live
+// holder; false (reported) when it could not be created.
+bool create_lock_file(const char *path, authdb::TransitionFile &lock);
 int create_file_exclusively(const char *path);
 // Replaces the file whole (new file beside it, synced, renamed into
 // place); its owner, group and mode are kept. A missing file is first

@@ -2,7 +2,6 @@
 // holds their lock files.
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <initializer_list>
 
@@ -11,7 +10,6 @@
 #include "mirror/mirror.h"
 #include "mirror/pw_files.h"
 #include "mirror/pw_format.h"
-#include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -20,30 +18,6 @@ namespace vant::mirror {
 FILE *shadow_fp = nullptr;
 
 namespace {
-
-constexpr long kShortestWait = 200;
-constexpr long kWaitSpread = 1500;
-
-bool is_there(const char *path) {
-    struct stat st;
-    return platform::lstat_file(path, &st) == 0;
-}
-
-// Waits while a writer's lock file stands at `lock`; false once the writer
-// has left it unchanged for too long. Waiting readers sleep for random
-// spells so that they do not look in step.
-bool outwait_writer(const char *lock) {
-    pid_t pid = getpid();
-    unsigned short seed[3] = {0x330E, static_cast<unsigned short>(pid),
-                              static_cast<unsigned short>(pid >> 16)};
-    authdb::WriterWatch watch;
-    while (is_there(lock)) {
-        watch.look(lock);
-        if (watch.writer_dead()) return false;
-        platform::nap(kShortestWait + nrand48(seed) % kWaitSpread);
-    }
-    return true;
-}
 
 // Writers replace these files by renaming a new one into place, so a
 // stream kept open from an earlier lookup may be reading a file that no
@@ -66,7 +40,7 @@ int open_file(const char *path, FILE **stream) {
     if (mirror::get_open_lock() == OPEN_WAIT_FOR_LOCK) {
         char *lock = nullptr, *old = nullptr;
         if (authdb::make_transition_files(path, &lock, &old) == 0) return 0;
-        bool free_to_read = outwait_writer(lock);
+        bool free_to_read = authdb::outwait_writer(lock, authdb::kScatteredPace);
         free(lock);
         free(old);
         if (!free_to_read) return -1;

@@ -15,10 +15,10 @@ namespace vant::mirror {
 namespace {
 
 struct MirrorFile {
+    explicit constexpr MirrorFile(const char *file) : path(file) {}
+
     const char *path;
-    char *lock_name = nullptr;
-    char *old_name = nullptr;
-    bool locked = false;
+    authdb::TransitionFile lock;
     bool update = false;     // the new text differs from the file
     bool assembled = false;  // the new text is complete
     text_buffer text = {};
@@ -33,12 +33,11 @@ struct WriterState {
     // directory of the last-login marker.
     char *old_passwd_line = nullptr;
 };
-constinit WriterState state;
+constinit authdb::ProcessWide<WriterState> lasting;
+constinit WriterState &state = lasting.value;
 
 void release(MirrorFile &file) {
-    free(file.lock_name);
-    free(file.old_name);
-    file.lock_name = file.old_name = nullptr;
+    file.lock.release();
     free_buffer(&file.text);
     file.assembled = false;
 }
@@ -52,15 +51,7 @@ void release_all() {
 }
 
 bool take_lock(MirrorFile &file) {
-    file.locked = create_lock_file(file.path, &file.lock_name, &file.old_name) == 1;
-    return file.locked;
-}
-
-// False when a lock this process holds could not be removed.
-bool remove_lock(MirrorFile &file) {
-    if (!file.locked) return true;
-    file.locked = false;
-    return platform::unlink_file(file.lock_name) == 0;
+    return create_lock_file(file.path, file.lock);
 }
 
 // The line finder carries lines up to a length; a file holding a longer
@@ -117,7 +108,7 @@ bool assemble_from(MirrorFile &file, FILE *in, const char *name, const pr_field 
 bool assemble(MirrorFile &file, const char *name, const pr_field &fields, const pr_flag &flags) {
     free_buffer(&file.text);
     file.assembled = false;
-    if (!file.locked || grow_buffer(&file.text) != 0) return false;
+    if (!file.lock.held() || grow_buffer(&file.text) != 0) return false;
     FILE *in = platform::fopen_file(file.path, "r");
     if (in == nullptr) {
         free_buffer(&file.text);
@@ -134,9 +125,9 @@ bool assemble(MirrorFile &file, const char *name, const pr_field &fields, const 
 bool replace(MirrorFile &file) {
     bool replaced = true;
     if (file.update)
-        replaced = file.locked && file.assembled && !state.assembly_failed &&
+        replaced = file.lock.held() && file.assembled && !state.assembly_failed &&
                    write_to_file(file.path, &file.text) == 0;
-    return remove_lock(file) && replaced;
+    return file.lock.release() && replaced;
 }
 
 }  // namespace
@@ -159,8 +150,6 @@ int lock_pw_files() {
         return 0;
     }
     if (take_lock(state.passwd) && lock_password_database()) return 1;
-    remove_lock(state.passwd);
-    remove_lock(state.shadow);
     release_all();
     return 0;
 }
@@ -190,8 +179,8 @@ int replace_pw_files(const struct pr_field *fields, const struct pr_flag *flags)
 }
 
 void unlock_pw_files() {
-    remove_lock(state.shadow);
-    remove_lock(state.passwd);
+    state.shadow.lock.release();
+    state.passwd.lock.release();
     unlock_password_database();
     release_all();
 }

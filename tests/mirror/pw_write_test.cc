@@ -405,13 +405,15 @@ TEST_F(LockTest, ExclusiveCreationFailsAtOnceWhereNoFileCanBe) {
     EXPECT_EQ(mirror::create_file_exclusively("/etc/nowhere/file"), -1);
     EXPECT_EQ(mirror::create_file_exclusively(nullptr), -1);
     EXPECT_TRUE(naps.delays.empty());
-    char *lock = nullptr, *old = nullptr;
-    EXPECT_EQ(mirror::create_lock_file(kPasswd, &lock, &old), 1);
-    EXPECT_STREQ(lock, "/etc/passwd-t");
-    EXPECT_STREQ(old, "/etc/passwd-o");
-    free(lock);
-    free(old);
-    EXPECT_EQ(mirror::create_lock_file(kPasswd, nullptr, nullptr), 0);
+    {
+        authdb::TransitionFile lock;
+        EXPECT_TRUE(mirror::create_lock_file(kPasswd, lock));
+        EXPECT_STREQ(lock.new_name(), "/etc/passwd-t");
+        EXPECT_STREQ(lock.old_name(), "/etc/passwd-o");
+        EXPECT_TRUE(box.exists(kPasswdLock));
+    }
+    // A lock its update did not commit removes itself.
+    EXPECT_FALSE(box.exists(kPasswdLock));
 }
 
 // ---------------------------------------------------------------------
