@@ -9,6 +9,7 @@
 #include "frame/frame.h"
 #include "mirror/dflt_files.h"
 #include "mirror/mirror.h"
+#include "mirror/mirror_rule.h"
 #include "mirror/pw_files.h"
 #include "platform/nis.h"
 
@@ -31,6 +32,8 @@ struct Lookup {
     int authority;
     int etc_found;
     bool protected_entry;
+
+    mirror::Regime regime() const { return mirror::regime(integrity, authority); }
 };
 
 // The System Default entry's fields become the record's second half.
@@ -53,7 +56,7 @@ bool take_defaults(struct pr_passwd *pr) {
 
 // Whether a lookup without the user's conventional lines may go on.
 bool missing_line_allowed(const Lookup &l) {
-    if (l.mode == OVERRIDE_NONE) return l.integrity == 0 && l.authority == 1;
+    if (l.mode == OVERRIDE_NONE) return mirror::protected_may_stand_alone(l.regime());
     return l.mode != OVERRIDE_ETC_FILES;
 }
 
@@ -85,7 +88,7 @@ Step read_entry(Lookup &l) {
     l.pr->ufld = {};
     l.pr->uflg = {};
     if (l.mode == OVERRIDE_NONE)
-        return l.mirroring && l.integrity == 0 && l.authority == 0 ? Step::go_on : Step::fail;
+        return l.mirroring && mirror::etc_may_stand_alone(l.regime()) ? Step::go_on : Step::fail;
     return l.mode == OVERRIDE_PROTECTED_ONLY ? Step::fail : Step::go_on;
 }
 
@@ -130,7 +133,8 @@ struct pr_passwd *reconcile(Lookup &l) {
         l.etc_found != nis_line)
         return l.protected_entry ? l.pr : nullptr;
     if (mirror::get_dflt_fields(&l.etc->sfld, &l.etc->sflg) == 0) {
-        if (l.mode == OVERRIDE_NONE && !(l.integrity == 0 && l.authority != 0)) return nullptr;
+        if (l.mode == OVERRIDE_NONE && !mirror::protected_may_stand_alone(l.regime()))
+            return nullptr;
         if (l.mode == OVERRIDE_ETC_FILES) return nullptr;
     }
     if (l.mode == OVERRIDE_ETC_FILES) return etc_view(l);

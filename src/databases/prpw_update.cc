@@ -2,11 +2,9 @@
 // the user's /etc/passwd and /etc/shadow lines in the same step: both sides
 // change together or, when the site requires integrity, neither does.
 #include <errno.h>
-#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "authdb/authdb.h"
 #include "authdb/update.h"
@@ -16,6 +14,7 @@
 #include "databases/storable.h"
 #include "frame/frame.h"
 #include "mirror/mirror.h"
+#include "mirror/mirror_rule.h"
 #include "mirror/pw_files.h"
 #include "platform/root.h"
 
@@ -34,17 +33,18 @@ struct Update {
     int integrity;
     int authority;
     size_t segment;
-    char *path;
-    char *new_name;
-    char *old_name;
-    bool created;  // this call made the transition file
     bool is_new;
+    bool replacing;  // the entry's new version is to go into place
     int entry_result;
     int etc_result;
 };
 
 bool has_name(const Update &u) {
     return PR_ISSET(u.copy.uflg, PR_U_NAME);
+}
+
+mirror::Regime regime(const Update &u) {
+    return mirror::regime(u.integrity, u.authority);
 }
 
 // Text the entry format cannot hold would let the entry, or the user's
@@ -107,113 +107,76 @@ bool directory_missing(const char *path) {
     return missing;
 }
 
-// The transition file was created securely just now; it is opened again
-// only as the regular file it is, never through a link planted since.
-bool write_entry(Update &u) {
-    int fd = platform::open_file(u.new_name, O_WRONLY | O_TRUNC | O_NOFOLLOW);
-    FILE *out = fd < 0 ? nullptr : fdopen(fd, "w");
-    if (out == nullptr) {
-        if (fd >= 0) close(fd);
-        return false;
-    }
-    bool written = databases::store_pw_fields(out, u.name, &u.copy.ufld, &u.copy.uflg) == 1;
-    written = fflush(out) == 0 && !ferror(out) && written;
-    return fclose(out) == 0 && written;
+// The user's new conventional lines, with the password cut as the lookup
+// cuts it.
+bool assemble_lines(Update &u) {
+    struct pr_field etc = u.copy.ufld;
+    if (u.segment != 0 && u.segment < sizeof etc.u_pwd) etc.u_pwd[u.segment] = '\0';
+    return mirror::put_pw_fields(u.name, &etc, &u.copy.uflg) == 1;
 }
 
-void discard_transition(Update &u) {
-    if (u.created) platform::unlink_file(u.new_name);
-    u.created = false;
-}
-
-void write_protected_side(Update &u) {
-    u.path = authdb::find_auth_file(u.name, VANT_OBJ_PRPW);
-    if (u.path == nullptr) return;
-    if (directory_missing(u.path) && u.integrity == 0 && u.authority == 0) return;
-    struct stat st;
-    u.is_new = platform::lstat_file(u.path, &st) != 0;
-    if (authdb::make_transition_files(u.path, &u.new_name, &u.old_name) == 0) return;
-    if (authdb::create_file_securely(u.new_name, 2, kPurpose) != CFS_GOOD_RETURN) return;
-    u.created = true;
-    if (!has_name(u)) {
-        u.entry_result = 1;
-        return;
-    }
-    u.entry_result = write_entry(u) ? 1 : 0;
-    if (u.entry_result == 0) discard_transition(u);
+// Both sides prepared as far as they could be: the rule decides which go
+// into place. Whether the entry does.
+bool settle(Update &u, bool entry_ready) {
+    if (u.etc_result == 1) u.etc_result = assemble_lines(u) ? 1 : 0;
+    const mirror::Settlement &s = mirror::settle(regime(u), entry_ready, u.etc_result == 1);
+    return mirror::carry_out(
+        s, [&] { return mirror::replace_pw_files(&u.copy.ufld, &u.copy.uflg) == 1 ? 1 : 0; },
+        [] { mirror::unlock_pw_files(); }, u.entry_result, u.etc_result, 1);
 }
 
 // Removing the entry keeps the transition file, the writers' lock, until
 // the entry is gone.
-void finish_protected_side(Update &u) {
+bool remove_entry(const char *path) {
+    return platform::unlink_file(path) == 0 || errno == ENOENT;
+}
+
+// The new version of the entry, written into the transition file; whether
+// it goes into place.
+bool write_entry(Update &u, const char *path, FILE *out) {
+    bool ready =
+        !has_name(u) || (databases::store_pw_fields(out, u.name, &u.copy.ufld, &u.copy.uflg) == 1 &&
+                         fflush(out) == 0 && !ferror(out));
+    u.entry_result = ready ? 1 : 0;
+    bool install = u.mirroring ? settle(u, ready) : ready;
+    if (!install) return false;
     if (has_name(u)) {
-        u.entry_result = authdb::replace_file(u.new_name, u.path, u.old_name);
-        u.new_name = u.old_name = nullptr;
-        u.created = false;
-        return;
+        u.replacing = true;
+        return true;
     }
-    bool gone = platform::unlink_file(u.path) == 0 || errno == ENOENT;
-    discard_transition(u);
-    u.entry_result = gone ? 1 : 0;
+    u.entry_result = remove_entry(path) ? 1 : 0;
+    return false;
 }
 
-void abandon_both(Update &u) {
-    discard_transition(u);
-    mirror::unlock_pw_files();
-}
-
-void swap_conventional_files(Update &u) {
-    u.etc_result = mirror::replace_pw_files(&u.copy.ufld, &u.copy.uflg) == 1 ? 1 : 0;
-}
-
-void update_mirrored(Update &u) {
-    if (u.etc_result == 1) {
-        struct pr_field etc = u.copy.ufld;
-        if (u.segment != 0 && u.segment < sizeof etc.u_pwd) etc.u_pwd[u.segment] = '\0';
-        u.etc_result = mirror::put_pw_fields(u.name, &etc, &u.copy.uflg) == 1 ? 1 : 0;
+// Whether the entry's update was started: without a transition file the
+// entry stays as it is.
+bool update_entry(Update &u) {
+    char *path = authdb::find_auth_file(u.name, VANT_OBJ_PRPW);
+    if (path == nullptr) return false;
+    if (directory_missing(path) && mirror::etc_may_stand_alone(regime(u))) {
+        free(path);
+        return false;
     }
-    if (u.entry_result == 1 && u.etc_result == 1) {
-        swap_conventional_files(u);
-        // Under integrity the entry does not change alone.
-        if (u.etc_result == 1 || u.integrity == 0)
-            finish_protected_side(u);
-        else
-            discard_transition(u);
-    } else if (u.integrity != 0) {
-        abandon_both(u);
-    } else if (u.authority == 0 && u.etc_result == 1) {
-        swap_conventional_files(u);
-        discard_transition(u);
-        u.entry_result = 1;
-    } else if (u.authority == 1 && u.entry_result == 1) {
-        finish_protected_side(u);
-        mirror::unlock_pw_files();
-        u.etc_result = 1;
-    } else {
-        abandon_both(u);
-        u.entry_result = u.etc_result = 0;
-    }
+    struct stat st;
+    u.is_new = platform::lstat_file(path, &st) != 0;
+    authdb::UpdateResult result = authdb::update_database(
+        path, kPurpose, [&](FILE *out) { return write_entry(u, path, out); });
+    free(path);
+    if (u.replacing) u.entry_result = result == authdb::UpdateResult::replaced ? 1 : 0;
+    return result != authdb::UpdateResult::not_started;
 }
 
 void update(Update &u) {
     authdb::QuietZone quiet;
     if (u.mirroring) u.etc_result = mirror::lock_pw_files() == 1 ? 1 : 0;
-    write_protected_side(u);
-    if (u.mirroring) {
-        update_mirrored(u);
-        return;
-    }
-    u.etc_result = 1;
-    if (u.entry_result == 1)
-        finish_protected_side(u);
-    else
-        discard_transition(u);
+    bool started = update_entry(u);
+    if (!u.mirroring)
+        u.etc_result = 1;
+    else if (!started)
+        settle(u, false);
 }
 
-void report(Update &u) {
-    free(u.path);
-    free(u.new_name);
-    free(u.old_name);
+void report(const Update &u) {
     if (u.entry_result == 0) frame::audit_auth_entry(u.name, VANT_OBJ_PRPW, kCannotUpdate);
     if (u.etc_result == 0) frame::audit_auth_entry(u.name, kObjEtcFiles, kCannotUpdate);
 }
@@ -221,7 +184,7 @@ void report(Update &u) {
 // A new user the mirrored site created gets its authorizations: the ones
 // the record lists, or a default user's.
 void record_authorizations(const Update &u) {
-    if (u.integrity != 0 || !u.mirroring || !u.is_new ||
+    if (regime(u) == mirror::Regime::integrity || !u.mirroring || !u.is_new ||
         mirror::get_override_mode() != OVERRIDE_NONE)
         return;
     const vant_mask_t *vector =

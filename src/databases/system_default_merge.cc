@@ -5,6 +5,7 @@
 #include "databases/system_default.h"
 #include "mirror/dflt_files.h"
 #include "mirror/mirror.h"
+#include "mirror/mirror_rule.h"
 #include "mirror/pw_files.h"
 #include "vant.h"
 
@@ -50,7 +51,7 @@ struct pr_default *merge_etc_default(struct pr_default *record, bool read) {
     struct pr_field etc {};
     struct pr_flag etc_flags {};
     if (mirror::get_dflt_fields(&etc, &etc_flags) == 0 &&
-        (etc_wins || integrity != 0 || authority == 0))
+        (etc_wins || !mirror::protected_may_stand_alone(mirror::regime(integrity, authority))))
         return refused();
 
     if (!read) {

@@ -10,6 +10,7 @@
 #include "frame/frame.h"
 #include "mirror/dflt_files.h"
 #include "mirror/mirror.h"
+#include "mirror/mirror_rule.h"
 #include "mirror/pw_files.h"
 #include "vant.h"
 
@@ -29,10 +30,10 @@ struct Update {
     int integrity = 0;
     int authority = 1;
     int dflt_status = 0;
-    // What writing the new version found.
-    bool written = false;   // every entry was copied and written
-    bool changed = false;   // the entry was found, or appended
-    bool withheld = false;  // complete, but the /etc/default half decides against it
+    int db_status = 0;
+    bool changed = false;     // the entry was found, or appended
+    bool settled = false;     // the mirroring rule has decided both halves
+    bool installing = false;  // the new version is to go into place
 };
 
 // The authcap format has no escape for these in a name.
@@ -66,6 +67,20 @@ bool copy_entries(Update &u, FILE *out) {
     return ok && last_read_end() != ReadEnd::damaged;
 }
 
+// Both halves prepared as far as they could be: the rule decides which go
+// into place. Where one half fails, the side that leads may still be
+// written, but the update is not reported as done. Whether the database
+// half goes in.
+bool settle(Update &u) {
+    namespace mirror = vant::mirror;
+    u.settled = true;
+    const mirror::Settlement &s = mirror::settle(mirror::regime(u.integrity, u.authority),
+                                                 u.db_status == 1, u.dflt_status == 1);
+    return mirror::carry_out(
+        s, [] { return mirror::replace_dflt_files(); }, [] { mirror::unlock_dflt_files(); },
+        u.db_status, u.dflt_status, 0);
+}
+
 // Whether the new version goes into place.
 bool write_new_version(Update &u, const char *path, FILE *out) {
     reset_default(path);
@@ -74,45 +89,20 @@ bool write_new_version(Update &u, const char *path, FILE *out) {
         ok = store_df_fields(out, u.name, &u.record) == 1;
         u.changed = true;
     }
-    u.written = ok;
-    if (!ok || !u.changed) return false;
-    if (!u.mirroring) return true;
-    // With integrity on, or with the /etc files authoritative, the
-    // database does not go ahead of /etc/default files that could not be
-    // prepared.
-    bool install = u.dflt_status == 1 || (u.integrity == 0 && u.authority != 0);
-    u.withheld = !install;
-    return install;
+    u.db_status = ok ? 1 : 0;
+    bool install = u.mirroring ? settle(u) : ok;
+    u.installing = install && u.changed;
+    return u.installing;
 }
 
-int write_database(Update &u) {
+void write_database(Update &u) {
     char *path = vant::authdb::find_auth_file(nullptr, VANT_OBJ_DEFAULT);
-    UpdateResult result = UpdateResult::not_started;
-    if (path != nullptr)
-        result = vant::authdb::update_database(
-            path, "make new System Default database",
-            [&](FILE *out) { return write_new_version(u, path, out); });
+    if (path == nullptr) return;
+    UpdateResult result =
+        vant::authdb::update_database(path, "make new System Default database",
+                                      [&](FILE *out) { return write_new_version(u, path, out); });
     free(path);
-    if (result == UpdateResult::replaced) return 1;
-    if (result == UpdateResult::not_started) return 0;
-    return u.written && (!u.changed || u.withheld) ? 1 : 0;
-}
-
-// The /etc/default half, once the database half is settled; its status.
-// Where one half fails, the side that leads may still be written, but the
-// update is not reported as done.
-int settle_dflt_files(const Update &u, int &db_status) {
-    using namespace vant::mirror;
-    if (u.dflt_status == 1 && db_status == 1) return replace_dflt_files();
-    if (u.integrity != 0) {
-        unlock_dflt_files();
-        return u.dflt_status;
-    }
-    if (u.authority == 0 && u.dflt_status == 1) return replace_dflt_files();
-    unlock_dflt_files();
-    // Only a database that leads stays in place.
-    if (u.authority == 0) db_status = 0;
-    return 0;
+    if (u.installing) u.db_status = result == UpdateResult::replaced ? 1 : 0;
 }
 
 int put(Update &u) {
@@ -126,13 +116,16 @@ int put(Update &u) {
             u.dflt_status = vant::mirror::put_dflt_fields(u.record.d_name_present, &u.record.prd,
                                                           &u.record.prg);
     }
-    int db_status = write_database(u);
-    int dflt_status = u.mirroring ? settle_dflt_files(u, db_status) : 1;
-    if (db_status == 0)
+    write_database(u);
+    if (!u.mirroring)
+        u.dflt_status = 1;
+    else if (!u.settled)
+        settle(u);
+    if (u.db_status == 0)
         vant::frame::audit_auth_entry(u.name, VANT_OBJ_DEFAULT, "cannot update entry");
-    if (dflt_status == 0)
+    if (u.dflt_status == 0)
         vant::frame::audit_auth_entry("/etc/default files", VANT_OBJ_DEFAULT, "cannot update");
-    return db_status == 1 && dflt_status == 1 ? 1 : 0;
+    return u.db_status == 1 && u.dflt_status == 1 ? 1 : 0;
 }
 
 }  // namespace

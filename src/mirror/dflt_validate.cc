@@ -1,6 +1,7 @@
 // Reconciling the System Default values of the database with those read
 // from the /etc/default files.
 #include "mirror/dflt_files.h"
+#include "mirror/mirror_rule.h"
 #include "mirror/pw_files.h"
 
 namespace vant::mirror {
@@ -24,38 +25,38 @@ constexpr AgingField kAging[] = {
     {PR_U_MINCHG, &pr_field::u_minchg},
 };
 
-// A missing "PASSREQ" line means "YES": null passwords refused.
-bool nullpw_agrees(int integrity, int authority, Side db, Side file) {
-    bool in_db = db.has(PR_U_NULLPW), in_file = file.has(PR_U_NULLPW);
-    if (integrity != 0) {
-        if (!in_db && !in_file) return true;
-        if (!in_db) return false;
-        if (!in_file) {
-            file.fields->u_nullpw = 0;
-            PR_SET(*file.flags, PR_U_NULLPW);
-        }
-        return (db.fields->u_nullpw != 0) == (file.fields->u_nullpw != 0);
-    }
-    if (in_file && (authority == 0 || !in_db)) {
-        db.fields->u_nullpw = file.fields->u_nullpw;
-        PR_SET(*db.flags, PR_U_NULLPW);
+// False on an integrity failure; the database takes the files' value
+// where the rule says so.
+template <typename T>
+bool reconcile(Regime regime, Side db, Side file, uint32_t field, T pr_field::*value, bool equal) {
+    switch (field_action(regime, db.has(field), file.has(field), equal)) {
+        case FieldAction::fail:
+            return false;
+        case FieldAction::take_etc:
+            db.fields->*value = file.fields->*value;
+            PR_SET(*db.flags, field);
+            return true;
+        case FieldAction::keep:
+            return true;
     }
     return true;
 }
 
-// The database counts in seconds, the files in whole weeks.
-bool aging_agrees(int integrity, int authority, Side db, Side file, const AgingField &a) {
-    bool in_db = db.has(a.field), in_file = file.has(a.field);
-    bool same_weeks =
-        in_db && in_file &&
-        round_to_weeks(db.fields->*a.seconds) == file.fields->*a.seconds / kSecondsPerWeek;
-    if (integrity != 0) return in_db == in_file && (!in_db || same_weeks);
-    bool take = in_file && (!in_db || (authority == 0 && !same_weeks));
-    if (take) {
-        db.fields->*a.seconds = file.fields->*a.seconds;
-        PR_SET(*db.flags, a.field);
+// A missing "PASSREQ" line means "YES": null passwords refused.
+bool nullpw_agrees(Regime regime, Side db, Side file) {
+    if (regime == Regime::integrity && db.has(PR_U_NULLPW) && !file.has(PR_U_NULLPW)) {
+        file.fields->u_nullpw = 0;
+        PR_SET(*file.flags, PR_U_NULLPW);
     }
-    return true;
+    bool equal = (db.fields->u_nullpw != 0) == (file.fields->u_nullpw != 0);
+    return reconcile(regime, db, file, PR_U_NULLPW, &pr_field::u_nullpw, equal);
+}
+
+// The database counts in seconds, the files in whole weeks.
+bool aging_agrees(Regime regime, Side db, Side file, const AgingField &a) {
+    bool same_weeks =
+        round_to_weeks(db.fields->*a.seconds) == file.fields->*a.seconds / kSecondsPerWeek;
+    return reconcile(regime, db, file, a.field, a.seconds, same_weeks);
 }
 
 }  // namespace
@@ -66,10 +67,11 @@ int validate_dflt_fields(int integrity, int authority, struct pr_field *db_field
     if (db_fields == nullptr || db_flags == nullptr || file_fields == nullptr ||
         file_flags == nullptr)
         return -1;
+    Regime rule = regime(integrity, authority);
     Side db{db_fields, db_flags}, file{file_fields, file_flags};
-    if (!nullpw_agrees(integrity, authority, db, file)) return -1;
+    if (!nullpw_agrees(rule, db, file)) return -1;
     for (const AgingField &a : kAging)
-        if (!aging_agrees(integrity, authority, db, file, a)) return -1;
+        if (!aging_agrees(rule, db, file, a)) return -1;
     return 1;
 }
 

@@ -1,8 +1,8 @@
 // Reconciling a user's protected entry (P) with the /etc view (E), field by
-// field: with integrity on every difference is a failure; without it,
-// either /etc wins (authority 0) or it only fills in what P lacks.
+// field, under the mirroring regime.
 #include <string.h>
 
+#include "mirror/mirror_rule.h"
 #include "mirror/pw_files.h"
 #include "mirror/pw_format.h"
 #include "vant.h"
@@ -10,14 +10,12 @@
 namespace vant::mirror {
 namespace {
 
-enum class Rule { integrity, etc_wins, fill_in };
-
 struct Views {
     pr_field &p;
     pr_flag &pf;
     const pr_field &e;
     const pr_flag &ef;
-    Rule rule;
+    Regime regime;
     bool days;  // /etc/shadow in use: its counts are days, else weeks
 };
 
@@ -46,20 +44,20 @@ constexpr PlainField kPlainFields[] = {
      [](pr_field &to, const pr_field &from) { to.u_lock = from.u_lock; }},
 };
 
+// The common rule for a field: false on a failure, else whether P takes E's.
+bool agrees(const Views &v, bool in_p, bool in_e, bool equal, bool &take) {
+    FieldAction action = field_action(v.regime, in_p, in_e, equal);
+    take = action == FieldAction::take_etc;
+    return action != FieldAction::fail;
+}
+
 bool plain_field(Views &v, const PlainField &field) {
-    bool p = p_has(v, field.bit), e = e_has(v, field.bit);
-    switch (v.rule) {
-        case Rule::integrity:
-            return p == e && (!p || field.equal(v.p, v.e));
-        case Rule::etc_wins:
-            if (!e) return true;
-            break;
-        case Rule::fill_in:
-            if (!e || p) return true;
-            break;
+    bool p = p_has(v, field.bit), e = e_has(v, field.bit), take = false;
+    if (!agrees(v, p, e, p && e && field.equal(v.p, v.e), take)) return false;
+    if (take) {
+        field.copy(v.p, v.e);
+        PR_SET(v.pf, field.bit);
     }
-    field.copy(v.p, v.e);
-    PR_SET(v.pf, field.bit);
     return true;
 }
 
@@ -70,10 +68,10 @@ void take_type(Views &v) {
 
 bool retired(Views &v) {
     bool p = is_retired(v.p, v.pf), e = is_retired(v.e, v.ef);
-    switch (v.rule) {
-        case Rule::integrity:
+    switch (v.regime) {
+        case Regime::integrity:
             return p == e;
-        case Rule::etc_wins:
+        case Regime::etc_wins:
             if (p && !e_has(v, PR_U_TYPE)) {
                 v.p.u_type = 0;
                 PR_CLR(v.pf, PR_U_TYPE);
@@ -81,7 +79,7 @@ bool retired(Views &v) {
                 take_type(v);
             }
             return true;
-        case Rule::fill_in:
+        case Regime::protected_wins:
             if (e_has(v, PR_U_TYPE) && !p_has(v, PR_U_TYPE)) take_type(v);
             return true;
     }
@@ -96,18 +94,18 @@ bool password_agrees(const Views &v) {
 
 bool password(Views &v) {
     bool p = p_has(v, PR_U_PWD), e = e_has(v, PR_U_PWD);
-    switch (v.rule) {
-        case Rule::integrity:
+    switch (v.regime) {
+        case Regime::integrity:
             if (is_retired(v.p, v.pf) || (!p && !e)) return true;
             return p && e && password_agrees(v);
-        case Rule::etc_wins:
+        case Regime::etc_wins:
             if (!password_agrees(v)) memcpy(v.p.u_pwd, v.e.u_pwd, sizeof v.p.u_pwd);
             if (e)
                 PR_SET(v.pf, PR_U_PWD);
             else
                 PR_CLR(v.pf, PR_U_PWD);
             return true;
-        case Rule::fill_in:
+        case Regime::protected_wins:
             return true;
     }
     return true;
@@ -127,48 +125,33 @@ void take_time(Views &v, vant_time_t pr_field::*field, uint32_t bit) {
 
 // The last change: both sides' values truncated to whole units.
 bool last_change(Views &v) {
-    bool p = p_has(v, PR_U_SUCCHG), e = e_has(v, PR_U_SUCCHG);
+    bool p = p_has(v, PR_U_SUCCHG), e = e_has(v, PR_U_SUCCHG), take = false;
     bool same = v.p.u_succhg / unit(v) == v.e.u_succhg / unit(v);
-    switch (v.rule) {
-        case Rule::integrity:
-            return p == e && (!p || same);
-        case Rule::etc_wins:
-            if (e && (!p || !same)) take_time(v, &pr_field::u_succhg, PR_U_SUCCHG);
-            return true;
-        case Rule::fill_in:
-            if (e && !p) take_time(v, &pr_field::u_succhg, PR_U_SUCCHG);
-            return true;
-    }
+    if (!agrees(v, p, e, same, take)) return false;
+    if (take) take_time(v, &pr_field::u_succhg, PR_U_SUCCHG);
     return true;
 }
 
 // Minimum and maximum: P rounded against E truncated. A zero in the
-// /etc/passwd aging characters means that the value is not set.
+// /etc/passwd aging characters means that the value is not set: it counts
+// only against a value of P, and where /etc wins it clears P's value but
+// not its presence.
 bool duration(Views &v, vant_time_t pr_field::*field, uint32_t bit) {
-    bool p = p_has(v, bit), e = e_has(v, bit);
+    bool p = p_has(v, bit), e = e_has(v, bit), take = false;
     vant_time_t etc = v.e.*field;
     bool unset_in_etc = e && etc == 0 && !v.days;
-    bool same = rounded(v, v.p.*field) == etc / unit(v);
-    switch (v.rule) {
-        case Rule::integrity:
-            if (p) return e && same;
-            return !e || unset_in_etc;
-        case Rule::etc_wins:
-            if (unset_in_etc) {
-                if (p && rounded(v, v.p.*field) != 0) v.p.*field = 0;
-            } else if (e && (!p || !same)) {
-                take_time(v, field, bit);
-            }
-            return true;
-        case Rule::fill_in:
-            if (!p && e && (v.days || etc != 0)) take_time(v, field, bit);
-            return true;
+    if (unset_in_etc && v.regime == Regime::etc_wins) {
+        if (p && rounded(v, v.p.*field) != 0) v.p.*field = 0;
+        return true;
     }
+    bool same = rounded(v, v.p.*field) == etc / unit(v);
+    if (!agrees(v, p, e && (p || !unset_in_etc), same, take)) return false;
+    if (take) take_time(v, field, bit);
     return true;
 }
 
 void last_login(Views &v) {
-    if (v.rule != Rule::etc_wins || !e_has(v, PR_U_SUCLOG)) return;
+    if (v.regime != Regime::etc_wins || !e_has(v, PR_U_SUCLOG)) return;
     if (!p_has(v, PR_U_SUCLOG) || v.e.u_suclog > v.p.u_suclog)
         take_time(v, &pr_field::u_suclog, PR_U_SUCLOG);
 }
@@ -191,8 +174,8 @@ int validate_passwd_fields(int integrity, int authority, struct pr_field *prot_f
     if (prot_fields == nullptr || prot_flags == nullptr || etc_fields == nullptr ||
         etc_flags == nullptr)
         return -1;
-    Rule rule = integrity != 0 ? Rule::integrity : authority == 0 ? Rule::etc_wins : Rule::fill_in;
-    Views v{*prot_fields, *prot_flags, *etc_fields, *etc_flags, rule, shadow_exists == 1};
+    Views v{*prot_fields,      *prot_flags, *etc_fields, *etc_flags, regime(integrity, authority),
+            shadow_exists == 1};
     return reconcile(v) ? 1 : -1;
 }
 

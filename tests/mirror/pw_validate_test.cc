@@ -2,6 +2,9 @@
 // /etc view (E), rule by rule and field by field.
 #include <string.h>
 
+#include <tuple>
+
+#include "mirror/mirror_rule.h"
 #include "mirror/pw_fixture.h"
 
 namespace vant::test {
@@ -198,6 +201,25 @@ TEST_F(ValidateTest, FillInTakesOnlyWhatTheEntryLacks) {
     e = User().name("alicia").id(1).lock(0).retired().succhg(1).minchg(kWeek).exp(kWeek);
     EXPECT_EQ(validate(kNoIntegrity, kFillIn, kWeeks), 1);
     EXPECT_EQ(memcmp(&p, &before, sizeof p), 0);
+}
+
+// ---------------------------------------------------------------------
+// An update of both sides whose files' half fails as it is put in place
+
+TEST(MirrorRuleTest, OnlyUnderIntegrityTheEntryWaitsForTheFilesToLand) {
+    for (auto [integrity, authority, entry_goes_in] :
+         {std::tuple{1, 1, false}, std::tuple{0, 0, true}, std::tuple{0, 1, true}}) {
+        SCOPED_TRACE(::testing::Message() << integrity << authority);
+        int entry = 1, etc = 1, abandoned = 0;
+        const mirror::Settlement &s =
+            mirror::settle(mirror::regime(integrity, authority), true, true);
+        bool installs = mirror::carry_out(
+            s, [] { return 0; }, [&] { ++abandoned; }, entry, etc, 1);
+        EXPECT_EQ(installs, entry_goes_in);
+        EXPECT_EQ(etc, 0);
+        EXPECT_EQ(entry, 1);
+        EXPECT_EQ(abandoned, 0);
+    }
 }
 
 }  // namespace
