@@ -700,6 +700,11 @@ typedef struct smp_attempt smp_attempt;
  * until the next service that hands one back. */
 VANT_API int smp_check_user(int request, char *user, char *tty, uid_t subject_uid,
                             smp_attempt **attempt, int *retries, char **text, int *nis, int *delay);
+/* Compares the typed password with the stored one; the account's state
+ * decides the result of a match. */
+VANT_API int smp_check_pw(char *password, smp_attempt *attempt, char **text);
+/* Counts and audits a refused attempt: by its last result, or always. */
+VANT_API void smp_audit_fail(smp_attempt *attempt, int always);
 
 #ifdef __cplusplus
 }

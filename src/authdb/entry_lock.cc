@@ -2,11 +2,13 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <map>
 
+#include "authdb/authdb.h"
 #include "platform/root.h"
 
 namespace vant::authdb {
@@ -23,11 +25,19 @@ std::map<std::string, Held> &held_directories() {
     return held;
 }
 
+// Only absolute logical paths name a database; anything else locks nothing.
 std::string directory_of(const char *path) {
-    std::string p = path != nullptr ? path : "";
+    if (path == nullptr || path[0] != '/') return {};
+    std::string p = path;
     size_t slash = p.rfind('/');
-    if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : p.substr(0, slash);
+}
+
+std::string database_of(const char *name, int object) {
+    char *path = authdb::find_auth_file(name, object);
+    std::string directory = directory_of(path);
+    free(path);
+    return directory;
 }
 
 int lock_directory(const std::string &directory) {
@@ -44,6 +54,15 @@ int lock_directory(const std::string &directory) {
 }  // namespace
 
 EntryLock::EntryLock(const char *database) : directory_(directory_of(database)) {
+    take();
+}
+
+EntryLock::EntryLock(const char *name, int object) : directory_(database_of(name, object)) {
+    take();
+}
+
+void EntryLock::take() {
+    if (directory_.empty()) return;
     auto &held = held_directories();
     auto it = held.find(directory_);
     if (it != held.end()) {

@@ -17,6 +17,8 @@ class EntryLock {
     // Locks the directory of the logical path `database`; waits for other
     // processes that hold it.
     explicit EntryLock(const char *database);
+    // Locks the database that holds the named entry of that kind.
+    EntryLock(const char *name, int object);
     ~EntryLock();
     EntryLock(const EntryLock &) = delete;
     EntryLock &operator=(const EntryLock &) = delete;
@@ -26,6 +28,8 @@ class EntryLock {
     bool held() const { return held_; }
 
   private:
+    void take();
+
     std::string directory_;
     bool held_ = false;
 };

@@ -4,24 +4,19 @@
 #include <time.h>
 
 #include "authdb/authdb.h"
+#include "authdb/effective_field.h"
 #include "frame/frame.h"
 #include "platform/clock.h"
 #include "vant.h"
 
 namespace {
 
-// The entry's own value when present, else the system default, else 0.
-template <typename T>
-T effective(const struct pr_passwd *pr, uint32_t field, T pr_field::*member) {
-    if (PR_ISSET(pr->uflg, field)) return pr->ufld.*member;
-    if (PR_ISSET(pr->sflg, field)) return pr->sfld.*member;
-    return 0;
-}
+using vant::authdb::effective_or_zero;
 
 // Summed wide: a lifetime reaching past 2038 must not wrap into the past.
 bool lifetime_expired(const struct pr_passwd *pr) {
     int64_t changed = PR_ISSET(pr->uflg, PR_U_SUCCHG) ? pr->ufld.u_succhg : 0;
-    int64_t life = effective(pr, PR_U_LIFE, &pr_field::u_life);
+    int64_t life = effective_or_zero(*pr, PR_U_LIFE, &pr_field::u_life);
     return changed != 0 && life != 0 &&
            changed + life < static_cast<int64_t>(vant::platform::now());
 }
@@ -32,9 +27,10 @@ namespace vant::authdb {
 
 int locked_out(struct pr_passwd *pr) {
     frame::check_auth_parameters();
-    int maxtries = effective(pr, PR_U_MAXTRIES, &pr_field::u_maxtries);
-    int failures = effective(pr, PR_U_NUMUNSUCLOG, &pr_field::u_numunsuclog);
-    bool locked = lifetime_expired(pr) || effective(pr, PR_U_LOCK, &pr_field::u_lock) != 0 ||
+    int maxtries = effective_or_zero(*pr, PR_U_MAXTRIES, &pr_field::u_maxtries);
+    int failures = effective_or_zero(*pr, PR_U_NUMUNSUCLOG, &pr_field::u_numunsuclog);
+    bool locked = lifetime_expired(pr) ||
+                  effective_or_zero(*pr, PR_U_LOCK, &pr_field::u_lock) != 0 ||
                   (maxtries != 0 && failures >= maxtries);
     if (!locked) return 0;
     frame::audit_auth_entry(pr->ufld.u_name, VANT_OBJ_PRPW,

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "authdb/authdb.h"
+#include "authdb/entry_lock.h"
 #include "authdb/update.h"
 #include "authorizations/authorizations.h"
 #include "databases/databases.h"
@@ -222,6 +223,7 @@ int putprpwnam(const char *name, struct pr_passwd *pr) {
     if (pr == nullptr) return 0;
     frame::check_auth_parameters();
     if (name == nullptr) return 0;
+    authdb::EntryLock serialised(name, VANT_OBJ_PRPW);
     return vant::databases::put(name, pr);
 }
 

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "authdb/authdb.h"
+#include "authdb/entry_lock.h"
 #include "authdb/entry_rewrite.h"
 #include "authdb/update.h"
 #include "databases/databases.h"
@@ -78,6 +79,7 @@ namespace vant::databases {
 int putprtcnam(const char *name, struct pr_term *record) {
     frame::check_auth_parameters();
     if (name == nullptr || record == nullptr) return 0;
+    authdb::EntryLock serialised("", VANT_OBJ_TTYS);
     TerminalRewrite r{};
     int result = 0;
     if (r.take(name, record))

@@ -1,12 +1,10 @@
 // The record of one login or password-change attempt, passed by the caller
-// to every service of the attempt, and the effective value of a field:
-// the entry's own when present, else the system default, else absent.
+// to every service of the attempt.
 #pragma once
 
 #include <pwd.h>
 
-#include <optional>
-
+#include "authdb/effective_field.h"
 #include "vant.h"
 
 struct smp_attempt {
@@ -31,25 +29,8 @@ inline constexpr int kRequestPasswd = SMP_PASSWD;
 inline constexpr int kRequestSwitch = SMP_SWITCH;
 inline constexpr int kRequestOverride = SMP_OVERRIDE_LOGIN;
 
-template <typename T>
-std::optional<T> effective(const pr_passwd &r, uint32_t field, T pr_field::*member) {
-    if (PR_ISSET(r.uflg, field)) return r.ufld.*member;
-    if (PR_ISSET(r.sflg, field)) return r.sfld.*member;
-    return std::nullopt;
-}
-
-template <typename T>
-std::optional<T> effective(const pr_term &r, uint32_t field, T t_field::*member) {
-    if (PR_T_ISSET(r.uflg, field)) return r.ufld.*member;
-    if (PR_T_ISSET(r.sflg, field)) return r.sfld.*member;
-    return std::nullopt;
-}
-
-// The effective value, or the type's zero when absent.
-template <typename Record, typename Fields, typename T>
-T effective_or_zero(const Record &r, uint32_t field, T Fields::*member) {
-    return effective(r, field, member).value_or(T{});
-}
+using authdb::effective;
+using authdb::effective_or_zero;
 
 // The user half has a password that is not empty.
 inline bool has_password(const pr_passwd &r) {

@@ -9,7 +9,7 @@
 namespace vant::test {
 
 inline constexpr const char *kLoginFileControl =
-    "/etc/auth/system/ttys:f_mode#0664:f_type=r:chkent:\n";
+    "/etc/auth/system/ttys-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n";
 
 class LoginTest : public PrpwTest {
   protected:
