@@ -705,6 +705,13 @@ VANT_API int smp_check_user(int request, char *user, char *tty, uid_t subject_ui
 VANT_API int smp_check_pw(char *password, smp_attempt *attempt, char **text);
 /* Counts and audits a refused attempt: by its last result, or always. */
 VANT_API void smp_audit_fail(smp_attempt *attempt, int always);
+/* The last-login lines, as copies the caller releases; SMP_HUSHED when the
+ * login is to be quiet. */
+VANT_API int smp_get_messages(smp_attempt *attempt, char **success_text, char **failure_text);
+/* Records a logoff on the terminal (a device path, or null) and audits it. */
+VANT_API int smp_audit_logoff(char *tty, char *user, char **text);
+/* 1 when the account belongs to a person rather than a role. */
+VANT_API int smp_user_is_individual(smp_attempt *attempt);
 
 #ifdef __cplusplus
 }

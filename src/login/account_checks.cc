@@ -92,10 +92,7 @@ bool copy_passwd(struct passwd &to, const struct passwd &from) {
 
 bool is_retired(const pr_passwd &r) {
     auto type = effective(r, PR_U_TYPE, &pr_field::u_type);
-    if (!type) return false;
-    for (const namepair *p = user_type; p->name != nullptr; ++p)
-        if (strcmp(p->name, "retired") == 0) return p->value < 32 && (*type >> p->value) & 1u;
-    return false;
+    return type && type_includes(*type, "retired");
 }
 
 void settle_retries(int *retries) {

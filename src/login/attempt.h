@@ -3,6 +3,7 @@
 #pragma once
 
 #include <pwd.h>
+#include <string.h>
 
 #include "authdb/effective_field.h"
 #include "vant.h"
@@ -31,6 +32,13 @@ inline constexpr int kRequestOverride = SMP_OVERRIDE_LOGIN;
 
 using authdb::effective;
 using authdb::effective_or_zero;
+
+// Whether a user-type mask holds the named type.
+inline bool type_includes(vant_mask_t mask, const char *type) {
+    for (const namepair *p = user_type; p->name != nullptr; ++p)
+        if (strcmp(p->name, type) == 0) return p->value < 32 && ((mask >> p->value) & 1u) != 0;
+    return false;
+}
 
 // The user half has a password that is not empty.
 inline bool has_password(const pr_passwd &r) {

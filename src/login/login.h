@@ -10,5 +10,8 @@ int smp_check_user(int request, char *user, char *tty, uid_t subject_uid, smp_at
                    int *retries, char **text, int *nis, int *delay);
 int smp_check_pw(char *password, smp_attempt *attempt, char **text);
 void smp_audit_fail(smp_attempt *attempt, int always);
+int smp_get_messages(smp_attempt *attempt, char **success, char **failure);
+int smp_audit_logoff(char *tty, char *user, char **text);
+int smp_user_is_individual(smp_attempt *attempt);
 
 }  // namespace vant::login

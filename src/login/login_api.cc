@@ -17,4 +17,16 @@ void smp_audit_fail(smp_attempt *attempt, int always) {
     vant::login::smp_audit_fail(attempt, always);
 }
 
+int smp_get_messages(smp_attempt *attempt, char **success, char **failure) {
+    return vant::login::smp_get_messages(attempt, success, failure);
+}
+
+int smp_audit_logoff(char *tty, char *user, char **text) {
+    return vant::login::smp_audit_logoff(tty, user, text);
+}
+
+int smp_user_is_individual(smp_attempt *attempt) {
+    return vant::login::smp_user_is_individual(attempt);
+}
+
 }  // extern "C"
