@@ -61,10 +61,9 @@ int putprfinam(const char *name, struct pr_file *record) {
         return 0;
     }
     FileControlRewrite r(own_name, record);
-    char *path = authdb::find_auth_file(own_name, VANT_OBJ_FILES);
-    int result = path != nullptr ? update(path, r) : 0;
+    authdb::OwnedText path = authdb::find_auth_file(own_name, VANT_OBJ_FILES);
+    int result = path != nullptr ? update(path.get(), r) : 0;
     databases::endprfient();
-    free(path);
     free(own_name);
     return result;
 }
