@@ -40,6 +40,7 @@ char *agetdvag(long *pos, FILE *fp, const char *name);
 int agetdefault(void);
 char *agetdefault_buf(void);
 int agetflag(const char *id);
+// The area holds VANT_AUTHCAP_MAX bytes; a longer value is cut to fit.
 char *agetstr(const char *id, char **area);
 int agtnum(const char *id, long *value);
 int agetuid(const char *id);
