@@ -33,23 +33,23 @@ struct FilesState {
 constinit FilesState state;
 
 // A new text made of the parts, or null (reported) when memory runs out.
-char *joined(std::initializer_list<std::string_view> parts) {
+OwnedText joined(std::initializer_list<std::string_view> parts) {
     size_t size = 1;
     for (std::string_view part : parts)
         size += part.size();
-    auto *text = static_cast<char *>(malloc(size));
+    OwnedText text(static_cast<char *>(malloc(size)));
     if (text == nullptr) {
         frame::audit_no_memory();
         return nullptr;
     }
-    char *end = text;
+    char *end = text.get();
     for (std::string_view part : parts)
         end = static_cast<char *>(mempcpy(end, part.data(), part.size()));
     *end = '\0';
     return text;
 }
 
-char *system_database(int object) {
+OwnedText system_database(int object) {
     for (const SystemDatabase &db : kSystemDatabases)
         if (db.object == object)
             return joined({"/etc/auth/", kDefaultNames[state.defaults], "/", db.file});
@@ -68,20 +68,20 @@ FILE *open_after_writer(const char *path, const char *transition) {
 
 namespace vant::authdb {
 
-int make_transition_files(const char *path, char **new_name, char **old_name) {
-    *new_name = *old_name = nullptr;
-    if (path == nullptr || (*new_name = joined({path, "-t"})) == nullptr) return 0;
-    if ((*old_name = joined({path, "-o"})) != nullptr) return 1;
-    free(*new_name);
-    *new_name = nullptr;
-    return 0;
+std::optional<TransitionNames> make_transition_files(const char *path) {
+    if (path == nullptr) return std::nullopt;
+    TransitionNames names{joined({path, "-t"}), nullptr};
+    if (names.new_name == nullptr) return std::nullopt;
+    names.old_name = joined({path, "-o"});
+    if (names.old_name == nullptr) return std::nullopt;
+    return names;
 }
 
 void asetdefaults(int which) {
     state.defaults = which >= 0 && which <= kInsecure ? which : kInsecure;
 }
 
-char *find_auth_file(const char *name, int object) {
+OwnedText find_auth_file(const char *name, int object) {
     switch (object) {
         case VANT_OBJ_PRPW:
             if (!vant::platform::is_file_name(name)) return nullptr;
@@ -97,13 +97,9 @@ char *find_auth_file(const char *name, int object) {
 void open_auth_file(const char *name, int object, FILE **result) {
     if (result == nullptr) return;
     *result = nullptr;
-    char *path = authdb::find_auth_file(name, object);
-    char *new_name = nullptr, *old_name = nullptr;
-    if (path != nullptr && authdb::make_transition_files(path, &new_name, &old_name))
-        *result = open_after_writer(path, new_name);
-    free(path);
-    free(new_name);
-    free(old_name);
+    OwnedText path = authdb::find_auth_file(name, object);
+    if (auto names = authdb::make_transition_files(path.get()))
+        *result = open_after_writer(path.get(), names->new_name.get());
 }
 
 }  // namespace vant::authdb

@@ -2,6 +2,7 @@
 // that the database decoders share.
 #pragma once
 
+#include <stddef.h>
 #include <stdio.h>
 
 namespace vant::authdb {
@@ -14,9 +15,10 @@ void set_current_entry(char *entry);
 
 // The start of the field after the one `field` stands in.
 char *askip(char *field);
-// Decodes a string value up to its first unescaped ":" into *area; returns
-// the copy and advances *area past its NUL.
-char *adecode(const char *text, char **area);
+// Decodes a string value up to its first unescaped ":" into the `size`
+// bytes at *area, cut to fit them with its NUL; returns the copy and
+// advances *area past the NUL. Null, and nothing written, when `size` is 0.
+char *adecode(const char *text, char **area, size_t size);
 // Decodes a number: optional "-", then "0x" hexadecimal, "0" octal, else
 // decimal.
 long adecodenum(const char *text);

@@ -77,7 +77,7 @@ int name_to_id(const char *id, int (*lookup)(const char *)) {
     if (value == nullptr) return -1;
     char name[VANT_AUTHCAP_MAX];
     char *area = name;
-    return lookup(adecode(value, &area));
+    return lookup(adecode(value, &area, sizeof name));
 }
 
 }  // namespace
@@ -87,11 +87,12 @@ char *askip(char *field) {
     return colon != nullptr ? colon + 1 : field + strlen(field);
 }
 
-char *adecode(const char *text, char **area) {
+char *adecode(const char *text, char **area, size_t size) {
+    if (size == 0) return nullptr;
     char *start = *area;
     char *out = start;
     const char *p = text;
-    while (*p != '\0' && *p != ':') {
+    for (size_t room = size - 1; room > 0 && *p != '\0' && *p != ':'; --room) {
         char c = *p++;
         if ((c == '^' || c == '\\') && *p == '\0') break;
         if (c == '^')
@@ -140,7 +141,7 @@ char *agetstr(const char *id, char **area) {
     frame::check_auth_parameters();
     const char *value = value_of(id, '=');
     if (value == nullptr || area == nullptr || *area == nullptr) return nullptr;
-    return adecode(value, area);
+    return adecode(value, area, VANT_AUTHCAP_MAX);
 }
 
 int agtnum(const char *id, long *value) {

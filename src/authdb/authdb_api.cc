@@ -4,7 +4,12 @@
 extern "C" {
 
 int make_transition_files(const char *path, char **new_name, char **old_name) {
-    return vant::authdb::make_transition_files(path, new_name, old_name);
+    *new_name = *old_name = nullptr;
+    auto names = vant::authdb::make_transition_files(path);
+    if (!names) return 0;
+    *new_name = names->new_name.release();
+    *old_name = names->old_name.release();
+    return 1;
 }
 
 void asetdefaults(int which) {
@@ -12,7 +17,7 @@ void asetdefaults(int which) {
 }
 
 char *find_auth_file(const char *name, int object) {
-    return vant::authdb::find_auth_file(name, object);
+    return vant::authdb::find_auth_file(name, object).release();
 }
 
 void open_auth_file(const char *name, int object, FILE **result) {
@@ -98,7 +103,8 @@ int create_file_securely(const char *path, int how, const char *purpose) {
 }
 
 int replace_file(char *new_name, const char *path, char *old_name) {
-    return vant::authdb::replace_file(new_name, path, old_name);
+    using vant::authdb::OwnedText;
+    return vant::authdb::replace_file(OwnedText(new_name), path, OwnedText(old_name)) ? 1 : 0;
 }
 
 const char *cfs_to_string(int code) {

@@ -1,6 +1,5 @@
 #include "authdb/database_stream.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include "authdb/authdb.h"
@@ -21,10 +20,9 @@ void remember(DatabaseStream &s) {
 // older than the one it replaced; a change within the same second must
 // still be seen.
 bool still_current(const DatabaseStream &s, int object) {
-    char *path = authdb::find_auth_file(nullptr, object);
+    OwnedText path = authdb::find_auth_file(nullptr, object);
     struct stat st;
-    bool found = path != nullptr && platform::stat_file(path, &st) == 0;
-    free(path);
+    bool found = path != nullptr && platform::stat_file(path.get(), &st) == 0;
     return found && st.st_dev == s.device && st.st_ino == s.inode &&
            st.st_mtim.tv_sec == s.mtime.tv_sec && st.st_mtim.tv_nsec == s.mtime.tv_nsec;
 }

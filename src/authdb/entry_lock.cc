@@ -4,18 +4,19 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <map>
+#include <utility>
 
 #include "authdb/authdb.h"
+#include "platform/descriptor.h"
 #include "platform/root.h"
 
 namespace vant::authdb {
 namespace {
 
 struct Held {
-    int fd;
+    platform::Descriptor fd;
     int count;
 };
 
@@ -34,21 +35,18 @@ std::string directory_of(const char *path) {
 }
 
 std::string database_of(const char *name, int object) {
-    char *path = authdb::find_auth_file(name, object);
-    std::string directory = directory_of(path);
-    free(path);
-    return directory;
+    return directory_of(authdb::find_auth_file(name, object).get());
 }
 
-int lock_directory(const std::string &directory) {
-    int fd = platform::open_file(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
+platform::Descriptor lock_directory(const std::string &directory) {
+    platform::Descriptor fd(
+        platform::open_file(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.is_open()) return fd;
     int locked;
-    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    while ((locked = flock(fd.get(), LOCK_EX)) != 0 && errno == EINTR) {
     }
-    if (locked == 0) return fd;
-    close(fd);
-    return -1;
+    if (locked != 0) fd.reset();
+    return fd;
 }
 
 }  // namespace
@@ -70,9 +68,9 @@ void EntryLock::take() {
         held_ = true;
         return;
     }
-    int fd = lock_directory(directory_);
-    if (fd < 0) return;
-    held.emplace(directory_, Held{fd, 1});
+    platform::Descriptor fd = lock_directory(directory_);
+    if (!fd.is_open()) return;
+    held.emplace(directory_, Held{std::move(fd), 1});
     held_ = true;
 }
 
@@ -81,7 +79,6 @@ EntryLock::~EntryLock() {
     auto &held = held_directories();
     auto it = held.find(directory_);
     if (it == held.end() || --it->second.count > 0) return;
-    close(it->second.fd);
     held.erase(it);
 }
 

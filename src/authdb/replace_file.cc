@@ -1,7 +1,5 @@
 // Swapping a complete new version of a database into place.
 #include <errno.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include "authdb/authdb.h"
 #include "authdb/update.h"
@@ -43,15 +41,13 @@ bool swap(const char *new_name, const char *path, const char *old_name) {
 
 namespace vant::authdb {
 
-int replace_file(char *new_name, const char *path, char *old_name) {
+bool replace_file(OwnedText new_name, const char *path, OwnedText old_name) {
     frame::check_auth_parameters();
-    bool replaced = vant::authdb::swap(new_name, path, old_name);
+    bool replaced = vant::authdb::swap(new_name.get(), path, old_name.get());
     // A directory's fsync makes the rename itself survive a crash.
     vant::platform::sync_directory_of(path);
     vant::authdb::update_step(vant::authdb::UpdateStep::directory_synced);
-    free(new_name);
-    free(old_name);
-    return replaced ? 1 : 0;
+    return replaced;
 }
 
 }  // namespace vant::authdb

@@ -2,13 +2,13 @@
 // permissions, then given the owner, group and mode that the File Control
 // database prescribes for it.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "authdb/authdb.h"
-#include "authdb/update.h"
 #include "authdb/writer_watch.h"
 #include "databases/databases.h"
 #include "frame/frame.h"
+#include "frame/quiet_zone.h"
+#include "platform/descriptor.h"
 #include "platform/root.h"
 #include "vant.h"
 
@@ -49,14 +49,14 @@ int create_securely(const char *path, int how) {
                                 "could not obtain entry of file to create securely");
         return CFS_NO_FILE_CONTROL_ENTRY;
     }
-    int fd = create_outwaiting(path, wait);
-    if (fd < 0) return report_failure(path, CFS_CAN_NOT_OPEN_FILE);
+    platform::Descriptor fd(create_outwaiting(path, wait));
+    if (!fd.is_open()) return report_failure(path, CFS_CAN_NOT_OPEN_FILE);
     int result = CFS_GOOD_RETURN;
-    if (fchmod(fd, p.mode) != 0)
+    if (fchmod(fd.get(), p.mode) != 0)
         result = CFS_CAN_NOT_CHG_MODE;
-    else if (fchown(fd, p.owner, p.group) != 0)
+    else if (fchown(fd.get(), p.owner, p.group) != 0)
         result = CFS_CAN_NOT_CHG_OWNER_GROUP;
-    close(fd);
+    fd.reset();
     if (result == CFS_GOOD_RETURN) return result;
     platform::unlink_file(path);
     return report_failure(path, result);
@@ -69,7 +69,7 @@ namespace vant::authdb {
 
 int create_file_securely(const char *path, int how, const char * /*purpose*/) {
     if (how != 0) return vant::authdb::create_securely(path, how);
-    vant::authdb::QuietZone quiet;
+    vant::frame::QuietZone quiet;
     return vant::authdb::create_securely(path, how);
 }
 

@@ -1,10 +1,12 @@
 #include "authdb/update.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
+
+#include <utility>
 
 #include "authdb/authdb.h"
+#include "frame/quiet_zone.h"
+#include "platform/descriptor.h"
 #include "platform/root.h"
 
 namespace vant::authdb {
@@ -18,10 +20,10 @@ UpdateState state;
 // The transition file was created securely just now; it is opened again
 // only as the regular file it is, never through a link planted since.
 FILE *open_for_writing(const char *new_name) {
-    int fd = platform::open_file(new_name, O_WRONLY | O_TRUNC | O_NOFOLLOW);
-    if (fd < 0) return nullptr;
-    FILE *out = fdopen(fd, "w");
-    if (out == nullptr) close(fd);
+    platform::Descriptor fd(platform::open_file(new_name, O_WRONLY | O_TRUNC | O_NOFOLLOW));
+    if (!fd.is_open()) return nullptr;
+    FILE *out = fdopen(fd.get(), "w");
+    if (out != nullptr) fd.release();
     return out;
 }
 
@@ -47,27 +49,25 @@ void update_step(UpdateStep step) {
 
 bool TransitionFile::name(const char *path) {
     release();
-    return authdb::make_transition_files(path, &new_name_, &old_name_) == 1;
+    auto names = authdb::make_transition_files(path);
+    if (names) names_ = std::move(*names);
+    return names.has_value();
 }
 
 bool TransitionFile::commit(const char *path) {
     held_ = false;
-    bool replaced = authdb::replace_file(new_name_, path, old_name_) == 1;
-    new_name_ = old_name_ = nullptr;
-    return replaced;
+    return authdb::replace_file(std::move(names_.new_name), path, std::move(names_.old_name));
 }
 
 bool TransitionFile::release() {
-    bool removed = !held_ || platform::unlink_file(new_name_) == 0;
+    bool removed = !held_ || platform::unlink_file(new_name()) == 0;
     held_ = false;
-    free(new_name_);
-    free(old_name_);
-    new_name_ = old_name_ = nullptr;
+    names_ = {};
     return removed;
 }
 
 UpdateResult update_database(const char *path, const char *purpose, ContentsWriter contents) {
-    QuietZone quiet;
+    frame::QuietZone quiet;
     update_step(UpdateStep::quiet_zone_entered);
     TransitionFile transition;
     if (!transition.name(path) ||

@@ -8,19 +8,10 @@
 
 #include <type_traits>
 
-#include "frame/frame.h"
+#include "authdb/authdb.h"
 #include "vant.h"
 
 namespace vant::authdb {
-
-// Holds terminal signals back for as long as it lives.
-class QuietZone {
-  public:
-    QuietZone() { frame::enter_quiet_zone(); }
-    ~QuietZone() { frame::exit_quiet_zone(); }
-    QuietZone(const QuietZone &) = delete;
-    QuietZone &operator=(const QuietZone &) = delete;
-};
 
 // A transition file ("-t") with its "-o" name, beside the file an update
 // replaces. Once this process has created it, it is the update's lock, and
@@ -35,8 +26,8 @@ class TransitionFile {
     // Derives the two names for `path`, releasing any earlier file; false
     // (reported) when they cannot be made.
     bool name(const char *path);
-    const char *new_name() const { return new_name_; }
-    const char *old_name() const { return old_name_; }
+    const char *new_name() const { return names_.new_name.get(); }
+    const char *old_name() const { return names_.old_name.get(); }
 
     // The file at new_name() was just created by this process.
     void hold() { held_ = true; }
@@ -50,8 +41,7 @@ class TransitionFile {
     bool release();
 
   private:
-    char *new_name_ = nullptr;
-    char *old_name_ = nullptr;
+    TransitionNames names_;
     bool held_ = false;
 };
 

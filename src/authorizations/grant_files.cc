@@ -68,7 +68,7 @@ bool lists_name(std::string_view names, const char *wanted) {
 }
 
 DefaultListing default_user_listing(const char *user) {
-    OwnedText path(authdb::find_auth_file(kDefaultUsers, VANT_OBJ_AUTHORIZE));
+    OwnedText path = authdb::find_auth_file(kDefaultUsers, VANT_OBJ_AUTHORIZE);
     if (path == nullptr) return DefaultListing::unopened;
     LineReader in(open_grant_file(path.get()));
     if (!in.is_open()) return DefaultListing::unopened;

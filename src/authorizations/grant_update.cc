@@ -70,7 +70,7 @@ bool belongs_to(const char *name, const char *primary) {
 }
 
 bool write_subsystem_file(const char *primary, const Grant &grant, bool add) {
-    OwnedText path(authdb::find_auth_file(primary, VANT_OBJ_AUTHORIZE));
+    OwnedText path = authdb::find_auth_file(primary, VANT_OBJ_AUTHORIZE);
     if (path == nullptr) return false;
     return rewrite(
         path.get(), "rewrite subsystem database", add,
@@ -79,7 +79,7 @@ bool write_subsystem_file(const char *primary, const Grant &grant, bool add) {
 }
 
 bool update_default_file(const char *user, bool add) {
-    OwnedText path(authdb::find_auth_file(kDefaultUsers, VANT_OBJ_AUTHORIZE));
+    OwnedText path = authdb::find_auth_file(kDefaultUsers, VANT_OBJ_AUTHORIZE);
     if (path == nullptr) return false;
     return rewrite(
         path.get(), "rewrite default user file in subsystems database", add,

@@ -3,11 +3,10 @@
 #pragma once
 
 #include <stdio.h>
-#include <stdlib.h>
 
-#include <memory>
 #include <string_view>
 
+#include "authdb/authdb.h"
 #include "authdb/line_reader.h"
 #include "vant.h"
 
@@ -15,11 +14,7 @@ namespace vant::authorizations {
 
 inline constexpr const char *kDefaultUsers = "dflt_users";
 
-struct FreeText {
-    void operator()(char *text) const { free(text); }
-};
-// A text from the malloc family (a path from find_auth_file, a copy).
-using OwnedText = std::unique_ptr<char, FreeText>;
+using authdb::OwnedText;
 
 inline bool bit_set(vant_mask_t vector, int bit) {
     return bit >= 0 && bit < 32 && (vector >> bit & 1u) != 0;

@@ -23,7 +23,7 @@ vant_mask_t every_authorization() {
 // before the user's line.
 bool gather_grants(const Declarations &d, const char *user) {
     for (int i = 0; i < d.nprimary; ++i) {
-        OwnedText path(authdb::find_auth_file(d.primaries[i].name, VANT_OBJ_AUTHORIZE));
+        OwnedText path = authdb::find_auth_file(d.primaries[i].name, VANT_OBJ_AUTHORIZE);
         if (path == nullptr) return false;
         LineReader in(open_grant_file(path.get()));
         if (!in.is_open()) continue;

@@ -56,7 +56,7 @@ int user_has_auth(const char *user, const char *subsystem, const char *authoriza
         return has_default_auth(authorization);
     if (strcmp(user, "root") == 0) return 1;
     if (subsystem == nullptr || authorization == nullptr) return 0;
-    OwnedText path(authdb::find_auth_file(subsystem, VANT_OBJ_AUTHORIZE));
+    OwnedText path = authdb::find_auth_file(subsystem, VANT_OBJ_AUTHORIZE);
     FILE *file = path != nullptr ? open_grant_file(path.get()) : nullptr;
     if (file == nullptr) return check_without_grant_file(user, subsystem, authorization);
     return check_grant_file(file, path.get(), user, authorization);

@@ -6,12 +6,12 @@
 #include <string.h>
 
 #include "authdb/namelists.h"
-#include "authdb/update.h"
 #include "authorizations/authorizations.h"
 #include "authorizations/declarations.h"
 #include "authorizations/grant_update.h"
 #include "authorizations/grants.h"
 #include "frame/frame.h"
+#include "frame/quiet_zone.h"
 
 namespace vant::authorizations {
 namespace {
@@ -63,7 +63,7 @@ int real_write_authorizations(const Grant &grant) {
 
 int write_in_quiet_zone(const Grant &grant) {
     if (!storable_user(grant.user)) return -1;
-    authdb::QuietZone quiet;
+    frame::QuietZone quiet;
     return real_write_authorizations(grant);
 }
 

@@ -40,12 +40,11 @@ class DeviceRewrite final : public EntryRewrite {
 
 int update(DeviceRewrite &r) {
     using vant::authdb::UpdateResult;
-    char *path = vant::authdb::find_auth_file(r.name, VANT_OBJ_DEVASSIGN);
+    vant::authdb::OwnedText path = vant::authdb::find_auth_file(r.name, VANT_OBJ_DEVASSIGN);
     if (path == nullptr) return 0;
     UpdateResult result = vant::authdb::update_database(
-        path, "make new Device Assignment database",
-        [&](FILE *out) { return vant::authdb::rewrite_database(path, out, r); });
-    free(path);
+        path.get(), "make new Device Assignment database",
+        [&](FILE *out) { return vant::authdb::rewrite_database(path.get(), out, r); });
     if (result == UpdateResult::failed)
         vant::frame::audit_auth_entry(r.name, VANT_OBJ_DEVASSIGN, "cannot update entry");
     return result == UpdateResult::replaced ? 1 : 0;

@@ -55,17 +55,15 @@ namespace vant::databases {
 // storage, which secure creation of the new file reads into.
 int putprfinam(const char *name, struct pr_file *record) {
     if (name == nullptr || record == nullptr) return 0;
-    char *own_name = strdup(name);
+    authdb::OwnedText own_name(strdup(name));
     if (own_name == nullptr) {
         frame::audit_no_memory();
         return 0;
     }
-    FileControlRewrite r(own_name, record);
-    char *path = authdb::find_auth_file(own_name, VANT_OBJ_FILES);
-    int result = path != nullptr ? update(path, r) : 0;
+    FileControlRewrite r(own_name.get(), record);
+    authdb::OwnedText path = authdb::find_auth_file(own_name.get(), VANT_OBJ_FILES);
+    int result = path != nullptr ? update(path.get(), r) : 0;
     databases::endprfient();
-    free(path);
-    free(own_name);
     return result;
 }
 

@@ -14,6 +14,7 @@
 #include "databases/prpw.h"
 #include "databases/storable.h"
 #include "frame/frame.h"
+#include "frame/quiet_zone.h"
 #include "mirror/mirror.h"
 #include "mirror/mirror_rule.h"
 #include "mirror/pw_files.h"
@@ -152,23 +153,19 @@ bool write_entry(Update &u, const char *path, FILE *out) {
 // Whether the entry's update was started: without a transition file the
 // entry stays as it is.
 bool update_entry(Update &u) {
-    char *path = authdb::find_auth_file(u.name, VANT_OBJ_PRPW);
+    authdb::OwnedText path = authdb::find_auth_file(u.name, VANT_OBJ_PRPW);
     if (path == nullptr) return false;
-    if (directory_missing(path) && mirror::etc_may_stand_alone(regime(u))) {
-        free(path);
-        return false;
-    }
+    if (directory_missing(path.get()) && mirror::etc_may_stand_alone(regime(u))) return false;
     struct stat st;
-    u.is_new = platform::lstat_file(path, &st) != 0;
+    u.is_new = platform::lstat_file(path.get(), &st) != 0;
     authdb::UpdateResult result = authdb::update_database(
-        path, kPurpose, [&](FILE *out) { return write_entry(u, path, out); });
-    free(path);
+        path.get(), kPurpose, [&](FILE *out) { return write_entry(u, path.get(), out); });
     if (u.replacing) u.entry_result = result == authdb::UpdateResult::replaced ? 1 : 0;
     return result != authdb::UpdateResult::not_started;
 }
 
 void update(Update &u) {
-    authdb::QuietZone quiet;
+    frame::QuietZone quiet;
     if (u.mirroring) u.etc_result = mirror::lock_pw_files() == 1 ? 1 : 0;
     bool started = update_entry(u);
     if (!u.mirroring)

@@ -21,7 +21,7 @@ namespace vant::databases {
 namespace {
 
 struct DefaultCache {
-    char *path;      // the database, computed once
+    char *path;      // the database, computed once and kept for good
     bool opened;     // the first full lookup opened the database
     time_t time;     // when "default" was last looked up in full; -1: never
     int ignore_etc;  // the settings of that lookup
@@ -89,7 +89,7 @@ namespace vant::databases {
 struct pr_default *getprdfnam(const char *name) {
     if (name == nullptr) return nullptr;
     if (cache.path == nullptr &&
-        (cache.path = authdb::find_auth_file(nullptr, VANT_OBJ_DEFAULT)) == nullptr)
+        (cache.path = authdb::find_auth_file(nullptr, VANT_OBJ_DEFAULT).release()) == nullptr)
         return nullptr;
     bool is_default = strcmp(name, kDefaultEntry) == 0;
     if (is_default && cache.time != -1)

@@ -8,6 +8,7 @@
 #include "databases/databases.h"
 #include "databases/system_default.h"
 #include "frame/frame.h"
+#include "frame/quiet_zone.h"
 #include "mirror/dflt_files.h"
 #include "mirror/mirror.h"
 #include "mirror/mirror_rule.h"
@@ -96,12 +97,11 @@ bool write_new_version(Update &u, const char *path, FILE *out) {
 }
 
 void write_database(Update &u) {
-    char *path = vant::authdb::find_auth_file(nullptr, VANT_OBJ_DEFAULT);
+    vant::authdb::OwnedText path = vant::authdb::find_auth_file(nullptr, VANT_OBJ_DEFAULT);
     if (path == nullptr) return;
-    UpdateResult result =
-        vant::authdb::update_database(path, "make new System Default database",
-                                      [&](FILE *out) { return write_new_version(u, path, out); });
-    free(path);
+    UpdateResult result = vant::authdb::update_database(
+        path.get(), "make new System Default database",
+        [&](FILE *out) { return write_new_version(u, path.get(), out); });
     if (u.installing) u.db_status = result == UpdateResult::replaced ? 1 : 0;
 }
 
@@ -139,7 +139,7 @@ int putprdfnam(const char *name, struct pr_default *record) {
         frame::audit_no_memory();
         return 0;
     }
-    vant::authdb::QuietZone quiet;
+    vant::frame::QuietZone quiet;
     int result = put(u);
     databases::endprdfent();
     free(u.name);

@@ -61,12 +61,11 @@ class TerminalRewrite final : public EntryRewrite {
 
 int update(TerminalRewrite &r) {
     using vant::authdb::UpdateResult;
-    char *path = vant::authdb::find_auth_file(r.name, VANT_OBJ_TTYS);
+    vant::authdb::OwnedText path = vant::authdb::find_auth_file(r.name, VANT_OBJ_TTYS);
     if (path == nullptr) return 0;
     UpdateResult result = vant::authdb::update_database(
-        path, "make new Terminal Control database",
-        [&](FILE *out) { return vant::authdb::rewrite_database(path, out, r); });
-    free(path);
+        path.get(), "make new Terminal Control database",
+        [&](FILE *out) { return vant::authdb::rewrite_database(path.get(), out, r); });
     if (result == UpdateResult::failed)
         vant::frame::audit_auth_entry(r.name, VANT_OBJ_TTYS, "cannot update entry");
     return result == UpdateResult::replaced ? 1 : 0;

@@ -1,30 +1,16 @@
 #include "login/entry_updates.h"
 
-#include <stdlib.h>
 #include <string.h>
-
-#include <memory>
 
 #include "authdb/authdb.h"
 #include "authdb/entry_lock.h"
 #include "databases/databases.h"
 
 namespace vant::login {
-namespace {
-
-struct FreeText {
-    void operator()(char *p) const { free(p); }
-};
-
-std::unique_ptr<char, FreeText> database_path(const char *name, int object) {
-    return std::unique_ptr<char, FreeText>(authdb::find_auth_file(name, object));
-}
-
-}  // namespace
 
 bool update_user_entry(const char *name, const std::function<void(pr_passwd &)> &change,
                        pr_passwd *after) {
-    auto path = database_path(name, VANT_OBJ_PRPW);
+    authdb::OwnedText path = authdb::find_auth_file(name, VANT_OBJ_PRPW);
     if (path == nullptr) return false;
     authdb::EntryLock lock(path.get());
     const pr_passwd *current = databases::getprpwnam(name);
@@ -36,7 +22,7 @@ bool update_user_entry(const char *name, const std::function<void(pr_passwd &)> 
 }
 
 bool update_terminal_entry(const char *name, const std::function<void(pr_term &)> &change) {
-    auto path = database_path("", VANT_OBJ_TTYS);
+    authdb::OwnedText path = authdb::find_auth_file("", VANT_OBJ_TTYS);
     if (path == nullptr) return false;
     authdb::EntryLock lock(path.get());
     pr_term entry{};

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "authdb/update.h"
+#include "frame/quiet_zone.h"
 #include "mirror/dflt_files.h"
 #include "mirror/line_finder.h"
 #include "mirror/pw_files.h"
@@ -141,7 +142,7 @@ int put_dflt_fields(int present, const struct pr_field *fields, const struct pr_
     for (FileUpdate &u : state.files)
         u.upd = 0;
     if (fields == nullptr || flags == nullptr) return 0;
-    authdb::QuietZone quiet;
+    frame::QuietZone quiet;
     for (int i = 0; i < kDfltFileCount; ++i) {
         if (Assembly(kDfltFiles[i], present, fields, flags, state.files[i]).run()) continue;
         // A text assembled in part must never be written.

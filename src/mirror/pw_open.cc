@@ -1,6 +1,5 @@
 // Opening /etc/passwd and /etc/shadow for a run of lookups, once no writer
 // holds their lock files.
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <initializer_list>
@@ -38,12 +37,9 @@ int open_file(const char *path, FILE **stream) {
     if (stream != nullptr) *stream = nullptr;
     if (path == nullptr || stream == nullptr) return 0;
     if (mirror::get_open_lock() == OPEN_WAIT_FOR_LOCK) {
-        char *lock = nullptr, *old = nullptr;
-        if (authdb::make_transition_files(path, &lock, &old) == 0) return 0;
-        bool free_to_read = authdb::outwait_writer(lock, authdb::kScatteredPace);
-        free(lock);
-        free(old);
-        if (!free_to_read) return -1;
+        auto names = authdb::make_transition_files(path);
+        if (!names) return 0;
+        if (!authdb::outwait_writer(names->new_name.get(), authdb::kScatteredPace)) return -1;
     }
     *stream = platform::fopen_file(path, "r");
     return *stream != nullptr ? 1 : 0;

@@ -6,6 +6,7 @@
 
 #include "authdb/update.h"
 #include "frame/frame.h"
+#include "frame/quiet_zone.h"
 #include "mirror/pw_files.h"
 #include "mirror/pw_format.h"
 #include "platform/root.h"
@@ -159,7 +160,7 @@ int put_pw_fields(const char *name, const struct pr_field *fields, const struct 
         audit_failure(name);
         return -1;
     }
-    authdb::QuietZone quiet;
+    frame::QuietZone quiet;
     free(state.old_passwd_line);
     state.old_passwd_line = nullptr;
     bool assembled = true;

@@ -8,19 +8,26 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "platform/root.h"
 #include "platform/transfer.h"
 
 namespace vant::platform {
 namespace {
 
-void close_end(int &fd) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-}
+struct Pipe {
+    Descriptor read;
+    Descriptor write;
+};
 
-bool open_pipe(ChildStream kind, int (&ends)[2]) {
-    return kind != ChildStream::pipe || pipe2(ends, O_CLOEXEC) == 0;
+bool open_pipe(ChildStream kind, Pipe &made) {
+    if (kind != ChildStream::pipe) return true;
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    made.read.reset(ends[0]);
+    made.write.reset(ends[1]);
+    return true;
 }
 
 // The descriptor that is to become a child's stream, moved above 2 so that
@@ -72,7 +79,7 @@ ChildProgram::~ChildProgram() {
 }
 
 bool ChildProgram::start(const ChildSpec &spec) {
-    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    Pipe in, out;
     pid_t child = -1;
     if (open_pipe(spec.input, in) && open_pipe(spec.output, out)) {
         // Output still buffered would otherwise come after the program's own.
@@ -80,30 +87,24 @@ bool ChildProgram::start(const ChildSpec &spec) {
         fflush(stderr);
         child = fork();
     }
-    if (child == 0) run_child(spec, in[0], out[1]);
-    close_end(in[0]);
-    close_end(out[1]);
-    if (child < 0) {
-        close_end(in[1]);
-        close_end(out[0]);
-        return false;
-    }
+    if (child == 0) run_child(spec, in.read.get(), out.write.get());
+    if (child < 0) return false;
     pid_ = child;
-    input_ = in[1];
-    output_ = out[0];
+    input_ = std::move(in.write);
+    output_ = std::move(out.read);
     return true;
 }
 
 bool ChildProgram::send(const void *data, size_t length) {
-    return input_ >= 0 && write_holding_sigpipe(input_, data, length);
+    return input_.is_open() && write_holding_sigpipe(input_.get(), data, length);
 }
 
 void ChildProgram::end_input() {
-    close_end(input_);
+    input_.reset();
 }
 
 ssize_t ChildProgram::receive(void *buffer, size_t size) {
-    return output_ < 0 ? -1 : read_some(output_, buffer, size);
+    return output_.is_open() ? read_some(output_.get(), buffer, size) : -1;
 }
 
 void ChildProgram::discard(void *buffer, size_t size, size_t limit) {
@@ -117,8 +118,8 @@ void ChildProgram::discard(void *buffer, size_t size, size_t limit) {
 // A signal caught while waiting must not leave the caller running beside
 // the program it is meant to wait for.
 pid_t ChildProgram::wait(int &status) {
-    close_end(input_);
-    close_end(output_);
+    input_.reset();
+    output_.reset();
     if (pid_ < 0) return -1;
     pid_t result;
     do {

@@ -6,6 +6,8 @@
 #include <stddef.h>
 #include <sys/types.h>
 
+#include "platform/descriptor.h"
+
 namespace vant::platform {
 
 // What one of the child's standard streams is connected to.
@@ -52,11 +54,9 @@ class ChildProgram {
     pid_t wait(int &status);
 
   private:
-    void close_pipes();
-
     pid_t pid_ = -1;
-    int input_ = -1;   // our end of the child's standard input
-    int output_ = -1;  // our end of the child's standard output
+    Descriptor input_;   // our end of the child's standard input
+    Descriptor output_;  // our end of the child's standard output
 };
 
 }  // namespace vant::platform

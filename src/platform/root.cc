@@ -9,6 +9,8 @@
 
 #include <string_view>
 
+#include "platform/descriptor.h"
+
 namespace vant::platform {
 namespace {
 
@@ -107,13 +109,9 @@ int make_directory(const char *path, mode_t mode) {
 }
 
 int sync_file(const char *path) {
-    int fd = ::open(host_path(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    int result = ::fsync(fd);
-    int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return result;
+    Descriptor fd(::open(host_path(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.is_open()) return -1;
+    return ::fsync(fd.get());
 }
 
 int sync_directory_of(const char *path) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "platform/descriptor.h"
 #include "platform/root.h"
 #include "platform/transfer.h"
 
@@ -46,13 +47,12 @@ long read_loginuid() {
 }
 
 long write_loginuid(long uid) {
-    int fd = open(state.loginuid_file, O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
+    Descriptor fd(open(state.loginuid_file, O_WRONLY | O_CLOEXEC));
+    if (!fd.is_open()) return -1;
     char text[16];
     int len = snprintf(text, sizeof text, "%ld", uid & 0xFFFF);
-    long ok = write_all(fd, text, static_cast<size_t>(len)) ? 0 : -1;
-    if (close(fd) != 0) ok = -1;
-    return ok;
+    bool written = write_all(fd.get(), text, static_cast<size_t>(len));
+    return fd.close() && written ? 0 : -1;
 }
 
 long stop_io(const char *path) {
@@ -60,13 +60,9 @@ long stop_io(const char *path) {
         errno = EFAULT;
         return -1;
     }
-    int fd = open_file(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return -1;
-    long result = ioctl(fd, TIOCVHANGUP) == 0 ? 0 : -1;
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    return result;
+    Descriptor fd(open_file(path, O_RDWR | O_NOCTTY | O_NONBLOCK));
+    if (!fd.is_open()) return -1;
+    return ioctl(fd.get(), TIOCVHANGUP) == 0 ? 0 : -1;
 }
 
 bool valid_type(long type) {

@@ -1,6 +1,7 @@
 // Tests of the field getters: lookup order, cancelled fields, escapes,
 // numbers, ids and lists, and which entry the getters see.
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -66,6 +67,15 @@ TEST_F(FieldTest, StringsFollowEachOtherInTheArea) {
     EXPECT_STREQ(two, "two");
     EXPECT_EQ(two, one + 4);
     EXPECT_EQ(at, two + 4);
+}
+
+TEST(Decode, ValueIsCutAtTheEndOfItsDestination) {
+    char buffer[12];
+    memset(buffer, '#', sizeof buffer);
+    char *at = buffer;
+    EXPECT_EQ(authdb::adecode("ab\\:cdefgh:ij", &at, 5), buffer);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string("ab:c\0#######", sizeof buffer));
+    EXPECT_EQ(at, buffer + 5);
 }
 
 TEST_F(FieldTest, NumbersInEachBase) {
