@@ -11,7 +11,7 @@
 #include "authdb/authdb.h"
 #include "databases/databases.h"
 #include "databases/system_default.h"
-#include "mirror/dflt_files.h"
+#include "mirror/etc_default_files.h"
 #include "mirror/mirror.h"
 #include "platform/clock.h"
 #include "platform/root.h"

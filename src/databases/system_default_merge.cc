@@ -3,10 +3,10 @@
 #include <string.h>
 
 #include "databases/system_default.h"
-#include "mirror/dflt_files.h"
+#include "mirror/etc_default_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "mirror/mirror.h"
 #include "mirror/mirror_rule.h"
-#include "mirror/pw_files.h"
 #include "vant.h"
 
 namespace vant::databases {

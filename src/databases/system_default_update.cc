@@ -9,10 +9,10 @@
 #include "databases/system_default.h"
 #include "frame/frame.h"
 #include "frame/quiet_zone.h"
-#include "mirror/dflt_files.h"
+#include "mirror/etc_default_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "mirror/mirror.h"
 #include "mirror/mirror_rule.h"
-#include "mirror/pw_files.h"
 #include "vant.h"
 
 using namespace vant::databases;

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "frame/frame.h"
-#include "mirror/pw_files.h"
-#include "mirror/pw_format.h"
+#include "mirror/etc_passwd_files.h"
+#include "mirror/etc_passwd_format.h"
 #include "platform/root.h"
 #include "vant.h"
 

@@ -5,7 +5,7 @@
 #include "authdb/authdb.h"
 #include "authdb/writer_watch.h"
 #include "frame/frame.h"
-#include "mirror/pw_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "vant.h"
 
 namespace vant::mirror {

@@ -1,7 +1,7 @@
 // The process's mirroring modes, which only client programs set, and the
 // System Default fields that switch mirroring on.
+#include "mirror/etc_passwd_files.h"
 #include "mirror/mirror.h"
-#include "mirror/pw_files.h"
 #include "vant.h"
 
 namespace vant::mirror {

@@ -12,7 +12,7 @@
 
 #include "authdb/authdb.h"
 #include "frame/frame.h"
-#include "mirror/pw_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "platform/root.h"
 #include "platform/transfer.h"
 #include "vant.h"

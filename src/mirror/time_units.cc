@@ -3,8 +3,8 @@
 // 32-bit value.
 #include <stdint.h>
 
-#include "mirror/pw_files.h"
-#include "mirror/pw_format.h"
+#include "mirror/etc_passwd_files.h"
+#include "mirror/etc_passwd_format.h"
 
 namespace vant::mirror {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "mirror/dflt_fixture.h"
+#include "mirror/etc_default_fixture.h"
 
 namespace vant::test {
 namespace {

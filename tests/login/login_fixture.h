@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "databases/prpw_fixture.h"
+#include "databases/protected_password_fixture.h"
 
 namespace vant::test {
 

@@ -1,8 +1,8 @@
 // Reconciling the System Default values of the database with those read
 // from the /etc/default files.
-#include "mirror/dflt_files.h"
+#include "mirror/etc_default_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "mirror/mirror_rule.h"
-#include "mirror/pw_files.h"
 
 namespace vant::mirror {
 namespace {

@@ -6,9 +6,9 @@
 
 #include "authdb/authdb.h"
 #include "authdb/writer_watch.h"
+#include "mirror/etc_passwd_files.h"
+#include "mirror/etc_passwd_format.h"
 #include "mirror/mirror.h"
-#include "mirror/pw_files.h"
-#include "mirror/pw_format.h"
 #include "platform/root.h"
 #include "vant.h"
 

@@ -5,9 +5,9 @@
 
 #include "authdb/authdb.h"
 #include "databases/databases.h"
-#include "databases/prpw.h"
+#include "databases/protected_password.h"
 #include "frame/frame.h"
-#include "mirror/pw_files.h"
+#include "mirror/etc_passwd_files.h"
 
 namespace vant::databases {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "mirror/pw_fixture.h"
+#include "mirror/etc_passwd_fixture.h"
 #include "platform/clock.h"
 
 namespace vant::test {

@@ -4,8 +4,8 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include "mirror/pw_files.h"
-#include "mirror/pw_format.h"
+#include "mirror/etc_passwd_files.h"
+#include "mirror/etc_passwd_format.h"
 #include "platform/root.h"
 #include "vant.h"
 

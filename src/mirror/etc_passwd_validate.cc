@@ -2,9 +2,9 @@
 // field, under the mirroring regime.
 #include <string.h>
 
+#include "mirror/etc_passwd_files.h"
+#include "mirror/etc_passwd_format.h"
 #include "mirror/mirror_rule.h"
-#include "mirror/pw_files.h"
-#include "mirror/pw_format.h"
 #include "vant.h"
 
 namespace vant::mirror {

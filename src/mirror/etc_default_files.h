@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "mirror/pw_format.h"
+#include "mirror/etc_passwd_format.h"
 #include "vant.h"
 
 namespace vant::mirror {

@@ -6,8 +6,8 @@
 
 #include <string_view>
 
-#include "mirror/pw_files.h"
-#include "mirror/pw_format.h"
+#include "mirror/etc_passwd_files.h"
+#include "mirror/etc_passwd_format.h"
 #include "vant.h"
 
 namespace vant::mirror {

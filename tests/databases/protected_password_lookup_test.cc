@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "databases/prpw_fixture.h"
+#include "databases/protected_password_fixture.h"
 #include "platform/clock.h"
 
 // Waits are not slept in these programs.

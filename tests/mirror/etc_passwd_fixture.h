@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "mirror/pw_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
 #include "vant.h"

@@ -7,8 +7,8 @@
 #include "authdb/update.h"
 #include "frame/frame.h"
 #include "frame/quiet_zone.h"
-#include "mirror/pw_files.h"
-#include "mirror/pw_format.h"
+#include "mirror/etc_passwd_files.h"
+#include "mirror/etc_passwd_format.h"
 #include "platform/root.h"
 #include "vant.h"
 

@@ -8,9 +8,9 @@
 
 #include "authdb/update.h"
 #include "frame/quiet_zone.h"
-#include "mirror/dflt_files.h"
+#include "mirror/etc_default_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "mirror/line_finder.h"
-#include "mirror/pw_files.h"
 #include "platform/root.h"
 
 namespace vant::mirror {

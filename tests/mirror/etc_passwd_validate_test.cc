@@ -4,8 +4,8 @@
 
 #include <tuple>
 
+#include "mirror/etc_passwd_fixture.h"
 #include "mirror/mirror_rule.h"
-#include "mirror/pw_fixture.h"
 
 namespace vant::test {
 namespace {

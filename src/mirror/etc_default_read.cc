@@ -4,9 +4,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "mirror/dflt_files.h"
+#include "mirror/etc_default_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "mirror/line_finder.h"
-#include "mirror/pw_files.h"
 
 namespace vant::mirror {
 namespace {

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "mirror/pw_fixture.h"
+#include "mirror/etc_passwd_fixture.h"
 #include "support/child.h"
 
 namespace vant::test {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "databases/prpw_fixture.h"
+#include "databases/protected_password_fixture.h"
 
 namespace vant::test {
 namespace {

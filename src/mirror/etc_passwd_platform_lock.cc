@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "frame/frame.h"
-#include "mirror/pw_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "platform/clock.h"
 #include "platform/root.h"
 #include "vant.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "mirror/dflt_files.h"
-#include "mirror/dflt_fixture.h"
+#include "mirror/etc_default_files.h"
+#include "mirror/etc_default_fixture.h"
 #include "platform/clock.h"
 
 // Replaces the library's nap for the whole program: lock waits are cut

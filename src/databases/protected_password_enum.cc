@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "databases/databases.h"
-#include "databases/prpw.h"
+#include "databases/protected_password.h"
 #include "frame/frame.h"
 #include "platform/accounts.h"
 

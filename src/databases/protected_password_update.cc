@@ -11,13 +11,13 @@
 #include "authdb/update.h"
 #include "authorizations/authorizations.h"
 #include "databases/databases.h"
-#include "databases/prpw.h"
+#include "databases/protected_password.h"
 #include "databases/storable.h"
 #include "frame/frame.h"
 #include "frame/quiet_zone.h"
+#include "mirror/etc_passwd_files.h"
 #include "mirror/mirror.h"
 #include "mirror/mirror_rule.h"
-#include "mirror/pw_files.h"
 #include "platform/root.h"
 
 namespace vant::databases {

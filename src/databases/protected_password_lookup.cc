@@ -5,12 +5,12 @@
 
 #include "authdb/authdb.h"
 #include "databases/databases.h"
-#include "databases/prpw.h"
+#include "databases/protected_password.h"
 #include "frame/frame.h"
-#include "mirror/dflt_files.h"
+#include "mirror/etc_default_files.h"
+#include "mirror/etc_passwd_files.h"
 #include "mirror/mirror.h"
 #include "mirror/mirror_rule.h"
-#include "mirror/pw_files.h"
 #include "platform/nis.h"
 
 namespace vant::databases {

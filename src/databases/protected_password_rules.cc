@@ -1,6 +1,6 @@
 // The rules the Protected Password readers and writer apply alike.
 #include "authorizations/authorizations.h"
-#include "databases/prpw.h"
+#include "databases/protected_password.h"
 
 namespace vant::databases {
 namespace {
