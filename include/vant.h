@@ -693,13 +693,16 @@ VANT_API int putprpwnam(const char *name, struct pr_passwd *record);
 #define SMP_HUSHED 22
 
 /* One attempt, made by smp_check_user and passed to every later service of
- * the attempt. Its layout is the library's; the caller may free it. */
+ * the attempt. Its layout is the library's; the caller owns it and releases
+ * it with smp_free_attempt (or leaves it to the end of the process). */
 typedef struct smp_attempt smp_attempt;
 
 /* Texts handed back through char ** belong to the library and stay valid
  * until the next service that hands one back. */
 VANT_API int smp_check_user(int request, char *user, char *tty, uid_t subject_uid,
                             smp_attempt **attempt, int *retries, char **text, int *nis, int *delay);
+/* Wipes and releases an attempt record; a null record is nothing. */
+VANT_API void smp_free_attempt(smp_attempt *attempt);
 /* Compares the typed password with the stored one; the account's state
  * decides the result of a match. */
 VANT_API int smp_check_pw(char *password, smp_attempt *attempt, char **text);

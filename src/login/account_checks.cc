@@ -14,6 +14,7 @@
 #include "login/login.h"
 #include "login/login_defaults.h"
 #include "login/terminal_name.h"
+#include "passwords/wipe.h"
 #include "platform/accounts.h"
 #include "platform/clock.h"
 #include "platform/nis.h"
@@ -160,6 +161,15 @@ Outcome check_user(smp_attempt &a, const char *user, const char *tty, uid_t subj
 }
 
 }  // namespace
+
+void smp_free_attempt(smp_attempt *attempt) {
+    if (attempt == nullptr) return;
+    passwords::wipe(attempt->entered_pw, sizeof attempt->entered_pw);
+    for (char *text : {attempt->pw.pw_name, attempt->pw.pw_passwd, attempt->pw.pw_gecos,
+                       attempt->pw.pw_dir, attempt->pw.pw_shell})
+        free(text);
+    free(attempt);
+}
 
 int smp_check_user(int request, char *user, char *tty, uid_t subject_uid, smp_attempt **attempt,
                    int *retries, char **text, int *nis, int *delay) {

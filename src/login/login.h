@@ -8,6 +8,7 @@ namespace vant::login {
 
 int smp_check_user(int request, char *user, char *tty, uid_t subject_uid, smp_attempt **attempt,
                    int *retries, char **text, int *nis, int *delay);
+void smp_free_attempt(smp_attempt *attempt);
 int smp_check_pw(char *password, smp_attempt *attempt, char **text);
 void smp_audit_fail(smp_attempt *attempt, int always);
 int smp_get_messages(smp_attempt *attempt, char **success, char **failure);

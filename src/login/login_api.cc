@@ -9,6 +9,10 @@ int smp_check_user(int request, char *user, char *tty, uid_t subject_uid, smp_at
                                        delay);
 }
 
+void smp_free_attempt(smp_attempt *attempt) {
+    vant::login::smp_free_attempt(attempt);
+}
+
 int smp_check_pw(char *password, smp_attempt *attempt, char **text) {
     return vant::login::smp_check_pw(password, attempt, text);
 }

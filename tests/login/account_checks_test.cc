@@ -7,6 +7,7 @@
 
 #include "login/attempt.h"
 #include "login/login_fixture.h"
+#include "support/child.h"
 
 namespace vant::test {
 namespace {
@@ -32,6 +33,7 @@ class AccountChecksTest : public LoginTest {
                                   tty != nullptr ? t.data() : nullptr, subject, &c.attempt,
                                   &c.retries, &text, nullptr, &c.delay);
         c.text = text != nullptr ? text : "";
+        track(c.attempt);
         if (c.attempt != nullptr) {
             EXPECT_EQ(c.attempt->status, c.result);
         }
@@ -170,9 +172,11 @@ TEST_F(AccountChecksTest, RecordHoldsCopiesOfBothEntries) {
 TEST_F(AccountChecksTest, UnprivilegedCallerIsRefused) {
     entry("alice", "u_id#1000:u_nullpw");
     if (getuid() != 0) GTEST_SKIP() << "needs root to take another identity";
-    ASSERT_EQ(setegid(100), 0);
-    ASSERT_EQ(seteuid(1000), 0);
-    EXPECT_EQ(check("alice", nullptr).result, SMP_NOPRIV);
+    auto r = run_child([this] {
+        if (setegid(100) != 0 || seteuid(1000) != 0) _exit(100);
+        _exit(check("alice", nullptr).result);
+    });
+    EXPECT_EQ(r.exit_status, SMP_NOPRIV);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ class FailedAttemptsTest : public LoginTest {
         int retries = 0, delay = 0;
         int r = smp_check_user(SMP_LOGIN, u.data(), tty != nullptr ? t.data() : nullptr, 1000, &a,
                                &retries, &text, nullptr, &delay);
+        track(a);
         if (r == SMP_CHECK_PW) r = smp_check_pw(p.data(), a, &text);
         if (r != SMP_PW_OK) smp_audit_fail(a, 0);
         return r;
@@ -86,6 +87,7 @@ TEST_F(FailedAttemptsTest, ALockSetDuringTheAttemptIsKept) {
     ASSERT_EQ(
         smp_check_user(SMP_LOGIN, u.data(), nullptr, 0, &a, &retries, &text, nullptr, nullptr),
         SMP_CHECK_PW);
+    track(a);
     pr_passwd locked = *getprpwnam("alice");
     locked.ufld.u_lock = 1;
     PR_SET(locked.uflg, PR_U_LOCK);

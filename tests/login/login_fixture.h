@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "databases/protected_password_fixture.h"
 
@@ -13,6 +14,8 @@ inline constexpr const char *kLoginFileControl =
 
 class LoginTest : public PrpwTest {
   protected:
+    std::vector<smp_attempt *> attempts;
+
     void SetUp() override {
         PrpwTest::SetUp();
         box.write("/etc/auth/system/files", std::string(kPrpwFileControl) + kLoginFileControl,
@@ -20,6 +23,15 @@ class LoginTest : public PrpwTest {
         box.write("/etc/auth/system/devassign",
                   "term1:v_devs=/dev/pts/3,/dev/pts/4:v_type=terminal:chkent:\n", 0664);
         terminals("");
+    }
+    void TearDown() override {
+        for (smp_attempt *a : attempts)
+            smp_free_attempt(a);
+    }
+    // Released when the test ends.
+    smp_attempt *track(smp_attempt *a) {
+        attempts.push_back(a);
+        return a;
     }
     void terminals(const std::string &entries) const {
         box.write("/etc/auth/system/ttys", entries, 0664);

@@ -24,7 +24,7 @@ class LoginMessagesTest : public LoginTest {
         char *text = nullptr;
         int retries = 0;
         smp_check_user(request, u.data(), nullptr, 1000, &a, &retries, &text, nullptr, nullptr);
-        return a;
+        return track(a);
     }
     std::pair<std::string, std::string> lines(const std::string &fields, int request = SMP_LOGIN) {
         entry("alice", "u_id#1000:u_nullpw:" + fields);
