@@ -708,6 +708,14 @@ VANT_API void smp_free_attempt(smp_attempt *attempt);
 VANT_API int smp_check_pw(char *password, smp_attempt *attempt, char **text);
 /* Counts and audits a refused attempt: by its last result, or always. */
 VANT_API void smp_audit_fail(smp_attempt *attempt, int always);
+/* Whether the caller may change the target's password, and whether the old
+ * one must be checked first (request SMP_PASSWD only). */
+VANT_API int smp_pw_change(smp_attempt *attempt, char **text);
+/* Whether the new password is chosen, generated, or either. */
+VANT_API int smp_pw_choice(smp_attempt *attempt, char **text);
+/* A pronounceable password into password (81 characters); *divided points
+ * at it split into syllables, in the library's storage. */
+VANT_API int smp_generate_pw(char *password, char **divided, smp_attempt *attempt);
 /* The last-login lines, as copies the caller releases; SMP_HUSHED when the
  * login is to be quiet. */
 VANT_API int smp_get_messages(smp_attempt *attempt, char **success_text, char **failure_text);

@@ -21,6 +21,18 @@ void smp_audit_fail(smp_attempt *attempt, int always) {
     vant::login::smp_audit_fail(attempt, always);
 }
 
+int smp_pw_change(smp_attempt *attempt, char **text) {
+    return vant::login::smp_pw_change(attempt, text);
+}
+
+int smp_pw_choice(smp_attempt *attempt, char **text) {
+    return vant::login::smp_pw_choice(attempt, text);
+}
+
+int smp_generate_pw(char *password, char **divided, smp_attempt *attempt) {
+    return vant::login::smp_generate_pw(password, divided, attempt);
+}
+
 int smp_get_messages(smp_attempt *attempt, char **success, char **failure) {
     return vant::login::smp_get_messages(attempt, success, failure);
 }
