@@ -716,6 +716,10 @@ VANT_API int smp_pw_choice(smp_attempt *attempt, char **text);
 /* A pronounceable password into password (81 characters); *divided points
  * at it split into syllables, in the library's storage. */
 VANT_API int smp_generate_pw(char *password, char **divided, smp_attempt *attempt);
+/* Stores the new password (entered twice) in the account's entry, and with
+ * NIS in the directory; both texts are wiped. */
+VANT_API int smp_set_pw(char *password, char *again, smp_attempt *attempt, int *retries,
+                        char **text);
 /* The last-login lines, as copies the caller releases; SMP_HUSHED when the
  * login is to be quiet. */
 VANT_API int smp_get_messages(smp_attempt *attempt, char **success_text, char **failure_text);

@@ -14,6 +14,7 @@ void smp_audit_fail(smp_attempt *attempt, int always);
 int smp_pw_change(smp_attempt *attempt, char **text);
 int smp_pw_choice(smp_attempt *attempt, char **text);
 int smp_generate_pw(char *password, char **divided, smp_attempt *attempt);
+int smp_set_pw(char *password, char *again, smp_attempt *attempt, int *retries, char **text);
 int smp_get_messages(smp_attempt *attempt, char **success, char **failure);
 int smp_audit_logoff(char *tty, char *user, char **text);
 int smp_user_is_individual(smp_attempt *attempt);

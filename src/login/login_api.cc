@@ -33,6 +33,10 @@ int smp_generate_pw(char *password, char **divided, smp_attempt *attempt) {
     return vant::login::smp_generate_pw(password, divided, attempt);
 }
 
+int smp_set_pw(char *password, char *again, smp_attempt *attempt, int *retries, char **text) {
+    return vant::login::smp_set_pw(password, again, attempt, retries, text);
+}
+
 int smp_get_messages(smp_attempt *attempt, char **success, char **failure) {
     return vant::login::smp_get_messages(attempt, success, failure);
 }
