@@ -716,6 +716,13 @@ VANT_API int smp_pw_choice(smp_attempt *attempt, char **text);
 /* A pronounceable password into password (81 characters); *divided points
  * at it split into syllables, in the library's storage. */
 VANT_API int smp_generate_pw(char *password, char **divided, smp_attempt *attempt);
+/* Judges a proposed new password; a rejection costs a retry and gives the
+ * reason. */
+VANT_API int smp_try_pw(char *password, smp_attempt *attempt, int *retries, char **text);
+/* The same judgement for passwords of no account: kind 1 dial-up, 2 file
+ * system, 3 group. */
+VANT_API int goodpw_set_other_checks(int kind);
+VANT_API int goodpw_check_other(char *password, char *current_crypt, char **text);
 /* Stores the new password (entered twice) in the account's entry, and with
  * NIS in the directory; both texts are wiped. */
 VANT_API int smp_set_pw(char *password, char *again, smp_attempt *attempt, int *retries,

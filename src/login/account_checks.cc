@@ -10,6 +10,7 @@
 #include "databases/databases.h"
 #include "frame/frame.h"
 #include "login/attempt.h"
+#include "login/checker.h"
 #include "login/fail_message.h"
 #include "login/login.h"
 #include "login/login_defaults.h"
@@ -174,6 +175,7 @@ void smp_free_attempt(smp_attempt *attempt) {
 int smp_check_user(int request, char *user, char *tty, uid_t subject_uid, smp_attempt **attempt,
                    int *retries, char **text, int *nis, int *delay) {
     frame::check_auth_parameters();
+    stop_checker();
     smp_attempt *a = new_attempt(request);
     *attempt = a;
     if (a == nullptr) return SMP_NOMEM;

@@ -33,6 +33,18 @@ int smp_generate_pw(char *password, char **divided, smp_attempt *attempt) {
     return vant::login::smp_generate_pw(password, divided, attempt);
 }
 
+int smp_try_pw(char *password, smp_attempt *attempt, int *retries, char **text) {
+    return vant::login::smp_try_pw(password, attempt, retries, text);
+}
+
+int goodpw_set_other_checks(int kind) {
+    return vant::login::goodpw_set_other_checks(kind);
+}
+
+int goodpw_check_other(char *password, char *current_crypt, char **text) {
+    return vant::login::goodpw_check_other(password, current_crypt, text);
+}
+
 int smp_set_pw(char *password, char *again, smp_attempt *attempt, int *retries, char **text) {
     return vant::login::smp_set_pw(password, again, attempt, retries, text);
 }

@@ -11,6 +11,7 @@
 
 #include "frame/frame.h"
 #include "login/attempt.h"
+#include "login/checker.h"
 #include "login/entry_updates.h"
 #include "login/fail_message.h"
 #include "login/login.h"
@@ -118,6 +119,7 @@ int set_password(smp_attempt &a, char *password, char *again, int *retries, char
             return fail(text, get_fail_msg(frame::msg_smpm_nowprpw));
     }
     frame::audit_passwd(&a.target, 1);
+    stop_checker();
     return SMP_DONE;
 }
 

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/wait.h>
@@ -105,6 +106,15 @@ void ChildProgram::end_input() {
 
 ssize_t ChildProgram::receive(void *buffer, size_t size) {
     return output_.is_open() ? read_some(output_.get(), buffer, size) : -1;
+}
+
+bool ChildProgram::output_ready(int milliseconds) {
+    if (!output_.is_open()) return false;
+    struct pollfd p = {output_.get(), POLLIN, 0};
+    int n;
+    while ((n = poll(&p, 1, milliseconds)) < 0 && errno == EINTR) {
+    }
+    return n > 0;
 }
 
 void ChildProgram::discard(void *buffer, size_t size, size_t limit) {

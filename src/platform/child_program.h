@@ -45,6 +45,9 @@ class ChildProgram {
     // What the child has written so far, up to `size`: 0 at the end of its
     // output, -1 on error.
     ssize_t receive(void *buffer, size_t size);
+    // Whether the child's output has something to read (or has ended)
+    // within `milliseconds`.
+    bool output_ready(int milliseconds);
     // Reads the child's output through `buffer` and drops it, until its end
     // or `limit` bytes, so that a child that says more than is wanted can
     // neither hold the caller nor die of SIGPIPE for it. What is left in
