@@ -67,6 +67,40 @@ TEST_F(PasswordChangeTest, GeneratedPasswordIsStoredAndLogsIn) {
     EXPECT_NEAR(pr->ufld.u_succhg, time(nullptr), 60);
 }
 
+// A login that must set a password first: a new account, and an expired
+// password, each go through choice, judgement and storing, and the new
+// password then logs in.
+TEST_F(PasswordChangeTest, LoginsThatMustSetAPasswordFirst) {
+    box.write("/usr/bin/spell", "#!/bin/sh\ncat\n", 0755);
+    struct Row {
+        std::string fields;
+        const char *typed;
+        int first;
+    } rows[] = {
+        {"u_id#1000:u_pickpw", nullptr, SMP_MUST_SET_PW},
+        {"u_id#1000:u_pickpw:u_succhg#0:u_pwd=" + std::string(bigcryptmax("Old-Pass1", "ab")),
+         "Old-Pass1", SMP_PW_EXPIRED},
+    };
+    for (const Row &r : rows) {
+        entry("alice", r.fields);
+        std::string u = "alice", typed = r.typed != nullptr ? r.typed : "";
+        smp_attempt *a = nullptr;
+        char *text = nullptr;
+        int retries = 0;
+        int result =
+            smp_check_user(SMP_LOGIN, u.data(), nullptr, 0, &a, &retries, &text, nullptr, nullptr);
+        track(a);
+        if (result == SMP_CHECK_PW) result = smp_check_pw(typed.data(), a, &text);
+        ASSERT_EQ(result, r.first) << r.fields;
+        ASSERT_EQ(smp_pw_choice(a, &text), SMP_MUST_CHOOSE);
+        std::string weak = "password", fresh = "Fresh-Pass7";
+        EXPECT_EQ(smp_try_pw(weak.data(), a, &retries, &text), SMP_NEW_PW_REJECTED);
+        ASSERT_EQ(smp_try_pw(fresh.data(), a, &retries, &text), SMP_NEW_PW_OK);
+        EXPECT_EQ(set(a, fresh, fresh), SMP_DONE);
+        EXPECT_EQ(login_with("Fresh-Pass7"), SMP_PW_OK) << r.fields;
+    }
+}
+
 TEST_F(PasswordChangeTest, MismatchCostsARetryAndStoresNothing) {
     entry("alice", "u_id#1000:u_pickpw");
     std::string before = box.read("/tcb/files/auth/a/alice");
