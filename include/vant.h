@@ -732,6 +732,10 @@ VANT_API int smp_set_pw(char *password, char *again, smp_attempt *attempt, int *
 VANT_API int smp_get_messages(smp_attempt *attempt, char **success_text, char **failure_text);
 /* Records a logoff on the terminal (a device path, or null) and audits it. */
 VANT_API int smp_audit_logoff(char *tty, char *user, char **text);
+/* Prepare and release a terminal (its device path) through the
+ * initial-conditions program. */
+VANT_API int smp_setup_tty(char *tty, char **text);
+VANT_API int smp_logout_tty(char *tty, char *extra, char **text);
 /* 1 when the account belongs to a person rather than a role. */
 VANT_API int smp_user_is_individual(smp_attempt *attempt);
 

@@ -49,6 +49,14 @@ int smp_set_pw(char *password, char *again, smp_attempt *attempt, int *retries, 
     return vant::login::smp_set_pw(password, again, attempt, retries, text);
 }
 
+int smp_setup_tty(char *tty, char **text) {
+    return vant::login::smp_setup_tty(tty, text);
+}
+
+int smp_logout_tty(char *tty, char *extra, char **text) {
+    return vant::login::smp_logout_tty(tty, extra, text);
+}
+
 int smp_get_messages(smp_attempt *attempt, char **success, char **failure) {
     return vant::login::smp_get_messages(attempt, success, failure);
 }

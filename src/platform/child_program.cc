@@ -52,7 +52,7 @@ int stream_source(ChildStream kind, int pipe_end) {
     // exec never writes its vectors; their type is older than const.
     exec_program(spec.path, const_cast<char *const *>(spec.argv),
                  const_cast<char *const *>(spec.envp));
-    _exit(1);
+    _exit(spec.exec_failed != nullptr ? spec.exec_failed(errno) : 1);
 }
 
 // A child that ends before reading must not kill the caller with SIGPIPE:

@@ -25,6 +25,9 @@ struct ChildSpec {
     ChildStream output = ChildStream::inherited;
     // Runs in the child after its streams are set up, just before the exec.
     void (*in_child)() = nullptr;
+    // Runs in the child when the program cannot be executed, with the
+    // exec's error; its result is the child's exit status (1 without it).
+    int (*exec_failed)(int error) = nullptr;
 };
 
 class ChildProgram {
