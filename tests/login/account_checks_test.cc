@@ -12,28 +12,11 @@
 namespace vant::test {
 namespace {
 
-struct Check {
-    int result;
-    std::string text;
-    smp_attempt *attempt = nullptr;
-    int retries;
-    int delay;
-};
-
 class AccountChecksTest : public LoginTest {
   protected:
     Check check(const char *user, const char *tty, int request = SMP_LOGIN, int retries = 0,
                 uid_t subject = 1000) {
-        Check c{};
-        char *text = nullptr;
-        c.retries = retries;
-        c.delay = -1;
-        std::string u = user != nullptr ? user : "", t = tty != nullptr ? tty : "";
-        c.result = smp_check_user(request, user != nullptr ? u.data() : nullptr,
-                                  tty != nullptr ? t.data() : nullptr, subject, &c.attempt,
-                                  &c.retries, &text, nullptr, &c.delay);
-        c.text = text != nullptr ? text : "";
-        track(c.attempt);
+        Check c = LoginTest::check(user, tty, request, retries, subject);
         if (c.attempt != nullptr) {
             EXPECT_EQ(c.attempt->status, c.result);
         }

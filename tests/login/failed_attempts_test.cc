@@ -22,13 +22,11 @@ class FailedAttemptsTest : public LoginTest {
   protected:
     // One attempt with a typed password; a refusal is recorded.
     int attempt(const char *user, const char *tty, const char *typed) {
-        std::string u = user, t = tty != nullptr ? tty : "", p = typed;
-        smp_attempt *a = nullptr;
+        std::string p = typed;
+        Check c = check(user, tty);
+        smp_attempt *a = c.attempt;
         char *text = nullptr;
-        int retries = 0, delay = 0;
-        int r = smp_check_user(SMP_LOGIN, u.data(), tty != nullptr ? t.data() : nullptr, 1000, &a,
-                               &retries, &text, nullptr, &delay);
-        track(a);
+        int r = c.result;
         if (r == SMP_CHECK_PW) r = smp_check_pw(p.data(), a, &text);
         if (r != SMP_PW_OK) smp_audit_fail(a, 0);
         return r;
@@ -80,14 +78,11 @@ TEST_F(FailedAttemptsTest, UnknownUserCountsOnTheTerminalOnly) {
 // attempt's failure count.
 TEST_F(FailedAttemptsTest, ALockSetDuringTheAttemptIsKept) {
     entry("alice", alice_fields());
-    std::string u = "alice", p = "wrong";
-    smp_attempt *a = nullptr;
+    std::string p = "wrong";
+    Check c = check("alice", nullptr);
+    ASSERT_EQ(c.result, SMP_CHECK_PW);
+    smp_attempt *a = c.attempt;
     char *text = nullptr;
-    int retries = 0;
-    ASSERT_EQ(
-        smp_check_user(SMP_LOGIN, u.data(), nullptr, 0, &a, &retries, &text, nullptr, nullptr),
-        SMP_CHECK_PW);
-    track(a);
     pr_passwd locked = *getprpwnam("alice");
     locked.ufld.u_lock = 1;
     PR_SET(locked.uflg, PR_U_LOCK);

@@ -9,6 +9,15 @@
 
 namespace vant::test {
 
+// How smp_check_user answered.
+struct Check {
+    int result;
+    std::string text;
+    smp_attempt *attempt = nullptr;
+    int retries;
+    int delay;
+};
+
 inline constexpr const char *kLoginFileControl =
     "/etc/auth/system/ttys-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n";
 
@@ -32,6 +41,21 @@ class LoginTest : public PrpwTest {
     smp_attempt *track(smp_attempt *a) {
         attempts.push_back(a);
         return a;
+    }
+    // Starts an attempt as a login or password program would.
+    Check check(const char *user, const char *tty, int request = SMP_LOGIN, int retries = 0,
+                uid_t subject = 1000) {
+        Check c{};
+        char *text = nullptr;
+        c.retries = retries;
+        c.delay = -1;
+        std::string u = user != nullptr ? user : "", t = tty != nullptr ? tty : "";
+        c.result = smp_check_user(request, user != nullptr ? u.data() : nullptr,
+                                  tty != nullptr ? t.data() : nullptr, subject, &c.attempt,
+                                  &c.retries, &text, nullptr, &c.delay);
+        c.text = text != nullptr ? text : "";
+        track(c.attempt);
+        return c;
     }
     void terminals(const std::string &entries) const {
         box.write("/etc/auth/system/ttys", entries, 0664);

@@ -18,18 +18,13 @@ class LoginMessagesTest : public LoginTest {
         setenv("TZ", "UTC", 1);
         tzset();
     }
-    smp_attempt *check(const char *user, int request = SMP_LOGIN) {
-        std::string u = user;
-        smp_attempt *a = nullptr;
-        char *text = nullptr;
-        int retries = 0;
-        smp_check_user(request, u.data(), nullptr, 1000, &a, &retries, &text, nullptr, nullptr);
-        return track(a);
+    smp_attempt *start(const char *user, int request = SMP_LOGIN) {
+        return check(user, nullptr, request).attempt;
     }
     std::pair<std::string, std::string> lines(const std::string &fields, int request = SMP_LOGIN) {
         entry("alice", "u_id#1000:u_nullpw:" + fields);
         char *good = nullptr, *bad = nullptr;
-        EXPECT_EQ(smp_get_messages(check("alice", request), &good, &bad), SMP_DONE);
+        EXPECT_EQ(smp_get_messages(start("alice", request), &good, &bad), SMP_DONE);
         std::pair<std::string, std::string> both{good, bad};
         free(good);
         free(bad);
@@ -100,7 +95,7 @@ TEST_F(LoginMessagesTest, IndividualAccounts) {
     };
     for (const Row &r : rows) {
         entry("alice", r.fields);
-        smp_attempt *a = check("alice");
+        smp_attempt *a = start("alice");
         EXPECT_EQ(smp_user_is_individual(a), r.individual) << r.fields;
     }
     EXPECT_EQ(smp_user_is_individual(nullptr), 0);

@@ -13,12 +13,7 @@ namespace {
 class PasswordChangeTest : public LoginTest {
   protected:
     smp_attempt *start(const char *user = "alice") {
-        std::string u = user;
-        smp_attempt *a = nullptr;
-        char *text = nullptr;
-        int retries = 0;
-        smp_check_user(SMP_PASSWD, u.data(), nullptr, 1000, &a, &retries, &text, nullptr, nullptr);
-        return track(a);
+        return check(user, nullptr, SMP_PASSWD).attempt;
     }
     int set(smp_attempt *a, std::string password, std::string again, int *retries = nullptr) {
         char *text = nullptr;
@@ -27,14 +22,10 @@ class PasswordChangeTest : public LoginTest {
         return r;
     }
     int login_with(const std::string &password) {
-        std::string u = "alice", p = password;
-        smp_attempt *a = nullptr;
+        std::string p = password;
+        Check c = check("alice", nullptr);
         char *text = nullptr;
-        int retries = 0;
-        int r =
-            smp_check_user(SMP_LOGIN, u.data(), nullptr, 0, &a, &retries, &text, nullptr, nullptr);
-        track(a);
-        return r == SMP_CHECK_PW ? smp_check_pw(p.data(), a, &text) : r;
+        return c.result == SMP_CHECK_PW ? smp_check_pw(p.data(), c.attempt, &text) : c.result;
     }
     // NIS in use, with a stand-in password program that records what it is
     // given and exits with `status`.
@@ -83,13 +74,11 @@ TEST_F(PasswordChangeTest, LoginsThatMustSetAPasswordFirst) {
     };
     for (const Row &r : rows) {
         entry("alice", r.fields);
-        std::string u = "alice", typed = r.typed != nullptr ? r.typed : "";
-        smp_attempt *a = nullptr;
+        std::string typed = r.typed != nullptr ? r.typed : "";
+        Check c = check("alice", nullptr);
+        smp_attempt *a = c.attempt;
         char *text = nullptr;
-        int retries = 0;
-        int result =
-            smp_check_user(SMP_LOGIN, u.data(), nullptr, 0, &a, &retries, &text, nullptr, nullptr);
-        track(a);
+        int retries = c.retries, result = c.result;
         if (result == SMP_CHECK_PW) result = smp_check_pw(typed.data(), a, &text);
         ASSERT_EQ(result, r.first) << r.fields;
         ASSERT_EQ(smp_pw_choice(a, &text), SMP_MUST_CHOOSE);

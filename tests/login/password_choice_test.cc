@@ -24,13 +24,7 @@ class PasswordChoiceTest : public LoginTest {
         box.write("/etc/auth/subsystems/auth", lines, 0640);
     }
     smp_attempt *change(const char *target, uid_t subject) {
-        std::string t = target;
-        smp_attempt *a = nullptr;
-        char *text = nullptr;
-        int retries = 0;
-        smp_check_user(SMP_PASSWD, t.data(), nullptr, subject, &a, &retries, &text, nullptr,
-                       nullptr);
-        return track(a);
+        return check(target, nullptr, SMP_PASSWD, 0, subject).attempt;
     }
 };
 

@@ -19,14 +19,8 @@ class PasswordQualityTest : public LoginTest {
         box.write("/usr/bin/spell", "#!/bin/sh\ncat\n", 0755);
     }
     int propose(const std::string &password, std::string *text = nullptr, int *retries = nullptr) {
-        std::string u = "bob", p = password;
-        if (attempt == nullptr) {
-            char *ignored = nullptr;
-            int r = 0;
-            smp_check_user(SMP_PASSWD, u.data(), nullptr, 1001, &attempt, &r, &ignored, nullptr,
-                           nullptr);
-            track(attempt);
-        }
+        std::string p = password;
+        if (attempt == nullptr) attempt = check("bob", nullptr, SMP_PASSWD, 0, 1001).attempt;
         char *reason = nullptr;
         int result = smp_try_pw(p.data(), attempt, retries, &reason);
         if (text != nullptr) *text = reason != nullptr ? reason : "";
