@@ -105,14 +105,6 @@ void settle_retries(int *retries) {
         *retries = 1;
 }
 
-// The password's age: whether a new one is needed before anything else.
-bool password_expired(const pr_passwd &r) {
-    if (!PR_ISSET(r.uflg, PR_U_SUCCHG) && !PR_ISSET(r.sflg, PR_U_SUCCHG)) return false;
-    long changed = effective_or_zero(r, PR_U_SUCCHG, &pr_field::u_succhg);
-    long expiry = effective_or_zero(r, PR_U_EXP, &pr_field::u_exp);
-    return changed == 0 || (expiry != 0 && platform::now() - changed >= expiry);
-}
-
 Outcome overridable(const smp_attempt &a, const frame::Message &m, int otherwise) {
     if (a.override) return {SMP_OVERRIDDEN, get_fail_msg(m)};
     return {otherwise};

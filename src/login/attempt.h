@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "authdb/effective_field.h"
+#include "platform/clock.h"
 #include "vant.h"
 
 struct smp_attempt {
@@ -43,6 +44,14 @@ inline bool type_includes(vant_mask_t mask, const char *type) {
 // The user half has a password that is not empty.
 inline bool has_password(const pr_passwd &r) {
     return PR_ISSET(r.uflg, PR_U_PWD) && r.ufld.u_pwd[0] != '\0';
+}
+
+// The password's age: never changed, or older than the expiry interval.
+inline bool password_expired(const pr_passwd &r) {
+    auto changed = effective(r, PR_U_SUCCHG, &pr_field::u_succhg);
+    if (!changed) return false;
+    long expiry = effective_or_zero(r, PR_U_EXP, &pr_field::u_exp);
+    return *changed == 0 || (expiry != 0 && platform::now() - *changed >= expiry);
 }
 
 // Stores the result in the record as the last service's status.

@@ -14,9 +14,6 @@
 namespace vant::login {
 namespace {
 
-constexpr size_t kSaltLength = 2;
-constexpr size_t kSegmentCipherLength = 11;
-
 // Only the segments the system lets count are compared: a password stored
 // whole before the limit was set, or longer than the limit, still matches
 // when its counted part does.
@@ -25,13 +22,8 @@ bool matches(const char *typed, const char *stored) {
     if (computed == nullptr) return false;
     std::string counted = stored;
     size_t segments = passwords::configured_segments();
-    if (segments > 0) counted = counted.substr(0, kSaltLength + kSegmentCipherLength * segments);
+    if (segments > 0) counted = counted.substr(0, passwords::cipher_length(segments));
     return counted == computed;
-}
-
-bool expired(const pr_passwd &r, long changed) {
-    long expiry = effective_or_zero(r, PR_U_EXP, &pr_field::u_exp);
-    return changed == 0 || (expiry != 0 && platform::now() - changed >= expiry);
 }
 
 bool too_soon(const pr_passwd &r, long changed) {
@@ -52,7 +44,7 @@ int account_state(smp_attempt &a, char **text) {
     }
     if (a.retired) return overridden(frame::msg_smpm_retired, SMP_RETIRED);
     auto changed = effective(a.target, PR_U_SUCCHG, &pr_field::u_succhg);
-    if (changed && expired(a.target, *changed)) return SMP_PW_EXPIRED;
+    if (password_expired(a.target)) return SMP_PW_EXPIRED;
     if (changed && too_soon(a.target, *changed)) return SMP_PW_TOO_SOON;
     return SMP_PW_OK;
 }

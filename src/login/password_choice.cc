@@ -21,7 +21,6 @@ namespace {
 constexpr int kShortest = 5;
 constexpr int kLongest = 80;
 constexpr int kDay = 86400;
-constexpr int kSegmentLength = 8;
 
 // The delay an attacker waits between login attempts, read once.
 int guess_interval() {
@@ -96,7 +95,8 @@ int decide_choice(const smp_attempt &a, char **text) {
 }  // namespace
 
 int minimum_pwlen(const pr_passwd &record, int alphabet) {
-    int significant = effective_or_zero(record, PR_U_PWSEG, &pr_field::u_pwseg) * kSegmentLength;
+    int significant = effective_or_zero(record, PR_U_PWSEG, &pr_field::u_pwseg) *
+                      static_cast<int>(passwords::kSegmentLength);
     int length = password_settings().absmin;
     if (length == -1) {
         long life = effective_or_zero(record, PR_U_LIFE, &pr_field::u_life);

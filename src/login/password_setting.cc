@@ -26,9 +26,6 @@ namespace {
 
 constexpr char kSaltAlphabet[] = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 constexpr const char *kNisProgram = "/etc/yp/yppwd";
-constexpr size_t kSegmentLength = 8;
-constexpr size_t kSegmentCipherLength = 11;
-constexpr size_t kSaltLength = 2;
 
 void mksalt(char salt[3]) {
     unsigned long v = static_cast<unsigned long>(platform::now()) + getpid();
@@ -54,8 +51,9 @@ int call_yp(smp_attempt &a, bool no_current, char *current, const char *new_cryp
     std::string crypted = new_crypt;
     if (PR_ISSET(a.target.sflg, PR_U_PWSEG) && a.target.sfld.u_pwseg > 0) {
         size_t segments = static_cast<size_t>(a.target.sfld.u_pwseg);
-        if (plain.size() > segments * kSegmentLength) plain.resize(segments * kSegmentLength);
-        crypted = crypted.substr(0, kSaltLength + kSegmentCipherLength * segments);
+        size_t counted = segments * passwords::kSegmentLength;
+        if (plain.size() > counted) plain.resize(counted);
+        crypted = crypted.substr(0, passwords::cipher_length(segments));
     }
     std::string request = (no_current ? "1\n" : "0\n") + plain + "\n" + crypted + "\n";
     const char *argv[] = {"yppwd", a.target.ufld.u_name, nullptr};

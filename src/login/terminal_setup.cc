@@ -51,9 +51,9 @@ int execute_initcond(const char *kind, const char *tty, const char *extra, char 
     const char *argv[] = {"initcond", kind, tty, extra, nullptr};
     terminal_in_child = tty;
     platform::ChildProgram initcond;
-    platform::ChildSpec spec{kInitcond, argv};
-    spec.exec_failed = without_initcond;
-    if (!initcond.start(spec)) {
+    platform::ChildCommand command{kInitcond, argv};
+    command.exec_failed = without_initcond;
+    if (!initcond.start(command)) {
         *text = const_cast<char *>(frame::text_of(frame::msg_smpm_cantfork));
         return SMP_FAIL;
     }

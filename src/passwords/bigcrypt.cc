@@ -14,10 +14,10 @@
 
 namespace {
 
-constexpr size_t kSaltLength = 2;
-constexpr size_t kSegmentLength = 8;
+using vant::passwords::kBlockLength;
+using vant::passwords::kSaltLength;
+using vant::passwords::kSegmentLength;
 constexpr size_t kMaxSegments = 10;
-constexpr size_t kBlockLength = 11;
 constexpr size_t kMaxKeyLength = kSegmentLength * kMaxSegments;
 constexpr size_t kCryptLength = kSaltLength + kBlockLength;
 

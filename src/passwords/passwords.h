@@ -20,6 +20,17 @@ int passlen(int lifetime, int delay, int alphabet);
 long get_seed(void);
 void set_seed(long seed);
 
+// The stored form: two salt characters, then 11 for each 8 characters of
+// the password.
+inline constexpr size_t kSaltLength = 2;
+inline constexpr size_t kSegmentLength = 8;
+inline constexpr size_t kBlockLength = 11;
+
+// The length of the stored form of a password of that many segments.
+constexpr size_t cipher_length(size_t segments) {
+    return kSaltLength + kBlockLength * segments;
+}
+
 // The number of segments of a password that the system lets count, or 0
 // when it sets none.
 size_t configured_segments();

@@ -39,8 +39,8 @@ int stream_source(ChildStream kind, int pipe_end) {
     return fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, 3);
 }
 
-[[noreturn]] void run_child(const ChildSpec &spec, int input, int output) {
-    const ChildStream kinds[] = {spec.input, spec.output};
+[[noreturn]] void run_child(const ChildCommand &command, int input, int output) {
+    const ChildStream kinds[] = {command.input, command.output};
     int sources[] = {-1, -1};
     for (int target : {STDIN_FILENO, STDOUT_FILENO})
         if (kinds[target] != ChildStream::inherited &&
@@ -48,11 +48,11 @@ int stream_source(ChildStream kind, int pipe_end) {
             _exit(1);
     for (int target : {STDIN_FILENO, STDOUT_FILENO})
         if (sources[target] >= 0 && dup2(sources[target], target) < 0) _exit(1);
-    if (spec.in_child != nullptr) spec.in_child();
+    if (command.in_child != nullptr) command.in_child();
     // exec never writes its vectors; their type is older than const.
-    exec_program(spec.path, const_cast<char *const *>(spec.argv),
-                 const_cast<char *const *>(spec.envp));
-    _exit(spec.exec_failed != nullptr ? spec.exec_failed(errno) : 1);
+    exec_program(command.path, const_cast<char *const *>(command.argv),
+                 const_cast<char *const *>(command.envp));
+    _exit(command.exec_failed != nullptr ? command.exec_failed(errno) : 1);
 }
 
 // A child that ends before reading must not kill the caller with SIGPIPE:
@@ -79,16 +79,16 @@ ChildProgram::~ChildProgram() {
     wait(status);
 }
 
-bool ChildProgram::start(const ChildSpec &spec) {
+bool ChildProgram::start(const ChildCommand &command) {
     Pipe in, out;
     pid_t child = -1;
-    if (open_pipe(spec.input, in) && open_pipe(spec.output, out)) {
+    if (open_pipe(command.input, in) && open_pipe(command.output, out)) {
         // Output still buffered would otherwise come after the program's own.
         fflush(stdout);
         fflush(stderr);
         child = fork();
     }
-    if (child == 0) run_child(spec, in.read.get(), out.write.get());
+    if (child == 0) run_child(command, in.read.get(), out.write.get());
     if (child < 0) return false;
     pid_ = child;
     input_ = std::move(in.write);

@@ -17,7 +17,7 @@ enum class ChildStream {
     null,       // /dev/null
 };
 
-struct ChildSpec {
+struct ChildCommand {
     const char *path;  // a logical path, taken under the root
     const char *const *argv;
     const char *const *envp = nullptr;  // null: the caller's environment
@@ -39,7 +39,7 @@ class ChildProgram {
     ~ChildProgram();
 
     // False when no child could be made.
-    bool start(const ChildSpec &spec);
+    bool start(const ChildCommand &command);
     // All of `data` to the child's input. A child that stops reading makes
     // this false, and never kills the caller with SIGPIPE.
     bool send(const void *data, size_t length);
