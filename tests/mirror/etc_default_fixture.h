@@ -45,26 +45,11 @@ class DefaultFilesTest : public SandboxTest {
         ASSERT_EQ(utimes(box.path(logical).c_str(), t), 0) << logical;
     }
 
-    // Which file stands at a path, and when it was last written: a file
-    // that was not rewritten keeps both.
-    struct Stamp {
-        ino_t inode = 0;
-        time_t seconds = 0;
-        long nanoseconds = 0;
-        bool operator==(const Stamp &) const = default;
-    };
-    Stamp stamp(const std::string &logical) const {
-        struct stat st {};
-        stat(box.path(logical).c_str(), &st);
-        return {st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-    }
-
+    using Stamp = Sandbox::Stamp;
+    Stamp stamp(const std::string &logical) const { return box.stamp(logical); }
     // The failure records delivered: code, object and text.
     std::vector<std::vector<std::string>> audited() const {
-        std::vector<std::vector<std::string>> all;
-        for (const Delivery &d : read_deliveries(box.recorder_log()))
-            if (d.args.size() > 9) all.emplace_back(d.args.begin() + 9, d.args.end());
-        return all;
+        return record_arguments(box.recorder_log());
     }
 };
 

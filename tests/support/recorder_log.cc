@@ -23,4 +23,11 @@ std::vector<Delivery> read_deliveries(const std::string &log_path) {
     return all;
 }
 
+std::vector<std::vector<std::string>> record_arguments(const std::string &log_path) {
+    std::vector<std::vector<std::string>> all;
+    for (const Delivery &d : read_deliveries(log_path))
+        if (d.args.size() > 9) all.emplace_back(d.args.begin() + 9, d.args.end());
+    return all;
+}
+
 }  // namespace vant::test

@@ -14,4 +14,7 @@ struct Delivery {
 
 std::vector<Delivery> read_deliveries(const std::string &log_path);
 
+// The own arguments of every record delivered: what follows the fixed part.
+std::vector<std::vector<std::string>> record_arguments(const std::string &log_path);
+
 }  // namespace vant::test

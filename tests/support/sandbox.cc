@@ -96,6 +96,12 @@ void Sandbox::remove(const std::string &logical) const {
     std::filesystem::remove_all(path(logical), ignored);
 }
 
+Sandbox::Stamp Sandbox::stamp(const std::string &logical) const {
+    struct stat st {};
+    stat(path(logical).c_str(), &st);
+    return {st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
 void Sandbox::install_recorder() const {
     std::filesystem::copy_file(VANT_RECORDER_PROGRAM, path("/etc/auth/dlvr_audit"),
                                std::filesystem::copy_options::overwrite_existing);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/types.h>
+#include <time.h>
 
 #include <string>
 
@@ -25,6 +26,16 @@ class Sandbox {
     bool exists(const std::string &logical) const;
     void mkdir(const std::string &logical, mode_t mode = 0755) const;
     void remove(const std::string &logical) const;
+
+    // Which file stands at a path, and when it was last written: a file
+    // that was not rewritten keeps both.
+    struct Stamp {
+        ino_t inode = 0;
+        time_t seconds = 0;
+        long nanoseconds = 0;
+        bool operator==(const Stamp &) const = default;
+    };
+    Stamp stamp(const std::string &logical) const;
 
     // Puts the recorder in place of the audit delivery program; it appends
     // what it is given to the file that recorder_log() names.
