@@ -56,6 +56,7 @@ TEST_F(AccountChecksTest, AccountStatesDecideWhatComesNext) {
 TEST_F(AccountChecksTest, MissingUsersAndEntries) {
     EXPECT_EQ(check("nobody", nullptr).result, SMP_NO_USER);
     EXPECT_EQ(check(nullptr, nullptr).result, SMP_NO_USER);
+    smp_free_attempt(nullptr);
     EXPECT_EQ(check("../alice", nullptr).result, SMP_NO_USER);
     Check c = check("bob", nullptr);
     EXPECT_EQ(c.result, SMP_FAIL);

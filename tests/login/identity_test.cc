@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,17 @@ constexpr const char *kGroups =
     "staff:x:50:alice\n"
     "audio:x:60:alice,alice\n"
     "video:x:70:bob\n";
+
+// The descriptors of this process open on files under `root`.
+int files_open_under(const std::string &root) {
+    int count = 0;
+    for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
+        if (target.rfind(root + "/", 0) == 0) ++count;
+    }
+    return count;
+}
 
 class IdentityTest : public LoginTest {
   protected:
@@ -81,6 +93,7 @@ class IdentityTest : public LoginTest {
             printf("\nshell=%s\n", shell != nullptr ? shell : "");
             for (char **e = env; e != nullptr && *e != nullptr; ++e)
                 printf("env %s\n", *e);
+            printf("open=%d\n", files_open_under(box.root()));
             fflush(stdout);
         });
         EXPECT_EQ(r.exit_status, 0) << r.err;
@@ -101,9 +114,9 @@ TEST_F(IdentityTest, LoginBecomesTheUserAndIsRecorded) {
     login_settings("ULIMIT=4096\n");
     box.write("/dev/auditw", "");
     std::string out = identity("/dev/tty1");
-    for (const char *line :
-         {"result=0", "uid=1000/1000", "gid=100", "groups=50,60,100,", "fsize=2097152", "nice=5",
-          "shell=/bin/sh", "env LOGNAME=alice", "env HOME=/home/alice", "env SHELL=/bin/sh"})
+    for (const char *line : {"result=0", "uid=1000/1000", "gid=100", "groups=50,60,100,",
+                             "fsize=2097152", "nice=5", "shell=/bin/sh", "open=0",
+                             "env LOGNAME=alice", "env HOME=/home/alice", "env SHELL=/bin/sh"})
         EXPECT_TRUE(has(out, line)) << line << "\n" << out;
     EXPECT_TRUE(has(out, "cwd=" + box.path("/home/alice"))) << out;
     EXPECT_EQ(box.read("/loginuid"), "1000");
