@@ -74,6 +74,22 @@ TEST_F(FailedAttemptsTest, UnknownUserCountsOnTheTerminalOnly) {
     EXPECT_NE(box.read("/dev/auditw").find("< bad >"), std::string::npos);
 }
 
+// A terminal name that cannot be an entry's name changes no database,
+// whether or not the site requires terminal entries.
+TEST_F(FailedAttemptsTest, MalformedTerminalNamesWriteNothing) {
+    entry("alice", alice_fields());
+    const std::string ttys = "tty1:t_devname=tty1:chkent:\n";
+    terminals(ttys);
+    for (bool required : {true, false}) {
+        mirroring(required, true);
+        for (const char *tty : {"/dev/tt:y", "/dev/tt\ny"}) {
+            attempt("alice", tty, "wrong");
+            EXPECT_EQ(box.read("/etc/auth/system/ttys"), ttys) << tty;
+            EXPECT_EQ(box.read(entry_path("alice")).find("u_unsuctty"), std::string::npos) << tty;
+        }
+    }
+}
+
 // A lock set by an administrator while an attempt is under way survives the
 // attempt's failure count.
 TEST_F(FailedAttemptsTest, ALockSetDuringTheAttemptIsKept) {
