@@ -90,7 +90,7 @@ TEST_F(VantDbTest, TheSampleRootAgreesWithItsMirrorAndListsItsEntries) {
 struct RoundTrip {
     const char *field;
     const char *set;
-    const char *json;  // a number, true/false, a string or a list, as text
+    const char *json;  // as_text of the value --json gives
 };
 
 std::string as_text(const Json &v) {
@@ -118,8 +118,8 @@ constexpr RoundTrip kUserFields[] = {
     {"u_priority", "-5", "-5"},
     {"u_cmdpriv", "auth,passwd", "[auth,passwd]"},
     {"u_syspriv", "execsuid,chown", "[execsuid,chown]"},
-    {"u_auditcntl", "login,passwd", ""},
-    {"u_auditdisp", "login", ""},
+    {"u_auditcntl", "login,database", "[login,database]"},
+    {"u_auditdisp", "boot/down", "[boot/down]"},
     {"u_minchg", "1w", "604800"},
     {"u_maxlen", "20", "20"},
     {"u_exp", "90d", "7776000"},
@@ -151,9 +151,8 @@ TEST_F(VantDbTest, EveryUserFieldRoundTripsThroughSetShowAndJson) {
     Json carol = json({"show", "user", "carol"});
     for (const RoundTrip &t : kUserFields) {
         EXPECT_FALSE(carol[t.field]["default"].b) << t.field;
-        if (t.json[0] != '\0') EXPECT_EQ(as_text(carol[t.field]["value"]), t.json) << t.field;
+        EXPECT_EQ(as_text(carol[t.field]["value"]), t.json) << t.field;
     }
-    EXPECT_EQ(names(carol["u_auditcntl"]["value"]).size(), 2u);
     EXPECT_EQ(run({"set", "user", "carol", "u_maxtries="}).exit_status, 0);
     EXPECT_TRUE(json({"show", "user", "carol"})["u_maxtries"]["default"].b);
 }
