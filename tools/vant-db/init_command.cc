@@ -35,6 +35,15 @@ void make_letter_directories(const fs::path &root, std::error_code &ec) {
         fs::create_directories(root / "tcb/files/auth" / std::string(1, letter), ec);
 }
 
+// The copy was made under the tool's file-creation mask; a root is
+// searched by every user, as the host's own directories are.
+void open_directories(const fs::path &root, std::error_code &ec) {
+    fs::permissions(root, fs::perms(0755), ec);
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        if (it->is_directory()) fs::permissions(it->path(), fs::perms(0755), ec);
+}
+
 }  // namespace
 
 int init(const Request &r) {
@@ -46,6 +55,7 @@ int init(const Request &r) {
     fs::create_directories(dir, ec);
     if (!ec) fs::copy(sample, dir, fs::copy_options::recursive, ec);
     if (!ec) make_letter_directories(dir, ec);
+    if (!ec) open_directories(dir, ec);
     if (ec) return fail("cannot lay out " + dir.string() + ": " + ec.message());
     printf("sample system laid out in %s; use it with VANT_ROOT=%s\n", dir.c_str(), dir.c_str());
     return kOk;
