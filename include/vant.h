@@ -655,6 +655,12 @@ VANT_API struct pr_passwd *getprpwuid(int uid);
  * and, when the site mirrors, the user's /etc/passwd and /etc/shadow lines
  * with it; 1 when every file that had to change has changed. */
 VANT_API int putprpwnam(const char *name, struct pr_passwd *record);
+/* Compares the user's entry with the user's /etc/passwd and /etc/shadow
+ * lines by the integrity rule of the mirroring, whatever the site's
+ * settings: sets in differing the bit of every field on which they
+ * disagree (PR_U_NAME when one side is missing) and returns how many;
+ * -1 when the user has neither, or is served by NIS. */
+VANT_API int checkprpwnam(const char *name, struct pr_flag *differing);
 
 /* ---------------------------------------------------------------------
  * Login and password-change services

@@ -40,5 +40,6 @@ struct pr_passwd *getprpwent(void);
 struct pr_passwd *getprpwnam(const char *name);
 struct pr_passwd *getprpwuid(int uid);
 int putprpwnam(const char *name, struct pr_passwd *record);
+int checkprpwnam(const char *name, struct pr_flag *differing);
 
 }  // namespace vant::databases

@@ -139,4 +139,8 @@ int putprpwnam(const char *name, struct pr_passwd *record) {
     return vant::databases::putprpwnam(name, record);
 }
 
+int checkprpwnam(const char *name, struct pr_flag *differing) {
+    return vant::databases::checkprpwnam(name, differing);
+}
+
 }  // extern "C"

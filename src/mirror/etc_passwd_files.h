@@ -32,6 +32,11 @@ int get_pw_fields(const char *name, struct pr_field *fields, struct pr_flag *fla
 int validate_passwd_fields(int integrity, int authority, struct pr_field *prot_fields,
                            struct pr_flag *prot_flags, const struct pr_field *etc_fields,
                            const struct pr_flag *etc_flags);
+// Sets in `differing` the bit of every field on which the two views break
+// the integrity rule; neither view changes.
+void passwd_differences(const struct pr_field *prot_fields, const struct pr_flag *prot_flags,
+                        const struct pr_field *etc_fields, const struct pr_flag *etc_flags,
+                        struct pr_flag *differing);
 // Newly allocated; null for a null or empty directory.
 char *lastlogin_path(const char *dir);
 

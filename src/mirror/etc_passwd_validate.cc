@@ -166,7 +166,34 @@ bool reconcile(Views &v) {
     return true;
 }
 
+// Each check of the integrity rule on its own, so that every field that
+// breaks it is found, not only the first.
+struct FieldCheck {
+    uint32_t bit;
+    bool (*passes)(Views &);
+};
+constexpr FieldCheck kIntegrityChecks[] = {
+    {PR_U_TYPE, retired},
+    {PR_U_PWD, password},
+    {PR_U_SUCCHG, last_change},
+    {PR_U_MINCHG, [](Views &v) { return duration(v, &pr_field::u_minchg, PR_U_MINCHG); }},
+    {PR_U_EXP, [](Views &v) { return duration(v, &pr_field::u_exp, PR_U_EXP); }},
+};
+
 }  // namespace
+
+void passwd_differences(const struct pr_field *prot_fields, const struct pr_flag *prot_flags,
+                        const struct pr_field *etc_fields, const struct pr_flag *etc_flags,
+                        struct pr_flag *differing) {
+    pr_field p = *prot_fields;
+    pr_flag pf = *prot_flags;
+    Views v{p, pf, *etc_fields, *etc_flags, Regime::integrity, shadow_exists == 1};
+    *differing = {};
+    for (const PlainField &field : kPlainFields)
+        if (!plain_field(v, field)) PR_SET(*differing, field.bit);
+    for (const FieldCheck &check : kIntegrityChecks)
+        if (!check.passes(v)) PR_SET(*differing, check.bit);
+}
 
 int validate_passwd_fields(int integrity, int authority, struct pr_field *prot_fields,
                            struct pr_flag *prot_flags, const struct pr_field *etc_fields,
