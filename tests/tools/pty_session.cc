@@ -17,9 +17,9 @@ constexpr int kPatienceMs = 10000;
 
 [[noreturn]] void become(const std::string &program, const std::vector<std::string> &args,
                          RunAs who) {
-    if (who.gid != static_cast<gid_t>(-1) && (setgroups(0, nullptr) != 0 || setgid(who.gid) != 0))
+    bool switching = who.uid != static_cast<uid_t>(-1) && who.uid != getuid();
+    if (switching && (setgroups(0, nullptr) != 0 || setgid(who.gid) != 0 || setuid(who.uid) != 0))
         _exit(126);
-    if (who.uid != static_cast<uid_t>(-1) && setuid(who.uid) != 0) _exit(126);
     std::vector<char *> argv{const_cast<char *>(program.c_str())};
     for (const std::string &a : args)
         argv.push_back(const_cast<char *>(a.c_str()));
