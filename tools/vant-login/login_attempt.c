@@ -8,6 +8,7 @@
 #include "new_password.h"
 #include "prompts.h"
 #include "results.h"
+#include "user_name.h"
 
 /* What an attempt came to, beside the results of the login services. */
 enum { ATTEMPT_PASSED = 100, ATTEMPT_CANCELLED = 101 };

@@ -2,11 +2,11 @@
 
 #include <getopt.h>
 #include <stdio.h>
-#include <string.h>
 #include <unistd.h>
 #include <vant.h>
 
 #include "results.h"
+#include "user_name.h"
 
 static const char usage[] =
     "Usage: vant-login [-t TTY] [--no-exec] [USER]\n"
@@ -25,10 +25,6 @@ static const char usage[] =
     "4 terminal locked, 6 login incorrect, 7 account locked, 8 or 9 new\n"
     "password not set, 10 refused, 11 account retired, 15 input ended,\n"
     "128+N ended by signal N. See vant-login(1).\n";
-
-int valid_user_name(const char *name) {
-    return name[0] != '\0' && strpbrk(name, ":\n") == NULL;
-}
 
 static int bad_usage(const char *message, const char *what) {
     fprintf(stderr, "%s: %s%s\n", command_name, message, what);

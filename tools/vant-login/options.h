@@ -12,7 +12,4 @@ struct login_options {
  * exit status, after a message on standard error. */
 int parse_login_options(int argc, char **argv, struct login_options *options);
 
-/* 1 for a name an entry may have: not empty, no ':', no newline. */
-int valid_user_name(const char *name);
-
 #endif

@@ -1,13 +1,13 @@
 /* vant-passwd: changes a password through the login services of libvant. */
 #include <getopt.h>
 #include <stdio.h>
-#include <string.h>
 #include <unistd.h>
 #include <vant.h>
 
 #include "password_change.h"
 #include "results.h"
 #include "terminal_guard.h"
+#include "user_name.h"
 
 static const char usage[] =
     "Usage: vant-passwd [USER]\n"
@@ -25,8 +25,8 @@ static const char usage[] =
     "12 not allowed to change it, 13 changed too recently, 14 out of memory,\n"
     "15 input ended, 128+N ended by signal N. See vant-passwd(1).\n";
 
-static int bad_usage(const char *message) {
-    fprintf(stderr, "%s: %s\nTry 'vant-passwd --help'.\n", command_name, message);
+static int bad_usage(const char *message, const char *what) {
+    fprintf(stderr, "%s: %s%s\nTry 'vant-passwd --help'.\n", command_name, message, what);
     return TOOL_USAGE;
 }
 
@@ -36,18 +36,18 @@ int main(int argc, char **argv) {
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, "h", longs, NULL)) != -1) {
-        if (c != 'h') return bad_usage("unknown option");
+        if (c != 'h') return bad_usage("unknown option: ", argv[optind - 1]);
         fputs(usage, stdout);
         return TOOL_OK;
     }
-    if (optind + 1 < argc) return bad_usage("more than one user name");
+    if (optind + 1 < argc) return bad_usage("more than one user name: ", argv[optind + 1]);
     const char *user = optind < argc ? argv[optind] : pw_idtoname((int)getuid());
     if (user == NULL) {
         fprintf(stderr, "%s: you (user id %d) have no account\n", command_name, (int)getuid());
         return TOOL_NO_USER;
     }
-    if (user[0] == '\0' || strpbrk(user, ":\n") != NULL)
-        return bad_usage("invalid user name: empty, or with ':' or a newline");
+    if (!valid_user_name(user))
+        return bad_usage("invalid user name: empty, or with ':' or a newline", "");
     guard_terminal();
     return change_password(user);
 }
