@@ -750,6 +750,11 @@ VANT_API int smp_user_is_individual(smp_attempt *attempt);
  * and its texts, both for the caller to free: environment[0] first) and the
  * shell, which stays valid until the attempt is released. */
 VANT_API int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, char **shell);
+/* The environment and shell smp_set_identity would hand back, owned as
+ * there, with nothing recorded and no identity changed: for a login
+ * program that stops short of the change. SMP_DONE, SMP_FAIL for an
+ * attempt that never found its account, or SMP_NOMEM. */
+VANT_API int smp_login_environment(smp_attempt *attempt, char ***environment, char **shell);
 /* Installs the user's supplementary groups (.suppgroups in the home
  * directory, else the group file); the number of warnings, or -1. */
 VANT_API int setbasesg(char *user, FILE *msgfp);

@@ -74,6 +74,10 @@ int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, cha
     return vant::login::smp_set_identity(attempt, text, environment, shell);
 }
 
+int smp_login_environment(smp_attempt *attempt, char ***environment, char **shell) {
+    return vant::login::smp_login_environment(attempt, environment, shell);
+}
+
 int setbasesg(char *user, FILE *msgfp) {
     return vant::login::setbasesg(user, msgfp);
 }

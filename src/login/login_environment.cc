@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "frame/frame.h"
+#include "login/login.h"
 #include "login/login_defaults.h"
 #include "platform/root.h"
 
@@ -147,6 +149,17 @@ char **build_environment(const smp_attempt &a, const char *shell, bool with_shel
     } catch (const std::bad_alloc &) {
         return nullptr;
     }
+}
+
+int smp_login_environment(smp_attempt *attempt, char ***environment, char **shell) {
+    frame::check_auth_parameters();
+    if (attempt == nullptr || attempt->pw.pw_name == nullptr) return SMP_FAIL;
+    const char *user_shell = shell_of(*attempt);
+    char **table = build_environment(*attempt, user_shell, exports_shell(user_shell));
+    if (table == nullptr) return SMP_NOMEM;
+    *environment = table;
+    *shell = const_cast<char *>(user_shell);
+    return SMP_DONE;
 }
 
 }  // namespace vant::login
