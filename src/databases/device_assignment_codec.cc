@@ -17,7 +17,6 @@ using authdb::kAuthDevTypeHighest;
 
 constexpr int kDevs = 0;
 constexpr int kType = 1;
-constexpr int kUsers = 2;
 
 int field_index(const char *id, size_t length) {
     return identifier_index(dev_table, kDeviceFields, id, length);

@@ -21,9 +21,9 @@ struct Reader {
     int flags = kDefaultsCaseSensitive;
 };
 
-constinit Reader process_reader;
-
+// Made on first use: clang cannot constant-initialise the string inside.
 Reader &reader() {
+    static Reader process_reader;
     return process_reader;
 }
 

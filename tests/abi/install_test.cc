@@ -113,8 +113,9 @@ TEST_F(InstallTest, ClientBuiltWithFindPackageRuns) {
               "target_link_libraries(account_status PRIVATE vant::vant)\n");
     std::string dir = box.path("/client");
     shell(std::string(VANT_CMAKE_COMMAND) + " -S " + dir + " -B " + dir +
-          "/build -G Ninja -DCMAKE_PREFIX_PATH=" + prefix + " \"-DCMAKE_C_FLAGS=" +
-          VANT_CLIENT_FLAGS + "\" && " + VANT_CMAKE_COMMAND + " --build " + dir + "/build");
+          "/build -G Ninja -DCMAKE_PREFIX_PATH=" + prefix +
+          " -DCMAKE_C_COMPILER=" + VANT_C_COMPILER + " \"-DCMAKE_C_FLAGS=" + VANT_CLIENT_FLAGS +
+          "\" && " + VANT_CMAKE_COMMAND + " --build " + dir + "/build");
     auto r = run(dir + "/build/account_status", "alice");
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(r.out, kAliceStatus);
