@@ -1,6 +1,10 @@
 // init: a fresh root laid out from the sample system, found beside the
 // installed program or, in a build tree, in the source tree.
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <system_error>
 
 #include "commands.h"
@@ -44,6 +48,26 @@ void open_directories(const fs::path &root, std::error_code &ec) {
         if (it->is_directory()) fs::permissions(it->path(), fs::perms(0755), ec);
 }
 
+// Without root, the programs may run the login services only with the
+// group "auth" as their effective group: the tree's "auth" becomes the
+// caller's own group.
+void adopt_auth_group(const fs::path &root, std::error_code &ec) {
+    if (geteuid() == 0) return;
+    fs::path path = root / "etc/group";
+    std::ifstream in(path);
+    std::string text, line;
+    while (std::getline(in, line)) {
+        if (line.rfind("auth:", 0) == 0) {
+            size_t id = line.find(':', 5) + 1, end = line.find(':', id);
+            line.replace(id, end - id, std::to_string(getegid()));
+        }
+        text += line + "\n";
+    }
+    std::ofstream out(path, std::ios::trunc);
+    out << text;
+    if (!out.flush()) ec = std::make_error_code(std::errc::io_error);
+}
+
 }  // namespace
 
 int init(const Request &r) {
@@ -56,6 +80,7 @@ int init(const Request &r) {
     if (!ec) fs::copy(sample, dir, fs::copy_options::recursive, ec);
     if (!ec) make_letter_directories(dir, ec);
     if (!ec) open_directories(dir, ec);
+    if (!ec) adopt_auth_group(dir, ec);
     if (ec) return fail("cannot lay out " + dir.string() + ": " + ec.message());
     printf("sample system laid out in %s; use it with VANT_ROOT=%s\n", dir.c_str(), dir.c_str());
     return kOk;
