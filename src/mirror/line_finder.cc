@@ -9,6 +9,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "mirror/line_finder.h"
 #include "mirror/name_index.h"
 #include "platform/nis.h"
@@ -340,11 +342,6 @@ int Search::run() {
     }
 }
 
-bool same_file(const struct stat &a, const struct stat &b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
 // A circular search that begins inside a line would match its tail.
 bool at_line_start(FILE *stream, long position) {
     char before;
@@ -352,16 +349,36 @@ bool at_line_start(FILE *stream, long position) {
            (pread(fileno(stream), &before, 1, position - 1) == 1 && before == '\n');
 }
 
-// The line at `offset` into userbuf as a search would read it, if it is
-// the name's and the file has not changed since `source` was taken.
-bool read_line_at(FILE *stream, uint64_t offset, const char *name, const struct stat &source) {
-    if (fseeko(stream, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-    Physical line = read_physical(stream, state.userbuf);
-    if (line.eof) return false;
-    finish_line(state.userbuf, line.newline, stream, false);
+// The physical line at `offset` into userbuf, kept as a search keeps it,
+// read from the file itself and not from what the stream may hold of an
+// earlier version; its full length, or -1.
+long read_line_at(int fd, uint64_t offset) {
+    char *buf = state.userbuf;
+    ssize_t n = pread(fd, buf, kReadMax, static_cast<off_t>(offset));
+    if (n <= 0) return -1;
+    if (char *end = static_cast<char *>(memchr(buf, '\n', static_cast<size_t>(n)))) {
+        *end = '\0';
+        return end - buf + 1;
+    }
+    buf[std::min(static_cast<size_t>(n), kKeptMax)] = '\0';
+    long length = n;
+    for (char rest[4096];;) {
+        ssize_t m = pread(fd, rest, sizeof rest, static_cast<off_t>(offset) + length);
+        if (m <= 0) return m == 0 ? length : -1;
+        if (char *end = static_cast<char *>(memchr(rest, '\n', static_cast<size_t>(m))))
+            return length + (end - rest) + 1;
+        length += m;
+    }
+}
+
+// The name's line at `offset`, taken only if the file is still the one
+// the index described; the stream is left after it.
+bool take_line_at(FILE *stream, uint64_t offset, const char *name, const struct stat &source) {
+    long length = read_line_at(fileno(stream), offset);
     struct stat now;
-    return match_line(name, state.userbuf, ':') && !ferror(stream) &&
-           fstat(fileno(stream), &now) == 0 && same_file(source, now);
+    return length > 0 && match_line(name, state.userbuf, ':') && fstat(fileno(stream), &now) == 0 &&
+           same_state(source, now) &&
+           fseeko(stream, static_cast<off_t>(offset) + length, SEEK_SET) == 0;
 }
 
 // The index's answer, checked, as the circular search would give it; false
@@ -388,7 +405,7 @@ bool indexed_search(const char *name, FILE *stream, const char *path, int &resul
         case IndexAnswer::line:
             break;
     }
-    if (!read_line_at(stream, offset, name, source)) {
+    if (!take_line_at(stream, offset, name, source)) {
         clearerr(stream);
         fseek(stream, position, SEEK_SET);
         return false;

@@ -69,11 +69,6 @@ bool settled(const struct stat &source) {
     return source.st_mtim.tv_sec < platform::now() - kSettleSeconds;
 }
 
-bool same_file(const struct stat &a, const struct stat &b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
 void put_stamp(char *header, const struct stat &source) {
     frame::put64(header + kDevAt, source.st_dev);
     frame::put64(header + kInoAt, source.st_ino);
@@ -241,7 +236,7 @@ bool read_source(int fd, const struct stat &source, std::string &text) {
     text.resize(static_cast<size_t>(source.st_size));
     struct stat after;
     return platform::pread_all(fd, text.data(), text.size(), 0) && fstat(fd, &after) == 0 &&
-           same_file(source, after);
+           same_state(source, after);
 }
 
 // An index left by anyone else is removed, not rewritten: its owner might
@@ -257,7 +252,7 @@ void remove_foreign(const IndexedFile &f) {
 // replaced file would leave an index that the next process finds stale.
 bool rebuild(const IndexedFile &f, int fd, const struct stat &source) {
     struct stat named;
-    if (platform::stat_file(f.source, &named) != 0 || !same_file(named, source) ||
+    if (platform::stat_file(f.source, &named) != 0 || !same_state(named, source) ||
         source.st_size > UINT32_MAX)
         return false;
     remove_foreign(f);
@@ -290,6 +285,11 @@ IndexAnswer answer(Probe p) {
 }
 
 }  // namespace
+
+bool same_state(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
 
 uint32_t name_hash(std::string_view name) {
     uint32_t h = 2166136261u;

@@ -15,6 +15,10 @@ namespace vant::mirror {
 // finder's local name list.
 uint32_t name_hash(std::string_view name);
 
+// Whether two stats describe the same file with the same content as far as
+// its stamp tells: device, inode, size, modification time.
+bool same_state(const struct stat &a, const struct stat &b);
+
 enum class IndexAnswer { line, no_line, unknown };
 
 // Where the circular search for `name` from `position` in the source at
