@@ -9,7 +9,6 @@
 #include <benchmark/benchmark.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,73 +18,24 @@
 #include <fstream>
 #include <string>
 
+#include "flush_count.h"
+#include "generated_system.h"
 #include "ratios.h"
 #include "vant.h"
 
-// Every flush to disk the library asks for passes through here, so that an
-// update's cost can be told in flushes; a whole-machine sync would show too.
 namespace {
-long fsync_calls = 0;
-long sync_calls = 0;
-}  // namespace
 
-extern "C" int fsync(int fd) {
-    ++fsync_calls;
-    return static_cast<int>(syscall(SYS_fsync, fd));
-}
-
-extern "C" void sync(void) {
-    ++sync_calls;
-    syscall(SYS_sync);
-}
-
-namespace {
+using vant::bench::user;
 
 constexpr int kUsers = 10000;
 constexpr int kPasses = 5;
-
-std::string user(int i) {
-    char name[16];
-    snprintf(name, sizeof name, "u%05d", i);
-    return name;
-}
 
 std::string password(int i) {
     return "pw" + std::to_string(1000000000 + i) + "x";  // 13 characters
 }
 
 std::string make_system(int users) {
-    char dir[] = "/tmp/vant-bench-XXXXXX";
-    if (mkdtemp(dir) == nullptr) abort();
-    std::string root = dir;
-    namespace fs = std::filesystem;
-    for (const char *d :
-         {"/etc/auth/system", "/etc/auth/subsystems", "/tcb/files/auth/r", "/tcb/files/auth/u"})
-        fs::create_directories(root + d);
-    std::ofstream(root + "/etc/group") << "root:x:0:\nusers:x:100:\nauth:x:21:\n";
-    std::ofstream(root + "/etc/auth/system/authorize") << "audit:audittrail\nauth:su\n";
-    std::ofstream(root + "/etc/auth/system/files")
-        << "/tcb/files/auth/?/*:f_mode#0660:f_type=r:chkent:\n"
-           "/etc/passwd:f_mode#0644:f_type=r:chkent:\n"
-           "/etc/shadow:f_mode#0640:f_type=r:chkent:\n"
-           "/etc/auth/subsystems/*:f_mode#0640:f_type=r:chkent:\n";
-    std::ofstream(root + "/etc/auth/system/default")
-        << "default:d_name=default:u_integrity@:u_maxlen#8:chkent:\n";
-    std::ofstream passwd(root + "/etc/passwd");
-    std::ofstream shadow(root + "/etc/shadow");
-    passwd << "root:x:0:0::/root:/bin/sh\n";
-    shadow << "root:rootpassword0:19000::::::\n";
-    std::ofstream(root + "/tcb/files/auth/r/root")
-        << "root:u_name=root:u_id#0:u_pwd=rootpassword0:chkent:\n";
-    for (int i = 0; i < users; ++i) {
-        std::string n = user(i);
-        passwd << n << ":x:" << 1000 + i << ":100::/home/" << n << ":/bin/sh\n";
-        shadow << n << ":" << password(i) << ":19000::::::\n";
-        std::ofstream(root + "/tcb/files/auth/u/" + n)
-            << n << ":u_name=" << n << ":u_id#" << 1000 + i << ":u_pwd=" << password(i)
-            << ":chkent:\n";
-    }
-    return root;
+    return vant::bench::make_system({.users = users, .stored_password = password});
 }
 
 void lookups(benchmark::State &state) {
@@ -109,14 +59,14 @@ void updates(benchmark::State &state) {
         if (pr != nullptr) copy = *pr;
         copy.ufld.u_succhg = 86400 * (1000 + static_cast<int>(state.iterations()));
         PR_SET(copy.uflg, PR_U_SUCCHG);
-        long f0 = fsync_calls, s0 = sync_calls;
+        long f0 = vant::bench::flushes.fsyncs, s0 = vant::bench::flushes.syncs;
         state.ResumeTiming();
         if (pr == nullptr || putprpwnam(user(i).c_str(), &copy) != 1) {
             state.SkipWithError("not written");
             break;
         }
-        fsyncs += fsync_calls - f0;
-        syncs += sync_calls - s0;
+        fsyncs += vant::bench::flushes.fsyncs - f0;
+        syncs += vant::bench::flushes.syncs - s0;
         i = (i + 7919) % kUsers;
     }
     state.counters["fsync/update"] =

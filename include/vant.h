@@ -738,6 +738,15 @@ VANT_API int smp_setup_tty(char *tty, char **text);
 VANT_API int smp_logout_tty(char *tty, char *extra, char **text);
 /* 1 when the account belongs to a person rather than a role. */
 VANT_API int smp_user_is_individual(smp_attempt *attempt);
+/* Records the successful login and turns the process (still the superuser)
+ * into the user's: directory, limits, login user id, groups, ids, kernel
+ * authorizations. Hands back the environment for the user's shell (a table
+ * and its texts, both for the caller to free: environment[0] first) and the
+ * shell, which stays valid until the attempt is released. */
+VANT_API int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, char **shell);
+/* Installs the user's supplementary groups (.suppgroups in the home
+ * directory, else the group file); the number of warnings, or -1. */
+VANT_API int setbasesg(char *user, FILE *msgfp);
 
 #ifdef __cplusplus
 }

@@ -5,6 +5,7 @@
 #include "authdb/authdb.h"
 #include "authdb/entry_lock.h"
 #include "databases/databases.h"
+#include "platform/accounts.h"
 
 namespace vant::login {
 
@@ -34,6 +35,15 @@ bool update_terminal_entry(const char *name, const std::function<void(pr_term &)
     }
     change(entry);
     return databases::putprtcnam(name, &entry) == 1;
+}
+
+void close_databases() {
+    databases::endprpwent();
+    databases::endprfient();
+    databases::endprtcent();
+    databases::endprdfent();
+    platform::endgrent();
+    platform::endpwent();
 }
 
 }  // namespace vant::login

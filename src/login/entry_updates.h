@@ -21,4 +21,8 @@ bool update_user_entry(const char *name, const std::function<void(pr_passwd &)> 
 // whose only field is its name.
 bool update_terminal_entry(const char *name, const std::function<void(pr_term &)> &change);
 
+// Closes every database and the user and group files, so that a program
+// about to run another leaves none of them open.
+void close_databases();
+
 }  // namespace vant::login

@@ -24,5 +24,6 @@ int smp_logout_tty(char *tty, char *extra, char **text);
 int smp_get_messages(smp_attempt *attempt, char **success, char **failure);
 int smp_audit_logoff(char *tty, char *user, char **text);
 int smp_user_is_individual(smp_attempt *attempt);
+int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, char **shell);
 
 }  // namespace vant::login

@@ -1,5 +1,6 @@
 // The exported C functions of the login services.
 #include "login/login.h"
+#include "login/supplementary_groups.h"
 
 extern "C" {
 
@@ -67,6 +68,14 @@ int smp_audit_logoff(char *tty, char *user, char **text) {
 
 int smp_user_is_individual(smp_attempt *attempt) {
     return vant::login::smp_user_is_individual(attempt);
+}
+
+int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, char **shell) {
+    return vant::login::smp_set_identity(attempt, text, environment, shell);
+}
+
+int setbasesg(char *user, FILE *msgfp) {
+    return vant::login::setbasesg(user, msgfp);
 }
 
 }  // extern "C"

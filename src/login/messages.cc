@@ -119,15 +119,6 @@ bool record_logoff(const char *name, const pr_passwd &user, char **text) {
     return true;
 }
 
-void close_databases() {
-    platform::endpwent();
-    platform::endgrent();
-    databases::endprpwent();
-    databases::endprdfent();
-    databases::endprtcent();
-    databases::endprfient();
-}
-
 }  // namespace
 
 int smp_get_messages(smp_attempt *attempt, char **success, char **failure) {

@@ -76,8 +76,9 @@ int stat_file(const char *path, struct stat *st) {
 int lstat_file(const char *path, struct stat *st) {
     return ::lstat(host_path(path).c_str(), st);
 }
-int access_file(const char *path, int how) {
-    return ::access(host_path(path).c_str(), how);
+int access_file(const char *path, int how, AccessIds ids) {
+    return ::faccessat(AT_FDCWD, host_path(path).c_str(), how,
+                       ids == kEffectiveIds ? AT_EACCESS : 0);
 }
 int unlink_file(const char *path) {
     return ::unlink(host_path(path).c_str());

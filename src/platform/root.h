@@ -33,7 +33,10 @@ int open_file_inherited(const char *path, int flags);
 FILE *fopen_file(const char *path, const char *mode);
 int stat_file(const char *path, struct stat *st);
 int lstat_file(const char *path, struct stat *st);
-int access_file(const char *path, int how);
+// Whose ids decide the access: the real ones, as access() does, or the
+// effective ones that an open would use.
+enum AccessIds { kRealIds, kEffectiveIds };
+int access_file(const char *path, int how, AccessIds ids = kRealIds);
 int unlink_file(const char *path);
 int rename_file(const char *from, const char *to);
 int link_file(const char *from, const char *to);

@@ -1,0 +1,240 @@
+// The end of a successful login: the login recorded, the process turned
+// into the user's, and the environment of the user's shell. Identity
+// changes run as root in a child process; the environment and group rules
+// are checked in the test process.
+#include <grp.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "login/attempt.h"
+#include "login/login_environment.h"
+#include "login/login_fixture.h"
+#include "login/supplementary_groups.h"
+#include "platform/security_call.h"
+#include "support/child.h"
+
+namespace vant::test {
+namespace {
+
+constexpr const char *kGroups =
+    "root:x:0:\n"
+    "auth:x:21:\n"
+    "users:x:100:alice,bob\n"
+    "staff:x:50:alice\n"
+    "audio:x:60:alice,alice\n"
+    "video:x:70:bob\n";
+
+class IdentityTest : public LoginTest {
+  protected:
+    void SetUp() override {
+        LoginTest::SetUp();
+        box.write("/etc/group", kGroups);
+        box.mkdir("/home");
+        box.mkdir("/home/alice");
+        box.write("/loginuid", "");
+        platform::set_loginuid_file_for_tests(strdup(box.path("/loginuid").c_str()));
+        unsetenv("TERM");
+        unsetenv("TZ");
+        unsetenv("HZ");
+        setenv("PATH", "/caller/bin", 1);
+    }
+    static std::vector<std::string> list(const smp_attempt *a) {
+        std::vector<std::string> entries;
+        char **env = login::build_environment(*a, login::shell_of(*a), true);
+        for (char **e = env; *e != nullptr; ++e)
+            entries.push_back(*e);
+        free(env[0]);
+        free(env);
+        return entries;
+    }
+    std::vector<gid_t> groups_of(const char *user, int size, int *warnings) {
+        std::vector<gid_t> v(static_cast<size_t>(size), login::kNoGroup);
+        *warnings = login::getbasesg(user, size, v.data(), nullptr);
+        v.resize(static_cast<size_t>(std::find(v.begin(), v.end(), login::kNoGroup) - v.begin()));
+        return v;
+    }
+    // A login as far as smp_set_identity, in a child; what the process has
+    // become, one "key=value" per line.
+    std::string identity(const char *tty, int request = SMP_LOGIN) {
+        ChildResult r = run_child([&] {
+            Check c = check("alice", tty, request);
+            char *text = nullptr, **env = nullptr, *shell = nullptr;
+            int result = smp_set_identity(c.attempt, &text, &env, &shell);
+            gid_t groups[16];
+            int n = getgroups(16, groups);
+            char cwd[4096] = "";
+            struct rlimit fsize;
+            getrlimit(RLIMIT_FSIZE, &fsize);
+            printf("result=%d\ntext=%s\nuid=%d/%d\ngid=%d\ncwd=%s\nfsize=%ld\nnice=%d\n", result,
+                   text != nullptr ? text : "", static_cast<int>(getuid()),
+                   static_cast<int>(geteuid()), static_cast<int>(getgid()),
+                   getcwd(cwd, sizeof cwd) != nullptr ? cwd : "?",
+                   static_cast<long>(fsize.rlim_cur), getpriority(PRIO_PROCESS, 0));
+            printf("groups=");
+            for (int i = 0; i < n; ++i)
+                printf("%d,", static_cast<int>(groups[i]));
+            printf("\nshell=%s\n", shell != nullptr ? shell : "");
+            for (char **e = env; e != nullptr && *e != nullptr; ++e)
+                printf("env %s\n", *e);
+            fflush(stdout);
+        });
+        EXPECT_EQ(r.exit_status, 0) << r.err;
+        return r.out;
+    }
+    static bool has(const std::string &out, const std::string &line) {
+        return ("\n" + out).find("\n" + line + "\n") != std::string::npos;
+    }
+    void require_root() const {
+        if (geteuid() != 0) GTEST_SKIP() << "changing identities needs root";
+    }
+};
+
+TEST_F(IdentityTest, LoginBecomesTheUserAndIsRecorded) {
+    require_root();
+    entry("alice", "u_id#1000:u_nullpw:u_numunsuclog#2:u_priority#5");
+    terminals("tty1:t_devname=tty1:t_failures#2:chkent:\n");
+    login_settings("ULIMIT=4096\n");
+    box.write("/dev/auditw", "");
+    std::string out = identity("/dev/tty1");
+    for (const char *line :
+         {"result=0", "uid=1000/1000", "gid=100", "groups=50,60,100,", "fsize=2097152", "nice=5",
+          "shell=/bin/sh", "env LOGNAME=alice", "env HOME=/home/alice", "env SHELL=/bin/sh"})
+        EXPECT_TRUE(has(out, line)) << line << "\n" << out;
+    EXPECT_TRUE(has(out, "cwd=" + box.path("/home/alice"))) << out;
+    EXPECT_EQ(box.read("/loginuid"), "1000");
+    std::string user = box.read(entry_path("alice"));
+    EXPECT_NE(user.find("u_suctty=tty1"), std::string::npos) << user;
+    EXPECT_NE(user.find("u_suclog#"), std::string::npos) << user;
+    EXPECT_EQ(user.find("u_numunsuclog"), std::string::npos) << user;
+    std::string tty = box.read("/etc/auth/system/ttys");
+    EXPECT_NE(tty.find("t_uid=alice"), std::string::npos) << tty;
+    EXPECT_NE(tty.find("t_logtime#"), std::string::npos) << tty;
+    EXPECT_EQ(tty.find("t_failures"), std::string::npos) << tty;
+    EXPECT_NE(box.read("/dev/auditw").find("alice"), std::string::npos);
+}
+
+TEST_F(IdentityTest, WithoutTerminalOnlyTheUserEntryChanges) {
+    require_root();
+    entry("alice", "u_id#1000:u_nullpw:u_suctty=tty9");
+    terminals("tty9:t_devname=tty9:chkent:\n");
+    EXPECT_TRUE(has(identity(nullptr), "result=0"));
+    EXPECT_EQ(box.read(entry_path("alice")).find("u_suctty"), std::string::npos);
+    EXPECT_EQ(box.read("/etc/auth/system/ttys"), "tty9:t_devname=tty9:chkent:\n");
+}
+
+TEST_F(IdentityTest, SwitchKeepsTheRealUserAndTheLoginUser) {
+    require_root();
+    entry("alice", "u_id#1000:u_nullpw");
+    std::string out = identity(nullptr, SMP_SWITCH);
+    EXPECT_TRUE(has(out, "result=0")) << out;
+    EXPECT_TRUE(has(out, "uid=0/1000")) << out;
+    EXPECT_EQ(box.read("/loginuid"), "");
+}
+
+TEST_F(IdentityTest, FailureEndsTheCallUnlessOverridden) {
+    require_root();
+    entry("alice", "u_id#1000:u_nullpw");
+    box.remove("/home/alice");
+    std::string out = identity(nullptr);
+    EXPECT_TRUE(has(out, "result=18")) << out;
+    EXPECT_TRUE(has(out, "text=Cannot change to home directory")) << out;
+    EXPECT_TRUE(has(out, "uid=0/0")) << out;
+    EXPECT_NE(box.read(entry_path("alice")).find("u_suclog#"), std::string::npos);
+    out = identity("/dev/tty5", SMP_OVERRIDE_LOGIN);
+    EXPECT_TRUE(has(out, "result=19")) << out;
+    EXPECT_TRUE(has(out, "text=Cannot change to home directory")) << out;
+    EXPECT_TRUE(has(out, "uid=1000/1000")) << out;
+}
+
+TEST_F(IdentityTest, RefusedWhenLockedOrNotRoot) {
+    entry("alice", "u_id#1000:u_nullpw:u_lock");
+    smp_attempt *a = check("alice", nullptr).attempt;
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(smp_set_identity(a, nullptr, nullptr, nullptr), SMP_ACCT_LOCKED);
+    entry("alice", "u_id#1000:u_nullpw");
+    a = check("alice", nullptr).attempt;
+    ChildResult r = run_child([a] {
+        if (geteuid() == 0 && seteuid(1000) != 0) _exit(2);
+        _exit(smp_set_identity(a, nullptr, nullptr, nullptr));
+    });
+    EXPECT_EQ(r.exit_status, SMP_NOPRIV);
+}
+
+TEST_F(IdentityTest, EnvironmentFollowsSettingsAndCaller) {
+    entry("alice", "u_id#1000:u_nullpw");
+    box.write("/etc/ttytype", "vt220 console\nxterm tty1x\nansi tty1\n");
+    terminals("tty1:t_devname=tty1:chkent:\n");
+    smp_attempt *a = check("alice", "/dev/tty1").attempt;
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(list(a),
+              (std::vector<std::string>{"LOGNAME=alice", "TZ=EST5EDT", "HZ=100", "PATH=/caller/bin",
+                                        "HOME=/home/alice", "TERM=xterm", "SHELL=/bin/sh",
+                                        "MAIL=/usr/spool/mail/alice"}));
+    unsetenv("PATH");
+    setenv("TERM", "dumb", 1);
+    login_settings("HZ=60\nALLOWHUSH=YES\n");
+    a = check("alice", nullptr).attempt;
+    a->hushed = 1;
+    std::vector<std::string> e = list(a);
+    EXPECT_EQ(e[2], "HZ=60");
+    EXPECT_EQ(e[3], "PATH=:/bin:/usr/bin");
+    EXPECT_EQ(e[5], "TERM=dumb");
+    EXPECT_EQ(e.back(), "HUSHLOGIN=TRUE");
+    a->pw.pw_uid = 0;
+    EXPECT_EQ(list(a)[3], "PATH=/bin:/etc:/usr/bin");
+    login_settings("SUPATH=/sbin\n");
+    check("alice", nullptr);
+    EXPECT_EQ(list(a)[3], "PATH=/sbin");
+}
+
+TEST_F(IdentityTest, AltShellNoExportsOnlyShellsWithAMkuserDirectory) {
+    login_settings("ALTSHELL=NO\n");
+    entry("alice", "u_id#1000:u_nullpw");
+    check("alice", nullptr);
+    box.mkdir("/usr");
+    box.mkdir("/usr/lib");
+    box.mkdir("/usr/lib/mkuser");
+    box.mkdir("/usr/lib/mkuser/ksh");
+    box.mkdir("/usr/lib/mkuser/lib");
+    box.write("/usr/lib/mkuser/csh", "");
+    EXPECT_TRUE(login::exports_shell("/bin/ksh"));
+    for (const char *shell : {"/bin/sh", "/bin/csh", "/usr/lib"})
+        EXPECT_FALSE(login::exports_shell(shell)) << shell;
+    login_settings("ALTSHELL=YES\n");
+    check("alice", nullptr);
+    EXPECT_TRUE(login::exports_shell("/bin/sh"));
+}
+
+TEST_F(IdentityTest, GroupsFromTheGroupFileOrTheUsersOwnList) {
+    int warnings = -1;
+    EXPECT_EQ(groups_of("alice", 32, &warnings), (std::vector<gid_t>{100, 50, 60}));
+    EXPECT_EQ(warnings, 1);  // alice listed twice in audio
+    EXPECT_EQ(groups_of("alice", 2, &warnings), (std::vector<gid_t>{100}));
+    EXPECT_EQ(warnings, 3);
+    box.write("/home/alice/.suppgroups",
+              "audio\n\nstaff\naudio\nvideo\nnosuchgroup\nabcdefghijklmnopq\nusers\n");
+    EXPECT_EQ(groups_of("alice", 32, &warnings), (std::vector<gid_t>{60, 50, 100}));
+    EXPECT_EQ(warnings, 4);
+    EXPECT_EQ(groups_of("nobody", 32, &warnings), std::vector<gid_t>{});
+    EXPECT_EQ(warnings, -1);
+}
+
+TEST_F(IdentityTest, UnreadableOwnListGivesNoGroups) {
+    require_root();
+    box.write("/home/alice/.suppgroups", "staff\n", 0);
+    ChildResult r = run_child([this] {
+        if (seteuid(1000) != 0) _exit(2);
+        int warnings = -1;
+        std::vector<gid_t> v = groups_of("alice", 32, &warnings);
+        _exit(v.empty() && warnings == 1 ? 0 : 1);
+    });
+    EXPECT_EQ(r.exit_status, 0);
+}
+
+}  // namespace
+}  // namespace vant::test
