@@ -406,6 +406,7 @@ bool indexed_search(const char *name, FILE *stream, const char *path, int &resul
             break;
     }
     if (!take_line_at(stream, offset, name, source)) {
+        distrust_index(path);
         clearerr(stream);
         fseek(stream, position, SEEK_SET);
         return false;

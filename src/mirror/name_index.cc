@@ -146,7 +146,7 @@ Probe probe_locked(int fd, const IndexedFile &f, const struct stat &source, cons
     uint32_t bucket = bucket_of(w.name, buckets);
     char bounds[8];
     if (!platform::pread_all(fd, bounds, sizeof bounds,
-                             static_cast<off_t>(kHeaderBytes + 4 * bucket)))
+                             static_cast<off_t>(kHeaderBytes + 4 * uint64_t{bucket})))
         return Probe::stale;
     uint32_t lo = frame::get32(bounds), hi = frame::get32(bounds + 4);
     if (lo > hi || hi > bytes || hi - lo > kMaxBucketBytes) return Probe::stale;
@@ -296,6 +296,10 @@ uint32_t name_hash(std::string_view name) {
     for (char c : name)
         h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
     return h;
+}
+
+void distrust_index(const char *path) {
+    if (const IndexedFile *f = indexed_file(path)) platform::unlink_file(f->index);
 }
 
 IndexAnswer indexed_line(const char *path, int fd, const struct stat &source, std::string_view name,

@@ -29,4 +29,8 @@ enum class IndexAnswer { line, no_line, unknown };
 IndexAnswer indexed_line(const char *path, int fd, const struct stat &source, std::string_view name,
                          uint64_t position, uint64_t &offset);
 
+// Removes the index of the source at `path`, so that the next lookup
+// rebuilds it: it sent a name to a line that is not the name's.
+void distrust_index(const char *path);
+
 }  // namespace vant::mirror
