@@ -3,8 +3,11 @@
 // terminals in the Terminal Control and Device Assignment databases.
 #pragma once
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
 
 #include <filesystem>
 #include <fstream>
@@ -43,6 +46,29 @@ inline void write_terminals(const std::string &root, int terminals) {
     }
 }
 
+inline void write_users(std::ofstream &passwd, std::ofstream &shadow, const std::string &root,
+                        const SystemShape &shape) {
+    passwd << "root:x:0:0::/root:/bin/sh\n";
+    shadow << "root:rootpassword0:19000::::::\n";
+    std::ofstream(root + "/tcb/files/auth/r/root")
+        << "root:u_name=root:u_id#0:u_pwd=rootpassword0:chkent:\n";
+    for (int i = 0; i < shape.users; ++i) {
+        std::string n = user(i), pw = shape.stored_password(i);
+        passwd << n << ":x:" << 1000 + i << ":100::" << shape.home << ":/bin/sh\n";
+        shadow << n << ":" << pw << ":19000::::::\n";
+        std::ofstream(root + "/tcb/files/auth/u/" + n)
+            << n << ":u_name=" << n << ":u_id#" << 1000 + i << ":u_pwd=" << pw << ":chkent:\n";
+    }
+}
+
+// Dates a file an hour back, as a site's files are between changes: a
+// lookup does not trust its index of a file changed within the last second.
+inline void date_back(const std::string &path) {
+    time_t then = time(nullptr) - 3600;
+    struct timespec times[2] = {{then, 0}, {then, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
 // The root of a new system under /tmp; the caller removes it.
 inline std::string make_system(const SystemShape &shape) {
     char dir[] = "/tmp/vant-bench-XXXXXX";
@@ -64,19 +90,13 @@ inline std::string make_system(const SystemShape &shape) {
     std::ofstream(root + "/etc/auth/system/default")
         << "default:d_name=default:u_integrity@:u_maxlen#8:chkent:\n";
     write_terminals(root, shape.terminals);
-    std::ofstream passwd(root + "/etc/passwd");
-    std::ofstream shadow(root + "/etc/shadow");
-    passwd << "root:x:0:0::/root:/bin/sh\n";
-    shadow << "root:rootpassword0:19000::::::\n";
-    std::ofstream(root + "/tcb/files/auth/r/root")
-        << "root:u_name=root:u_id#0:u_pwd=rootpassword0:chkent:\n";
-    for (int i = 0; i < shape.users; ++i) {
-        std::string n = user(i), pw = shape.stored_password(i);
-        passwd << n << ":x:" << 1000 + i << ":100::" << shape.home << ":/bin/sh\n";
-        shadow << n << ":" << pw << ":19000::::::\n";
-        std::ofstream(root + "/tcb/files/auth/u/" + n)
-            << n << ":u_name=" << n << ":u_id#" << 1000 + i << ":u_pwd=" << pw << ":chkent:\n";
+    {
+        std::ofstream passwd(root + "/etc/passwd");
+        std::ofstream shadow(root + "/etc/shadow");
+        write_users(passwd, shadow, root, shape);
     }
+    date_back(root + "/etc/passwd");
+    date_back(root + "/etc/shadow");
     return root;
 }
 

@@ -1,4 +1,5 @@
-// Whole login attempts over 10,000 users and 1,000 terminals, mirroring on.
+// Whole login attempts over 10,000 users (or as many as the first argument
+// says) and 1,000 terminals, mirroring on.
 //
 // A failed attempt is what a login program does with a wrong password:
 // smp_check_user, smp_check_pw, smp_audit_fail (while the refusal is the
@@ -40,7 +41,7 @@ using vant::bench::elapsed;
 using vant::bench::terminal;
 using vant::bench::user;
 
-constexpr int kUsers = 10000;
+int user_count = 10000;
 constexpr int kTerminals = 1000;
 constexpr const char *kPassword = "Login-p1";
 constexpr const char *kWrong = "Wrong-p1";
@@ -94,7 +95,7 @@ void failed_attempt(benchmark::State &state) {
         smp_audit_fail(a, 0);
         messages(a);
         smp_free_attempt(a);
-        i = (i + kStep) % kUsers;
+        i = (i + kStep) % user_count;
     }
     state.counters["fsync/attempt"] =
         benchmark::Counter(static_cast<double>(vant::bench::flushes.fsyncs - fsyncs),
@@ -113,7 +114,7 @@ void successful_attempt(benchmark::State &state) {
         }
         messages(a);
         smp_free_attempt(a);
-        i = (i + kStep) % kUsers;
+        i = (i + kStep) % user_count;
     }
 }
 
@@ -134,7 +135,7 @@ void lookups(benchmark::State &state) {
             state.SkipWithError("not found");
             break;
         }
-        i = (i + kStep) % kUsers;
+        i = (i + kStep) % user_count;
     }
 }
 
@@ -151,7 +152,7 @@ void writes(benchmark::State &state) {
             state.SkipWithError("not written");
             break;
         }
-        i = (i + kStep) % kUsers;
+        i = (i + kStep) % user_count;
     }
 }
 
@@ -161,7 +162,7 @@ double c_library_ns(const std::string &root, int rounds) {
     std::string passwd = chrooted ? "/etc/passwd" : root + "/etc/passwd";
     std::string shadow = chrooted ? "/etc/shadow" : root + "/etc/shadow";
     auto start = std::chrono::steady_clock::now();
-    for (int k = 0, i = 4; k < rounds; ++k, i = (i + kStep) % kUsers) {
+    for (int k = 0, i = 4; k < rounds; ++k, i = (i + kStep) % user_count) {
         std::string name = user(i);
         const struct passwd *pw = nullptr;
         const struct spwd *sp = nullptr;
@@ -207,7 +208,7 @@ double in_child(Measure measure) {
 template <typename Body>
 double children_seconds(int rounds, Body body) {
     double total = 0;
-    for (int k = 0, i = 6; k < rounds; ++k, i = (i + kStep) % kUsers) {
+    for (int k = 0, i = 6; k < rounds; ++k, i = (i + kStep) % user_count) {
         smp_attempt *a = check(i, kPassword, SMP_PW_OK);
         if (a == nullptr) return -1;
         auto start = std::chrono::steady_clock::now();
@@ -236,7 +237,7 @@ double set_identity_ns(int rounds) {
 
 void report(vant::bench::Recorder &r, double c_ns, double identity_ns) {
     double failed = r.ns("BM_FailedAttempt"), des_ns = r.ns("BM_DES");
-    printf("\n%d users, %d terminals, mirroring on\n", kUsers, kTerminals);
+    printf("\n%d users, %d terminals, mirroring on\n", user_count, kTerminals);
     printf("%-46s %8.3f ms\n", "failed attempt", failed / 1e6);
     printf("%-46s %8.3f ms\n", "successful attempt up to smp_set_identity",
            r.ns("BM_SuccessfulAttempt") / 1e6);
@@ -259,8 +260,14 @@ void report(vant::bench::Recorder &r, double c_ns, double identity_ns) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc > 1 && argv[1][0] != '-') {
+        user_count = atoi(argv[1]);
+        argv[1] = argv[0];
+        --argc;
+        ++argv;
+    }
     std::string root = vant::bench::make_system(
-        {.users = kUsers, .terminals = kTerminals, .stored_password = stored_password});
+        {.users = user_count, .terminals = kTerminals, .stored_password = stored_password});
     // The user a login becomes still reaches the stand-in login uid file.
     chmod(root.c_str(), 0755);
     for (const char *file : {"/dev/auditw", "/loginuid"})

@@ -10,6 +10,8 @@
 
 #include <string_view>
 
+#include "frame/cache_file.h"
+
 namespace vant::frame {
 
 inline constexpr uint32_t kMaxId = 65535;
@@ -32,10 +34,6 @@ struct IdTable {
 inline size_t body_size(uint32_t count, uint32_t bytes) {
     return size_t{bytes} + 8 * size_t{count};
 }
-
-// Integers in tables and map files are little-endian and unaligned.
-uint32_t get32(const char *p);
-void put32(char *p, uint32_t v);
 
 uint32_t entry_id(const IdTable &t, uint32_t offset);
 const char *entry_name(const IdTable &t, uint32_t offset);
@@ -90,11 +88,6 @@ int check_file(IdMap &m);
 // Rebuilds the table from the source and rewrites the map file.
 int make_file(IdMap &m);
 
-// Takes (type F_RDLCK or F_WRLCK) a lock of the whole file, with up to
-// three tries a second apart; 0 or -1.
-int lock_file(int fd, short type);
-void unlock_file(int fd);
-
 // Loads the map file into m when it is complete and was built from the
 // source as `source` describes it: 0, or -1 (m is then unchanged).
 int read_file(IdMap &m, const struct stat &source);
@@ -103,22 +96,17 @@ int read_file(IdMap &m, const struct stat &source);
 class MapWriter {
   public:
     explicit MapWriter(const char *path);
-    ~MapWriter();
-    MapWriter(const MapWriter &) = delete;
-    MapWriter &operator=(const MapWriter &) = delete;
 
     // False when the file cannot be had (the table is then kept in memory
     // only).
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return file_.is_open(); }
     // Writes the whole file; on failure removes it and returns -1.
     int write(const IdTable &t, uint32_t stamp);
     // Gives the finished file its mode and owner, unlocks and closes it.
     void finish(uid_t owner, gid_t group);
 
   private:
-    void close_file();
-    const char *path_;
-    int fd_ = -1;
+    CacheWriter file_;
 };
 
 }  // namespace vant::frame

@@ -4,23 +4,10 @@
 #include <string.h>
 
 #include <algorithm>
-#include <bit>
 
 #include "frame/map_ids.h"
 
 namespace vant::frame {
-
-uint32_t get32(const char *p) {
-    uint32_t v;
-    memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-    return v;
-}
-
-void put32(char *p, uint32_t v) {
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-    memcpy(p, &v, sizeof v);
-}
 
 uint32_t entry_id(const IdTable &t, uint32_t offset) {
     return get32(t.block + offset);

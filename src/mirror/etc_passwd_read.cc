@@ -154,7 +154,7 @@ int get_pw_fields(const char *name, struct pr_field *fields, struct pr_flag *fla
     struct stat st;
     shadow_exists = platform::stat_file(kShadowPath, &st) == 0 ? 1 : 0;
 
-    int found = find_line(name, ':', passwd_fp, nullptr);
+    int found = find_user_line(name, passwd_fp, kPasswdPath);
     if (found < 0 || found_line() == nullptr) {
         free_userbuf();
         return -1;
@@ -164,7 +164,7 @@ int get_pw_fields(const char *name, struct pr_field *fields, struct pr_flag *fla
         free_userbuf();
         return 1;
     }
-    if (find_line(name, ':', shadow_fp, nullptr) == 0 && found_line() != nullptr)
+    if (find_user_line(name, shadow_fp, kShadowPath) == 0 && found_line() != nullptr)
         read_shadow_fields(found_line(), record);
     else
         shadow_exists = 0;

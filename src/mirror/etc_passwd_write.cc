@@ -74,19 +74,41 @@ int make_line(const MirrorFile &file, char *line, const pr_field &fields, const 
     return make_passwd_line(line, fields, flags, state.shadow_in_use, old_line);
 }
 
+bool keep_old_passwd_line(const MirrorFile &file, const char *old_line) {
+    if (&file != &state.passwd || old_line == nullptr) return true;
+    if ((state.old_passwd_line = strdup(old_line)) != nullptr) return true;
+    frame::audit_no_memory();
+    return false;
+}
+
+// A user whose new line would be the line the file has needs no rewrite;
+// the file's name index finds that line without reading the file whole.
+bool keeps_its_line(MirrorFile &file, FILE *in, const char *name, const pr_field &fields,
+                    const pr_flag &flags) {
+    if (!PR_ISSET(flags, PR_U_NAME) || find_user_line(name, in, file.path) != 0 ||
+        found_line() == nullptr)
+        return false;
+    char line[kLineSize];
+    if (make_line(file, line, fields, flags, found_line()) != 0 || strcmp(line, found_line()) != 0)
+        return false;
+    file.update = false;
+    return true;
+}
+
 // Every line but the user's is kept in order; the user's new line takes
 // the old one's place, or is appended. A record without a name removes
 // the line.
 bool assemble_from(MirrorFile &file, FILE *in, const char *name, const pr_field &fields,
                    const pr_flag &flags) {
+    if (keeps_its_line(file, in, name, fields, flags)) {
+        free_buffer(&file.text);
+        return keep_old_passwd_line(file, found_line());
+    }
+    rewind(in);
     if (!lines_fit(in) || find_line(name, ':', in, &file.text) < 0) return false;
     const char *old_line = found_line();
     if (old_line == nullptr && fseek(in, 0, SEEK_END) != 0) return false;
-    if (&file == &state.passwd && old_line != nullptr &&
-        (state.old_passwd_line = strdup(old_line)) == nullptr) {
-        frame::audit_no_memory();
-        return false;
-    }
+    if (!keep_old_passwd_line(file, old_line)) return false;
     if (PR_ISSET(flags, PR_U_NAME)) {
         char line[kLineSize];
         if (make_line(file, line, fields, flags, old_line) != 0) return false;

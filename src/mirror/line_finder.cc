@@ -7,8 +7,12 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "mirror/line_finder.h"
+#include "mirror/name_index.h"
 #include "platform/nis.h"
 
 namespace vant::mirror {
@@ -53,10 +57,7 @@ struct FinderState {
 constinit FinderState state;
 
 size_t bucket_of(const char *name) {
-    uint32_t h = 2166136261u;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p; ++p)
-        h = (h ^ *p) * 16777619u;
-    return h % kBuckets;
+    return name_hash(name) % kBuckets;
 }
 
 bool on_local_list(const char *name) {
@@ -145,6 +146,20 @@ long discard_rest(FILE *stream) {
     return count;
 }
 
+// Takes the newline off a line (unless it is to be kept), or cuts a line
+// that has none and skips the rest of it in `rest_of` when given; the count
+// of bytes skipped.
+long finish_line(char *buf, bool newline, FILE *rest_of, bool keep_newline) {
+    size_t length = strlen(buf);
+    if (newline) {
+        if (!keep_newline && length > 0 && buf[length - 1] == '\n') buf[length - 1] = '\0';
+        return 0;
+    }
+    long skipped = rest_of != nullptr ? discard_rest(rest_of) : 0;
+    if (length > kKeptMax) buf[kKeptMax] = '\0';
+    return skipped;
+}
+
 class Search {
   public:
     Search(const char *const *names, char sep, FILE *stream, text_buffer *keep, int wrap)
@@ -205,15 +220,9 @@ void Search::announce() {
 // The newline comes off (an escape line of the password stream
 // keeps it); an overlong or unterminated line is cut and its rest skipped.
 void Search::line_ends(bool newline, const Physical *physical) {
-    size_t length = strlen(buf_);
-    if (newline) {
-        bool keeps = password_ && begins_escape(buf_) &&
-                     platform::nis_control(kNisPasswdStream, kControlEscapesOff) == 0;
-        if (!keeps && length > 0 && buf_[length - 1] == '\n') buf_[length - 1] = '\0';
-        return;
-    }
-    if (physical != nullptr) running_ += discard_rest(stream_);
-    if (length > kKeptMax) buf_[kKeptMax] = '\0';
+    bool keeps = newline && password_ && begins_escape(buf_) &&
+                 platform::nis_control(kNisPasswdStream, kControlEscapesOff) == 0;
+    running_ += finish_line(buf_, newline, physical != nullptr ? stream_ : nullptr, keeps);
 }
 
 // The next line into userbuf, from NIS or from the file;
@@ -333,6 +342,80 @@ int Search::run() {
     }
 }
 
+// A circular search that begins inside a line would match its tail.
+bool at_line_start(FILE *stream, long position) {
+    char before;
+    return position == 0 ||
+           (pread(fileno(stream), &before, 1, position - 1) == 1 && before == '\n');
+}
+
+// The physical line at `offset` into userbuf, kept as a search keeps it,
+// read from the file itself and not from what the stream may hold of an
+// earlier version; its full length, or -1.
+long read_line_at(int fd, uint64_t offset) {
+    char *buf = state.userbuf;
+    ssize_t n = pread(fd, buf, kReadMax, static_cast<off_t>(offset));
+    if (n <= 0) return -1;
+    if (char *end = static_cast<char *>(memchr(buf, '\n', static_cast<size_t>(n)))) {
+        *end = '\0';
+        return end - buf + 1;
+    }
+    buf[std::min(static_cast<size_t>(n), kKeptMax)] = '\0';
+    long length = n;
+    for (char rest[4096];;) {
+        ssize_t m = pread(fd, rest, sizeof rest, static_cast<off_t>(offset) + length);
+        if (m <= 0) return m == 0 ? length : -1;
+        if (char *end = static_cast<char *>(memchr(rest, '\n', static_cast<size_t>(m))))
+            return length + (end - rest) + 1;
+        length += m;
+    }
+}
+
+// The name's line at `offset`, taken only if the file is still the one
+// the index described; the stream is left after it.
+bool take_line_at(FILE *stream, uint64_t offset, const char *name, const struct stat &source) {
+    long length = read_line_at(fileno(stream), offset);
+    struct stat now;
+    return length > 0 && match_line(name, state.userbuf, ':') && fstat(fileno(stream), &now) == 0 &&
+           same_state(source, now) &&
+           fseeko(stream, static_cast<off_t>(offset) + length, SEEK_SET) == 0;
+}
+
+// The index's answer, checked, as the circular search would give it; false
+// (the stream back where it was) when the scan must decide.
+bool indexed_search(const char *name, FILE *stream, const char *path, int &result) {
+    struct stat source;
+    long position = ftell(stream);
+    if (position < 0 || fstat(fileno(stream), &source) != 0 || !at_line_start(stream, position))
+        return false;
+    uint64_t offset = 0;
+    clearerr(stream);
+    switch (
+        indexed_line(path, fileno(stream), source, name, static_cast<uint64_t>(position), offset)) {
+        case IndexAnswer::unknown:
+            return false;
+        case IndexAnswer::no_line:
+            // A search that began at the top ends at the bottom; any other
+            // comes back to where it began.
+            if (fseeko(stream, position == 0 ? source.st_size : position, SEEK_SET) != 0)
+                return false;
+            state.entry = nullptr;
+            result = 0;
+            return true;
+        case IndexAnswer::line:
+            break;
+    }
+    if (!take_line_at(stream, offset, name, source)) {
+        distrust_index(path);
+        clearerr(stream);
+        fseek(stream, position, SEEK_SET);
+        return false;
+    }
+    state.entry = state.userbuf;
+    result = 0;
+    return true;
+}
+
 }  // namespace
 
 char *found_line() {
@@ -355,6 +438,18 @@ int find_any_line(const char *const *names, char sep, FILE *stream, text_buffer 
 int find_line(const char *name, char sep, FILE *stream, text_buffer *keep) {
     const char *const names[] = {name, nullptr};
     return find_any_line(names, sep, stream, keep, 1);
+}
+
+int find_user_line(const char *name, FILE *stream, const char *path) {
+    // The host's NIS hooks may take part in a search of the password
+    // stream; only the scan asks them.
+    bool indexable = stream != nullptr && name != nullptr && path != nullptr &&
+                     !(stream == passwd_fp && platform::nis_has_stream_hooks());
+    if (indexable && state.userbuf == nullptr) state.userbuf = get_buffer(kLineSize);
+    int result = 0;
+    if (indexable && state.userbuf != nullptr && indexed_search(name, stream, path, result))
+        return result;
+    return find_line(name, ':', stream, nullptr);
 }
 
 int match_line(const char *name, const char *line, char sep) {

@@ -23,6 +23,11 @@ char *found_line();
 
 int find_any_line(const char *const *names, char sep, FILE *stream, text_buffer *keep, int wrap);
 int find_line(const char *name, char sep, FILE *stream, text_buffer *keep);
+// find_line(name, ':', stream, nullptr) for a user's line of /etc/passwd
+// or /etc/shadow open as `stream` from the logical `path`: the same answer,
+// and the stream left at the same place, through the file's name index when
+// that can tell for certain.
+int find_user_line(const char *name, FILE *stream, const char *path);
 int match_line(const char *name, const char *line, char sep);
 char *skipfield(char *field, char sep);
 void free_userbuf();

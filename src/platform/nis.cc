@@ -100,5 +100,11 @@ bool nis_has_rewind() {
 bool nis_has_getline() {
     return bound_hooks().getline != nullptr;
 }
+bool nis_has_stream_hooks() {
+    const Hooks &h = bound_hooks();
+    return h.enabled != nullptr || h.rewind != nullptr || h.reqtype != nullptr ||
+           h.control != nullptr || h.getline != nullptr || h.escape != nullptr ||
+           h.stopped != nullptr || h.hash != nullptr;
+}
 
 }  // namespace vant::platform

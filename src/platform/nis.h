@@ -33,5 +33,8 @@ int nis_hash(const char *name);
 // that exists).
 bool nis_has_rewind();
 bool nis_has_getline();
+// Whether the host provides any hook through which it can take part in a
+// search of the password stream.
+bool nis_has_stream_hooks();
 
 }  // namespace vant::platform
