@@ -126,6 +126,23 @@ int establish(smp_attempt &a, Steps &s) {
 
 }  // namespace
 
+int smp_record_login(smp_attempt *attempt, char **text) {
+    frame::check_auth_parameters();
+    if (attempt == nullptr) return SMP_FAIL;
+    static char *ignored;
+    if (text == nullptr) text = &ignored;
+    smp_attempt &a = *attempt;
+    if (a.pw.pw_name == nullptr) {
+        *text = const_cast<char *>(frame::text_of(frame::msg_smpm_norrprpw));
+        return finish(&a, SMP_FAIL);
+    }
+    if (authdb::locked_out(&a.target) && !a.override) return finish(&a, SMP_ACCT_LOCKED);
+    Steps steps(a, text);
+    if (!record_login(a, steps)) return finish(&a, SMP_FAIL);
+    frame::audit_login(&a.target, &a.pw, a.tty_name[0] != '\0' ? a.tty_name : nullptr, 1);
+    return finish(&a, steps.passed_over() ? SMP_OVERRIDDEN : SMP_DONE);
+}
+
 int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, char **shell) {
     frame::check_auth_parameters();
     if (attempt == nullptr) return SMP_FAIL;
