@@ -108,6 +108,25 @@ TEST_F(PamTest, AnExpiredPasswordIsChangedUnderThePasswordRules) {
                        line("expired", 0) + "secret: Password: \n" + line("auth", 0));
 }
 
+// A user who proved who they are by other means: the account stage alone.
+TEST_F(PamTest, TheAccountIsJudgedWithoutAPassword) {
+    struct Row {
+        const char *fields;
+        int result;
+    } rows[] = {{"", PAM_SUCCESS},
+                {":u_lock", PAM_PERM_DENIED},
+                {":u_type=retired", PAM_ACCT_EXPIRED},
+                {":u_succhg#0", PAM_NEW_AUTHTOK_REQD}};
+    for (const Row &row : rows) {
+        alice(row.fields);
+        EXPECT_EQ(client("alice", "account", ""), line("account", row.result)) << row.fields;
+    }
+    entry("root", "u_id#0:u_pwd=abcdefghijklm");
+    login_settings("CONSOLE=/dev/console\n");
+    EXPECT_EQ(client("root", "account", ""),
+              "error: Not on system console\n" + line("account", PAM_PERM_DENIED));
+}
+
 TEST_F(PamTest, PamtesterLogsInAndOut) {
 #ifdef VANT_SANITIZED
     GTEST_SKIP() << "pamtester is not built with the sanitizers, so it cannot load the module";
