@@ -28,7 +28,10 @@ int start_library(pam_handle_t *pamh, const Options &o) {
     set_auth_msg(VANT_MSG_STORE | VANT_MSG_CATALOG);
     static char name[] = "pam_vant";
     static char *argv[] = {name, nullptr};
+    // The library cancels a pending alarm; the application's own stays.
+    unsigned pending = alarm(0);
     set_auth_parameters(1, argv);
+    if (pending != 0) alarm(pending);
     started = true;
     return PAM_SUCCESS;
 }

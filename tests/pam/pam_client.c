@@ -4,6 +4,7 @@
  *
  * pam_client CONFDIR SERVICE USER TTY [-n] STAGE...
  * -n: the conversation succeeds with no answers.
+ * An input line "@shown" answers with the password the module showed last.
  * STAGE: auth, account, chauthtok, expired (chauthtok of an expired
  * password), open, close. */
 #include <security/pam_appl.h>
@@ -12,12 +13,18 @@
 #include <string.h>
 
 static int no_answers;
+static char shown[128];
+
+static void remember_shown(const char *info) {
+    const char *p = strstr(info, "password is: ");
+    if (p != NULL) snprintf(shown, sizeof shown, "%s", p + strlen("password is: "));
+}
 
 static char *answer_line(void) {
     char line[1024];
     if (fgets(line, sizeof line, stdin) == NULL) return NULL;
     line[strcspn(line, "\n")] = '\0';
-    return strdup(line);
+    return strdup(strcmp(line, "@shown") == 0 ? shown : line);
 }
 
 static const char *style_name(int style) {
@@ -44,6 +51,7 @@ static int converse(int n, const struct pam_message **msg, struct pam_response *
     for (int i = 0; i < n; ++i) {
         int style = msg[i]->msg_style;
         printf("%s: %s\n", style_name(style), msg[i]->msg);
+        if (style == PAM_TEXT_INFO) remember_shown(msg[i]->msg);
         if (style != PAM_PROMPT_ECHO_OFF && style != PAM_PROMPT_ECHO_ON) continue;
         r[i].resp = answer_line();
         if (r[i].resp == NULL) {

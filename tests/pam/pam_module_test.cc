@@ -108,6 +108,17 @@ TEST_F(PamTest, AnExpiredPasswordIsChangedUnderThePasswordRules) {
                        line("expired", 0) + "secret: Password: \n" + line("auth", 0));
 }
 
+TEST_F(PamTest, AGeneratedPasswordIsShownAndTypedBack) {
+    entry("alice",
+          std::string("u_id#1000:u_genpwd:u_succhg#0:u_pwd=") + bigcryptmax(kPassword, "ab"));
+    std::string out =
+        client("alice", "auth expired auth", std::string(kPassword) + "\n@shown\n@shown\n");
+    EXPECT_NE(out.find("info: Your new password is: "), std::string::npos) << out;
+    EXPECT_NE(out.find(line("expired", 0) + "secret: Password: \n" + line("auth", 0)),
+              std::string::npos)
+        << out;
+}
+
 // A user who proved who they are by other means: the account stage alone.
 TEST_F(PamTest, TheAccountIsJudgedWithoutAPassword) {
     struct Row {
