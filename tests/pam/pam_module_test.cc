@@ -3,6 +3,7 @@
 // each with a service directory of the test's own.
 #include <security/pam_appl.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -117,6 +118,17 @@ TEST_F(PamTest, AGeneratedPasswordIsShownAndTypedBack) {
     EXPECT_NE(out.find(line("expired", 0) + "secret: Password: \n" + line("auth", 0)),
               std::string::npos)
         << out;
+}
+
+// The password program's change: the caller is the process's user, here an
+// administrator who is not asked for the current password.
+TEST_F(PamTest, AnAdministratorChangesAnotherUsersPassword) {
+    if (getuid() != 0) GTEST_SKIP() << "the caller's account is root's";
+    alice();
+    entry("root", "u_id#0:u_pickpw");
+    EXPECT_EQ(client("alice", "chauthtok", "N3w-pass\nN3w-pass\n"),
+              "secret: New password: \nsecret: Retype new password: \n" + line("chauthtok", 0));
+    EXPECT_EQ(client("alice", "auth", "N3w-pass\n"), "secret: Password: \n" + line("auth", 0));
 }
 
 // A user who proved who they are by other means: the account stage alone.
