@@ -27,7 +27,7 @@ int manage_account(pam_handle_t *pamh, int, const Options &o) {
     HandleState *s = find_state(pamh);
     const char *text = nullptr;
     int result;
-    if (s != nullptr && s->request == SMP_LOGIN && s->admitted) {
+    if (s != nullptr && s->admitted) {
         result = s->result;
     } else {
         LoginTarget target;

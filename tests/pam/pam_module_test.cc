@@ -17,17 +17,20 @@ constexpr const char *kPassword = "Secret-9";
 class PamTest : public LoginTest {
   protected:
     void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "the login services need root or the auth group";
         LoginTest::SetUp();
         terminals("tty1:t_devname=tty1:chkent:\n");
         service("");
     }
+    std::string module_line(const std::string &type, const std::string &options) const {
+        return type + " required " + VANT_PAM_MODULE + " root=" + box.root() + " " + options + "\n";
+    }
     // Every module type with the same options.
     void service(const std::string &options) const {
         box.mkdir("/pam.d");
-        std::string line = std::string(" required ") + VANT_PAM_MODULE + " root=" + box.root() +
-                           " " + options + "\n";
-        box.write("/pam.d/vant",
-                  "auth" + line + "account" + line + "password" + line + "session" + line);
+        box.write("/pam.d/vant", module_line("auth", options) + module_line("account", options) +
+                                     module_line("password", options) +
+                                     module_line("session", options));
     }
     void alice(const std::string &more = "") const {
         entry("alice",
@@ -71,6 +74,17 @@ TEST_F(PamTest, WrongPasswordIsCountedAndAuditedUntilTheAccountLocks) {
     EXPECT_NE(box.read("/dev/auditw").find("alice"), std::string::npos);
     EXPECT_EQ(client("alice", "auth", std::string(kPassword) + "\n"),
               "secret: Password: \n" + line("auth", PAM_PERM_DENIED));
+    EXPECT_NE(client("alice", "open", "").find("   3 unsuccessful logins for alice: "),
+              std::string::npos);
+}
+
+TEST_F(PamTest, AStackedModuleTakesThePasswordTypedOnce) {
+    alice();
+    box.write("/pam.d/vant", module_line("auth", "") + module_line("auth", "try_first_pass"));
+    EXPECT_EQ(client("alice", "auth", std::string(kPassword) + "\n"),
+              "secret: Password: \n" + line("auth", 0));
+    box.write("/pam.d/vant", module_line("auth", "use_first_pass"));
+    EXPECT_EQ(client("alice", "auth", ""), line("auth", PAM_AUTHTOK_RECOVERY_ERR));
 }
 
 // An unknown user, a password-less account without nullok and an over-long
