@@ -712,6 +712,9 @@ VANT_API void smp_free_attempt(smp_attempt *attempt);
 /* Compares the typed password with the stored one; the account's state
  * decides the result of a match. */
 VANT_API int smp_check_pw(char *password, smp_attempt *attempt, char **text);
+/* The account's state as smp_check_pw judges it after a match, for an
+ * attempt whose user proved who they are by other means. */
+VANT_API int smp_check_account(smp_attempt *attempt, char **text);
 /* Counts and audits a refused attempt: by its last result, or always. */
 VANT_API void smp_audit_fail(smp_attempt *attempt, int always);
 /* Whether the caller may change the target's password, and whether the old
@@ -755,6 +758,9 @@ VANT_API int smp_set_identity(smp_attempt *attempt, char **text, char ***environ
  * program that stops short of the change. SMP_DONE, SMP_FAIL for an
  * attempt that never found its account, or SMP_NOMEM. */
 VANT_API int smp_login_environment(smp_attempt *attempt, char ***environment, char **shell);
+/* Records and audits the successful login as smp_set_identity does, for a
+ * caller that sets up the user's process itself. */
+VANT_API int smp_record_login(smp_attempt *attempt, char **text);
 /* Installs the user's supplementary groups (.suppgroups in the home
  * directory, else the group file); the number of warnings, or -1. */
 VANT_API int setbasesg(char *user, FILE *msgfp);

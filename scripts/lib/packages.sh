@@ -2,7 +2,8 @@
 # their installation when missing (as root; otherwise a clear refusal).
 packages=(cmake ninja-build g++ clang libclang-rt-dev pkg-config libc-bin binutils clang-format
           libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev
-          libncurses-dev ncurses-bin spell expect)
+          libncurses-dev ncurses-bin spell expect
+          libpam0g-dev libpam-wrapper pamtester)
 
 install_missing() {
     local missing=()

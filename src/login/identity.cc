@@ -5,6 +5,8 @@
 #include <ulimit.h>
 #include <unistd.h>
 
+#include <optional>
+
 #include "authdb/authdb.h"
 #include "databases/databases.h"
 #include "frame/frame.h"
@@ -124,7 +126,32 @@ int establish(smp_attempt &a, Steps &s) {
     return change_ids(a, s) ? SMP_DONE : SMP_FAIL;
 }
 
+// What both services refuse before recording anything: an attempt whose
+// account was never found, and a locked account outside override mode.
+std::optional<int> refused(smp_attempt &a, char **text) {
+    if (a.pw.pw_name == nullptr) {
+        *text = const_cast<char *>(frame::text_of(frame::msg_smpm_norrprpw));
+        return SMP_FAIL;
+    }
+    passwords::wipe(a.entered_pw, sizeof a.entered_pw);
+    if (authdb::locked_out(&a.target) && !a.override) return SMP_ACCT_LOCKED;
+    return std::nullopt;
+}
+
 }  // namespace
+
+int smp_record_login(smp_attempt *attempt, char **text) {
+    frame::check_auth_parameters();
+    if (attempt == nullptr) return SMP_FAIL;
+    static char *ignored;
+    if (text == nullptr) text = &ignored;
+    smp_attempt &a = *attempt;
+    if (auto result = refused(a, text)) return finish(&a, *result);
+    Steps steps(a, text);
+    if (!record_login(a, steps)) return finish(&a, SMP_FAIL);
+    frame::audit_login(&a.target, &a.pw, a.tty_name[0] != '\0' ? a.tty_name : nullptr, 1);
+    return finish(&a, steps.passed_over() ? SMP_OVERRIDDEN : SMP_DONE);
+}
 
 int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, char **shell) {
     frame::check_auth_parameters();
@@ -132,13 +159,7 @@ int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, cha
     static char *ignored;
     if (text == nullptr) text = &ignored;
     smp_attempt &a = *attempt;
-    if (a.pw.pw_name == nullptr) {
-        // The account checks never found the account.
-        *text = const_cast<char *>(frame::text_of(frame::msg_smpm_norrprpw));
-        return finish(&a, SMP_FAIL);
-    }
-    passwords::wipe(a.entered_pw, sizeof a.entered_pw);
-    if (authdb::locked_out(&a.target) && !a.override) return finish(&a, SMP_ACCT_LOCKED);
+    if (auto result = refused(a, text)) return finish(&a, *result);
     if (geteuid() != 0) return finish(&a, SMP_NOPRIV);
     Steps steps(a, text);
     const char *user_shell = shell_of(a);

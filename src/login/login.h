@@ -10,6 +10,7 @@ int smp_check_user(int request, char *user, char *tty, uid_t subject_uid, smp_at
                    int *retries, char **text, int *nis, int *delay);
 void smp_free_attempt(smp_attempt *attempt);
 int smp_check_pw(char *password, smp_attempt *attempt, char **text);
+int smp_check_account(smp_attempt *attempt, char **text);
 void smp_audit_fail(smp_attempt *attempt, int always);
 int smp_pw_change(smp_attempt *attempt, char **text);
 int smp_pw_choice(smp_attempt *attempt, char **text);
@@ -26,5 +27,6 @@ int smp_audit_logoff(char *tty, char *user, char **text);
 int smp_user_is_individual(smp_attempt *attempt);
 int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, char **shell);
 int smp_login_environment(smp_attempt *attempt, char ***environment, char **shell);
+int smp_record_login(smp_attempt *attempt, char **text);
 
 }  // namespace vant::login

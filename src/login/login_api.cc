@@ -18,6 +18,10 @@ int smp_check_pw(char *password, smp_attempt *attempt, char **text) {
     return vant::login::smp_check_pw(password, attempt, text);
 }
 
+int smp_check_account(smp_attempt *attempt, char **text) {
+    return vant::login::smp_check_account(attempt, text);
+}
+
 void smp_audit_fail(smp_attempt *attempt, int always) {
     vant::login::smp_audit_fail(attempt, always);
 }
@@ -76,6 +80,10 @@ int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, cha
 
 int smp_login_environment(smp_attempt *attempt, char ***environment, char **shell) {
     return vant::login::smp_login_environment(attempt, environment, shell);
+}
+
+int smp_record_login(smp_attempt *attempt, char **text) {
+    return vant::login::smp_record_login(attempt, text);
 }
 
 int setbasesg(char *user, FILE *msgfp) {

@@ -64,4 +64,13 @@ int smp_check_pw(char *password, smp_attempt *attempt, char **text) {
     return finish(attempt, account_state(*attempt, text));
 }
 
+int smp_check_account(smp_attempt *attempt, char **text) {
+    frame::check_auth_parameters();
+    // Only a record whose account was found can be judged.
+    if (attempt == nullptr || !PR_ISSET(attempt->target.uflg, PR_U_NAME)) return SMP_FAIL;
+    static char *ignored;
+    if (text == nullptr) text = &ignored;
+    return finish(attempt, account_state(*attempt, text));
+}
+
 }  // namespace vant::login

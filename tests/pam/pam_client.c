@@ -1,0 +1,98 @@
+/* A PAM application for the tests: runs the stages named on its command
+ * line against a service directory of the test's own, answers prompts with
+ * the lines of its standard input and prints the dialogue and each result.
+ *
+ * pam_client CONFDIR SERVICE USER TTY [-n] STAGE...
+ * -n: the conversation succeeds with no answers.
+ * An input line "@shown" answers with the password the module showed last.
+ * STAGE: auth, account, chauthtok, expired (chauthtok of an expired
+ * password), open, close. */
+#include <security/pam_appl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static int no_answers;
+static char shown[128];
+
+static void remember_shown(const char *info) {
+    const char *p = strstr(info, "password is: ");
+    if (p != NULL) snprintf(shown, sizeof shown, "%s", p + strlen("password is: "));
+}
+
+static char *answer_line(void) {
+    char line[1024];
+    if (fgets(line, sizeof line, stdin) == NULL) return NULL;
+    line[strcspn(line, "\n")] = '\0';
+    return strdup(strcmp(line, "@shown") == 0 ? shown : line);
+}
+
+static const char *style_name(int style) {
+    switch (style) {
+        case PAM_PROMPT_ECHO_OFF:
+            return "secret";
+        case PAM_PROMPT_ECHO_ON:
+            return "prompt";
+        case PAM_ERROR_MSG:
+            return "error";
+        default:
+            return "info";
+    }
+}
+
+static int converse(int n, const struct pam_message **msg, struct pam_response **resp, void *data) {
+    (void)data;
+    if (no_answers) {
+        *resp = NULL;
+        return PAM_SUCCESS;
+    }
+    struct pam_response *r = calloc((size_t)n, sizeof *r);
+    if (r == NULL) return PAM_BUF_ERR;
+    for (int i = 0; i < n; ++i) {
+        int style = msg[i]->msg_style;
+        printf("%s: %s\n", style_name(style), msg[i]->msg);
+        if (style == PAM_TEXT_INFO) remember_shown(msg[i]->msg);
+        if (style != PAM_PROMPT_ECHO_OFF && style != PAM_PROMPT_ECHO_ON) continue;
+        r[i].resp = answer_line();
+        if (r[i].resp == NULL) {
+            for (int j = 0; j < i; ++j)
+                free(r[j].resp);
+            free(r);
+            return PAM_CONV_ERR;
+        }
+    }
+    *resp = r;
+    return PAM_SUCCESS;
+}
+
+static int run(pam_handle_t *h, const char *stage) {
+    if (strcmp(stage, "auth") == 0) return pam_authenticate(h, 0);
+    if (strcmp(stage, "account") == 0) return pam_acct_mgmt(h, 0);
+    if (strcmp(stage, "chauthtok") == 0) return pam_chauthtok(h, 0);
+    if (strcmp(stage, "expired") == 0) return pam_chauthtok(h, PAM_CHANGE_EXPIRED_AUTHTOK);
+    if (strcmp(stage, "open") == 0) return pam_open_session(h, 0);
+    if (strcmp(stage, "close") == 0) return pam_close_session(h, 0);
+    return -1;
+}
+
+int main(int argc, char **argv) {
+    if (argc < 6) {
+        fprintf(stderr, "usage: pam_client CONFDIR SERVICE USER TTY [-n] STAGE...\n");
+        return 2;
+    }
+    struct pam_conv conv = {converse, NULL};
+    pam_handle_t *h = NULL;
+    int r = pam_start_confdir(argv[2], argv[3], &conv, argv[1], &h);
+    if (r != PAM_SUCCESS) return 3;
+    if (argv[4][0] != '\0') pam_set_item(h, PAM_TTY, argv[4]);
+    for (int i = 5; i < argc; ++i) {
+        if (strcmp(argv[i], "-n") == 0) {
+            no_answers = 1;
+            continue;
+        }
+        r = run(h, argv[i]);
+        printf("%s: %d\n", argv[i], r);
+    }
+    pam_end(h, r);
+    return 0;
+}
