@@ -46,8 +46,8 @@ static int run_shell(const char *shell, char **environment) {
     return TOOL_FAILED;
 }
 
-int finish_login(smp_attempt *attempt, const struct login_options *options) {
-    if (options->no_exec) return show_login(attempt);
+/* Returns only when the shell could not be started. */
+static int become_user(smp_attempt *attempt) {
     char *text = NULL, **environment = NULL, *shell = NULL;
     int result = smp_set_identity(attempt, &text, &environment, &shell);
     if (result == SMP_NOPRIV) {
@@ -61,4 +61,10 @@ int finish_login(smp_attempt *attempt, const struct login_options *options) {
         return report_result(NULL, result, text);
     print_last_logins(attempt);
     return run_shell(shell, environment);
+}
+
+int finish_login(smp_attempt *attempt, const struct login_options *options) {
+    int status = options->no_exec ? show_login(attempt) : become_user(attempt);
+    smp_free_attempt(attempt);
+    return status;
 }
