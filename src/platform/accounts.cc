@@ -1,9 +1,16 @@
 #include "platform/accounts.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
+#include <new>
+#include <string>
+
+#include "platform/descriptor.h"
 #include "platform/root.h"
+#include "platform/transfer.h"
 
 namespace vant::platform {
 namespace {
@@ -33,10 +40,30 @@ struct group *next_group(FILE *stream) {
     }
 }
 
+// The whole file, read at once: the C library's entry reader asks a file
+// stream for its position before every line, one system call per line,
+// which a memory stream answers without one.
+bool read_whole(const char *path, std::string &text) {
+    Descriptor fd(open_file(path, O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (!fd.is_open() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    try {
+        text.resize(static_cast<size_t>(st.st_size));
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    ssize_t n = read_full(fd.get(), text.data(), text.size());
+    if (n < 0) return false;
+    text.resize(static_cast<size_t>(n));
+    return true;
+}
+
 // Scans a whole file for the first entry that `match` accepts.
 template <typename Entry, typename Next, typename Match>
 Entry *find(const char *path, Next next, Match match) {
-    FILE *stream = fopen_file(path, "r");
+    static std::string text;
+    if (!read_whole(path, text) || text.empty()) return nullptr;
+    FILE *stream = fmemopen(text.data(), text.size(), "r");
     if (stream == nullptr) return nullptr;
     Entry *found = nullptr;
     while ((found = next(stream)) != nullptr && !match(found)) {
