@@ -118,10 +118,14 @@ bool change_ids(const smp_attempt &a, Steps &s) {
 }
 
 // Steps that fail end the call with SMP_FAIL unless passed over.
+void audit_success(const smp_attempt &a) {
+    frame::audit_login(&a.target, &a.pw, a.tty_name[0] != '\0' ? a.tty_name : nullptr, 1);
+}
+
 int establish(smp_attempt &a, Steps &s) {
     if (!record_login(a, s)) return SMP_FAIL;
     frame::audit_adjust_mask(&a.target);
-    frame::audit_login(&a.target, &a.pw, a.tty_name[0] != '\0' ? a.tty_name : nullptr, 1);
+    audit_success(a);
     if (!enter_home(a, s)) return SMP_FAIL;
     return change_ids(a, s) ? SMP_DONE : SMP_FAIL;
 }
@@ -149,7 +153,7 @@ int smp_record_login(smp_attempt *attempt, char **text) {
     if (auto result = refused(a, text)) return finish(&a, *result);
     Steps steps(a, text);
     if (!record_login(a, steps)) return finish(&a, SMP_FAIL);
-    frame::audit_login(&a.target, &a.pw, a.tty_name[0] != '\0' ? a.tty_name : nullptr, 1);
+    audit_success(a);
     return finish(&a, steps.passed_over() ? SMP_OVERRIDDEN : SMP_DONE);
 }
 
