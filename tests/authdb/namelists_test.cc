@@ -18,7 +18,6 @@ namespace {
 
 using Args = std::vector<std::string>;
 using vant::authdb::kAuditMaskHighest;
-using vant::authdb::kAuthDevTypeHighest;
 using vant::authdb::kSecclassHighest;
 using vant::authdb::kSysPrivHighest;
 using vant::authdb::kUserTypeHighest;
@@ -63,41 +62,6 @@ TEST(NameListTablesTest, FixedListsHoldTheSpecifiedNamesAndValues) {
                   "ipc",      "proc_mod",      "audit",          "database",    "subsystem",
                   "privilege"}));
     EXPECT_EQ(pairs_of(auth_dev_type), numbered({"printer", "terminal", "tape"}));
-    EXPECT_EQ(pairs_of(sys_priv).back().second, static_cast<unsigned>(kSysPrivHighest));
-    EXPECT_EQ(pairs_of(user_type).back().second, static_cast<unsigned>(kUserTypeHighest));
-    EXPECT_EQ(pairs_of(secclass).back().second, static_cast<unsigned>(kSecclassHighest));
-    EXPECT_EQ(pairs_of(audit_mask).back().second, static_cast<unsigned>(kAuditMaskHighest));
-    EXPECT_EQ(pairs_of(auth_dev_type).back().second, static_cast<unsigned>(kAuthDevTypeHighest));
-}
-
-TEST(NameListTablesTest, LiteralVariablesAreTheTablesOwnTexts) {
-    const char *const sp[] = {spliteral1, spliteral2, spliteral3, spliteral4,
-                              spliteral5, spliteral6, spliteral7, spliteral8};
-    const char *const ut[] = {utliteral1, utliteral2, utliteral3, utliteral4,
-                              utliteral5, utliteral6, utliteral7};
-    const char *const cl[] = {cliteral1, cliteral2, cliteral3, cliteral4,
-                              cliteral5, cliteral6, cliteral7};
-    const char *const al[] = {
-        aliteral1,  aliteral2,  aliteral3,  aliteral4,  aliteral5,  aliteral6,  aliteral7,
-        aliteral8,  aliteral9,  aliteral10, aliteral11, aliteral12, aliteral13, aliteral14,
-        aliteral15, aliteral16, aliteral17, aliteral18, aliteral19, aliteral20, aliteral21};
-    const char *const ad[] = {adliteral1, adliteral2, adliteral3};
-    struct {
-        const struct namepair *table;
-        const char *const *literals;
-        size_t count;
-    } lists[] = {{sys_priv, sp, 8},
-                 {user_type, ut, 7},
-                 {secclass, cl, 7},
-                 {audit_mask, al, 21},
-                 {auth_dev_type, ad, 3}};
-    for (const auto &list : lists) {
-        for (size_t i = 0; i < list.count; ++i)
-            EXPECT_EQ(list.table[i].name, list.literals[i]) << list.literals[i];
-        EXPECT_EQ(list.table[list.count].name, nullptr);
-    }
-    EXPECT_STREQ(spliteral6, "label_terminal");
-    EXPECT_STREQ(aliteral2, "boot/down");
 }
 
 TEST(StoreBoolTest, NonzeroIsEmptyZeroIsCancelled) {
