@@ -1,7 +1,6 @@
 // The security system call wrappers on the login-uid stand-in.
 #include <errno.h>
 #include <signal.h>
-#include <string.h>
 #include <unistd.h>
 
 #include "platform/security_call.h"
@@ -18,8 +17,10 @@ class SecurityCallTest : public SandboxTest {
     // A login uid file of the test's own, so nothing of the host changes.
     void use_loginuid(const std::string &content) {
         box.write("/loginuid", content);
-        platform::set_loginuid_file_for_tests(strdup(box.path("/loginuid").c_str()));
+        file = box.path("/loginuid");
+        platform::set_loginuid_file_for_tests(file.c_str());
     }
+    std::string file;  // held by the library until the test ends
 };
 
 TEST_F(SecurityCallTest, LoginUidIsReadAndWrittenAndUnsetIsMinusOne) {
