@@ -30,7 +30,7 @@
 
 #include "flush_count.h"
 #include "generated_system.h"
-#include "platform/accounts.h"
+#include "mirror/user_by_name.h"
 #include "platform/security_call.h"
 #include "ratios.h"
 #include "vant.h"
@@ -130,7 +130,7 @@ void lookups(benchmark::State &state) {
     int i = 2;
     for (auto _ : state) {
         std::string name = user(i), tty = terminal(i % kTerminals);
-        if (vant::platform::getpwnam(name.c_str()) == nullptr ||
+        if (vant::mirror::user_by_name(name.c_str()) == nullptr ||
             getprpwnam(name.c_str()) == nullptr || getprtcnam(tty.c_str()) == nullptr) {
             state.SkipWithError("not found");
             break;
