@@ -164,11 +164,10 @@ Probe probe_locked(int fd, const IndexedFile &f, const struct stat &source, cons
 Probe probe(const IndexedFile &f, const struct stat &source, const Wanted &w, uint64_t &offset) {
     platform::Descriptor fd(frame::open_cache_for_reading(f.index));
     if (!fd.is_open()) return Probe::stale;
-    // A rebuild under way is not waited for: the scan is as good.
+    // A rebuild under way is not waited for: the scan is as good. Closing
+    // the descriptor releases the lock.
     if (frame::lock_file(fd.get(), F_RDLCK, 1) != 0) return Probe::declined;
-    Probe result = probe_locked(fd.get(), f, source, w, offset);
-    frame::unlock_file(fd.get());
-    return result;
+    return probe_locked(fd.get(), f, source, w, offset);
 }
 
 // --- building
