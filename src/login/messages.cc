@@ -141,8 +141,7 @@ int smp_get_messages(smp_attempt *attempt, char **success, char **failure) {
 
 int smp_audit_logoff(char *tty, char *user, char **text) {
     frame::check_auth_parameters();
-    static char *ignored;
-    if (text == nullptr) text = &ignored;
+    text = text_slot(text);
     if (user == nullptr || user[0] == '\0') return SMP_DONE;
     if (mirror::user_by_name(user) == nullptr) return SMP_NO_USER;
     const pr_passwd *entry = databases::getprpwnam(user);
