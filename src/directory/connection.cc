@@ -292,12 +292,14 @@ Outcome Connection::replace_once(const std::string &dn, const std::vector<Change
     MessageOwner reply;
     if ((o = wait(msgid, &reply.message, why)) != Outcome::ok) return o;
     int code = LDAP_OTHER;
-    ldap_parse_result(ld_, reply.message, &code, nullptr, nullptr, nullptr, nullptr, 0);
+    char *said = nullptr;
+    ldap_parse_result(ld_, reply.message, &code, nullptr, &said, nullptr, nullptr, 0);
     if (code != LDAP_SUCCESS) {
         why = std::string("change refused: ") + ldap_err2string(code);
-        return Outcome::refused;
+        if (said != nullptr && said[0] != '\0') why += std::string(" (") + said + ")";
     }
-    return Outcome::ok;
+    ldap_memfree(said);
+    return code == LDAP_SUCCESS ? Outcome::ok : Outcome::refused;
 }
 
 Outcome Connection::replace(const std::string &dn, const std::vector<Change> &changes,

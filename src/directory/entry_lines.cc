@@ -1,5 +1,6 @@
 #include "directory/entry_lines.h"
 
+#include <ctype.h>
 #include <string.h>
 #include <strings.h>
 
@@ -99,7 +100,7 @@ bool text_of(const Entry &e, const char *attribute, std::string &text, Refusal &
 }
 
 std::string crypted_password(const Entry &e) {
-    const std::vector<std::string> *v = e.values("userpassword");
+    const std::vector<std::string> *v = e.values("userPassword");
     if (v == nullptr) return kNoPassword;
     for (const std::string &p : *v) {
         if (p.size() <= kCryptScheme.size() ||
@@ -124,7 +125,10 @@ const char *const kUserAttributes[] = {"uid",           "uidNumber",  "gidNumber
 const char *const kGroupAttributes[] = {"cn", "gidNumber", "memberUid", nullptr};
 
 const std::vector<std::string> *Entry::values(const char *name) const {
-    auto at = attributes.find(name);
+    std::string key(name);
+    for (char &c : key)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    auto at = attributes.find(key);
     return at == attributes.end() ? nullptr : &at->second;
 }
 
@@ -141,11 +145,11 @@ Line user_line(const Entry &e, const char *wanted, PasswordField password) {
     Line l;
     long gid = -1;
     std::string gecos, shell;
-    if (!name_of(e, "uid", wanted, l.name, r) || !id_of(e, "uidnumber", l.id, r) ||
-        !id_of(e, "gidnumber", gid, r) || !text_of(e, "gecos", gecos, r) ||
-        !text_of(e, "loginshell", shell, r))
+    if (!name_of(e, "uid", wanted, l.name, r) || !id_of(e, "uidNumber", l.id, r) ||
+        !id_of(e, "gidNumber", gid, r) || !text_of(e, "gecos", gecos, r) ||
+        !text_of(e, "loginShell", shell, r))
         return refused(e, r);
-    const std::string *home = single(e, "homedirectory", true, r);
+    const std::string *home = single(e, "homeDirectory", true, r);
     if (home == nullptr) return refused(e, r);
     if (home->empty() || !clean(*home)) {
         r.why =
@@ -162,10 +166,10 @@ Line user_line(const Entry &e, const char *wanted, PasswordField password) {
 Line group_line(const Entry &e, const char *wanted) {
     Refusal r;
     Line l;
-    if (!name_of(e, "cn", wanted, l.name, r) || !id_of(e, "gidnumber", l.id, r))
+    if (!name_of(e, "cn", wanted, l.name, r) || !id_of(e, "gidNumber", l.id, r))
         return refused(e, r);
     std::string members;
-    if (const std::vector<std::string> *v = e.values("memberuid")) {
+    if (const std::vector<std::string> *v = e.values("memberUid")) {
         for (const std::string &m : *v) {
             if (!good_name(m)) {
                 r.why = "memberUid holds a name that is not usable";

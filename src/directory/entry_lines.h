@@ -8,7 +8,8 @@
 
 namespace vant::directory {
 
-// One entry as the directory returned it; attribute names in lower case.
+// One entry as the directory returned it; attribute names in lower case,
+// looked up in any case.
 struct Entry {
     std::string dn;
     std::map<std::string, std::vector<std::string>> attributes;

@@ -12,15 +12,12 @@
 namespace vant::directory {
 namespace {
 
-constexpr int kLocalName = 1;
-constexpr int kOtherName = 2;
 constexpr int kEscapesOff = 3;
 constexpr int kSkipLine = 4;
 
 struct Stream {
     int type = kWholeFile;
     std::string wanted;
-    bool wanted_local = false;
     std::set<std::string> excluded;  // "-name" lines seen in this process
     std::deque<std::string> pending;
     std::string current;   // the line last handed out
@@ -39,7 +36,7 @@ std::string escaped_name(const char *line) {
 }
 
 bool served(const Stream &s, const std::string &name) {
-    return s.excluded.count(name) == 0 && !(s.type == kByName && s.wanted_local);
+    return s.excluded.count(name) == 0;
 }
 
 void take_in_one(Stream &s, const std::string &name) {
@@ -66,7 +63,6 @@ void stream_request(int type, const char *name) {
     Stream &s = stream();
     s.type = type == kByName && name != nullptr ? kByName : kWholeFile;
     s.wanted = s.type == kByName ? name : "";
-    s.wanted_local = false;
 }
 
 void stream_rewind() {
@@ -78,10 +74,6 @@ void stream_rewind() {
 int stream_control(int request) {
     Stream &s = stream();
     switch (request) {
-        case kLocalName:
-        case kOtherName:
-            s.wanted_local = request == kLocalName;
-            return 0;
         case kEscapesOff:
             return configured() ? 0 : 1;
         case kSkipLine:

@@ -6,8 +6,8 @@
 // directory user out, for the rest of the process, wherever the line
 // stands. A by-name search is served only the name searched for; a search
 // of the whole file (request type 1) is served every user taken in.
-// A name the search has shown as a local user is never served: the local
-// line wins.
+// The first line that matches wins, so a local user's line before the "+"
+// line keeps a directory user of the same name out.
 #pragma once
 
 namespace vant::directory {
@@ -17,8 +17,8 @@ inline constexpr int kByName = 2;
 
 void stream_request(int type, const char *name);
 void stream_rewind();
-// Requests of the finder: 1 and 2 tell whether the name searched for is a
-// local user; 3 asks whether "+" and "-" lines are escapes (zero: yes);
+// Requests of the finder: 1 and 2 (whether the name searched for was seen
+// before) change nothing here; 3 asks whether "+" and "-" lines are escapes (zero: yes);
 // 4 whether the current line is to be passed over (a directory line
 // that did not match is never kept in a file).
 int stream_control(int request);
