@@ -162,8 +162,11 @@ Outcome Connection::connect(std::string &why) {
     }
     if (settings_.tls_require_cert >= 0)
         ldap_set_option(ld_, LDAP_OPT_X_TLS_REQUIRE_CERT, &settings_.tls_require_cert);
-    int fresh = 0;
-    ldap_set_option(ld_, LDAP_OPT_X_TLS_NEWCTX, &fresh);
+    // The TLS settings take effect in a context of the connection's own.
+    if (!settings_.tls_ca_file.empty() || settings_.tls_require_cert >= 0) {
+        int fresh = 0;
+        ldap_set_option(ld_, LDAP_OPT_X_TLS_NEWCTX, &fresh);
+    }
 
     Outcome o = Outcome::ok;
     int msgid = 0;
