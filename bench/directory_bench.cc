@@ -150,6 +150,7 @@ int measure(int users, int argc, char **argv) {
     ldap_unbind_ext_s(run.ld, nullptr, nullptr);
     benchmark::Shutdown();
     std::filesystem::remove_all(root);
+    fflush(stdout);  // the child ends with _exit
     return 0;
 }
 
