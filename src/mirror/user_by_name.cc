@@ -11,6 +11,7 @@
 #include "mirror/name_index.h"
 #include "platform/accounts.h"
 #include "platform/descriptor.h"
+#include "platform/nis_accounts.h"
 #include "platform/root.h"
 #include "platform/transfer.h"
 
@@ -88,8 +89,10 @@ struct passwd *indexed(const char *name, bool &known) {
 struct passwd *user_by_name(const char *name) {
     if (name == nullptr) return nullptr;
     bool known = false;
+    platform::announce_user(name);
     struct passwd *pw = indexed(name, known);
-    return known ? pw : platform::getpwnam(name);
+    if (!known) return platform::getpwnam(name);
+    return pw != nullptr ? pw : platform::nis_user_by_name(name);
 }
 
 }  // namespace vant::mirror

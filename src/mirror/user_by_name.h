@@ -1,6 +1,6 @@
 // A user's /etc/passwd entry by name, found through the name index when
-// the index can tell: the answer is always the one the whole-file parse
-// of platform::getpwnam gives.
+// the index can tell: the answer is always platform::getpwnam's, the
+// whole-file parse, then the network's users.
 #pragma once
 
 #include <pwd.h>
