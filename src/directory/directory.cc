@@ -1,5 +1,6 @@
 #include "directory/directory.h"
 
+#include <dlfcn.h>
 #include <time.h>
 
 #include <memory>
@@ -19,6 +20,15 @@ struct Service {
     time_t down_until = 0;  // an unreachable server is not asked again before then
 };
 
+// Audit records go through the library that loaded the provider, found in
+// the process rather than linked: linking it would bring a second copy of
+// the library into a program that carries its own.
+void audit(const char *object, int code, const char *text) {
+    using Audit = decltype(&audit_auth_entry);
+    static auto deliver = reinterpret_cast<Audit>(dlsym(RTLD_DEFAULT, "audit_auth_entry"));
+    if (deliver != nullptr) deliver(object, code, text);
+}
+
 Service &service() {
     static Service s;
     return s;
@@ -32,8 +42,7 @@ void read_once(Service &s) {
     std::string why;
     if (!read_settings(kSettingsPath, s.settings, why)) {
         if (why != std::string(kSettingsPath) + " cannot be read")
-            audit_auth_entry(kSettingsPath, VANT_OBJ_RESOURCE,
-                             ("directory settings refused: " + why).c_str());
+            audit(kSettingsPath, VANT_OBJ_RESOURCE, ("directory settings refused: " + why).c_str());
         return;
     }
     Credentials credentials;
@@ -44,7 +53,7 @@ void read_once(Service &s) {
 }
 
 void refuse(const Line &line, int code) {
-    audit_auth_entry(line.why.c_str(), code, "directory entry refused");
+    audit(line.why.c_str(), code, "directory entry refused");
 }
 
 // The server is asked unless it failed a moment ago; a failure is
@@ -60,12 +69,12 @@ bool ask(const std::string &base, const std::string &filter, const char *const *
             return true;
         case Outcome::unreachable:
             s.down_until = time(nullptr) + s.settings.retry_seconds;
-            audit_auth_entry(s.settings.uri.c_str(), VANT_OBJ_RESOURCE,
-                             ("directory server unreachable: " + why).c_str());
+            audit(s.settings.uri.c_str(), VANT_OBJ_RESOURCE,
+                  ("directory server unreachable: " + why).c_str());
             return false;
         case Outcome::refused:
-            audit_auth_entry(s.settings.uri.c_str(), VANT_OBJ_RESOURCE,
-                             ("directory server refused: " + why).c_str());
+            audit(s.settings.uri.c_str(), VANT_OBJ_RESOURCE,
+                  ("directory server refused: " + why).c_str());
             return false;
     }
     return false;
@@ -85,7 +94,7 @@ Answer one_line(const std::vector<Entry> &entries, Make make, int code, Line &li
         if (++sound == 1) line = l;
     }
     if (sound > 1) {
-        audit_auth_entry(line.name.c_str(), code, "directory holds more than one entry");
+        audit(line.name.c_str(), code, "directory holds more than one entry");
         return Answer::none;
     }
     return sound == 1 ? Answer::found : Answer::none;
@@ -117,8 +126,7 @@ Answer user_by_name(const char *name, PasswordField password, Line &line) {
     if (!ask(service().settings.user_base, user_filter("(uid=" + filter_value(name) + ")"),
              kUserAttributes, found)) {
         if (service().usable)
-            audit_auth_entry(name, VANT_OBJ_PRPW,
-                             "directory user not resolved: server unavailable");
+            audit(name, VANT_OBJ_PRPW, "directory user not resolved: server unavailable");
         return Answer::unavailable;
     }
     return one_line(
