@@ -30,7 +30,8 @@
 
 #include "flush_count.h"
 #include "generated_system.h"
-#include "platform/accounts.h"
+#include "in_child.h"
+#include "mirror/user_by_name.h"
 #include "platform/security_call.h"
 #include "ratios.h"
 #include "vant.h"
@@ -130,7 +131,7 @@ void lookups(benchmark::State &state) {
     int i = 2;
     for (auto _ : state) {
         std::string name = user(i), tty = terminal(i % kTerminals);
-        if (vant::platform::getpwnam(name.c_str()) == nullptr ||
+        if (vant::mirror::user_by_name(name.c_str()) == nullptr ||
             getprpwnam(name.c_str()) == nullptr || getprtcnam(tty.c_str()) == nullptr) {
             state.SkipWithError("not found");
             break;
@@ -183,25 +184,6 @@ double c_library_ns(const std::string &root, int rounds) {
         benchmark::DoNotOptimize(crypt(kWrong, sp->sp_pwdp));
     }
     return elapsed(start) * 1e9 / rounds;
-}
-
-// Runs `measure` in a child (a chroot or an identity change must not
-// touch this process) and hands back the number it gives.
-template <typename Measure>
-double in_child(Measure measure) {
-    int fds[2];
-    if (pipe(fds) != 0) abort();
-    pid_t pid = fork();
-    if (pid == 0) {
-        double value = measure();
-        _exit(write(fds[1], &value, sizeof value) == sizeof value ? 0 : 1);
-    }
-    close(fds[1]);
-    double value = -1;
-    if (read(fds[0], &value, sizeof value) != sizeof value) value = -1;
-    close(fds[0]);
-    waitpid(pid, nullptr, 0);
-    return value;
 }
 
 // Seconds of `rounds` children, each running `body` on a checked attempt.
@@ -276,7 +258,7 @@ int main(int argc, char **argv) {
     static std::string loginuid = root + "/loginuid";
     vant::platform::set_loginuid_file_for_tests(loginuid.c_str());
     set_auth_parameters(1, argv);
-    double c_ns = in_child([&] { return c_library_ns(root, 300); });
+    double c_ns = vant::bench::in_child(-1.0, [&] { return c_library_ns(root, 300); });
     benchmark::Initialize(&argc, argv);
     struct Entry {
         const char *name;

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "generated_system.h"
+#include "in_child.h"
 #include "vant.h"
 
 namespace {
@@ -135,10 +136,7 @@ struct Figures {
 // Measured in a process of its own: the root is fixed for a process, and the
 // C library's side chroots.
 Figures measure_in_child(int users, char **argv) {
-    int fds[2];
-    if (pipe(fds) != 0) abort();
-    pid_t pid = fork();
-    if (pid == 0) {
+    return vant::bench::in_child(Figures{}, [&] {
         std::string root = vant::bench::make_system({.users = users, .stored_password = password});
         setenv("VANT_ROOT", root.c_str(), 1);
         set_auth_parameters(1, argv);
@@ -146,24 +144,10 @@ Figures measure_in_child(int users, char **argv) {
         Figures f;
         f.vant_us = per_call_us(names, vant_lookup);
         if (users == kSizes[2]) f.update_us = update_us(users);
-        pid_t libc = fork();
-        if (libc == 0) {
-            double us = libc_us(root, names);
-            _exit(write(fds[1], &us, sizeof us) == sizeof us ? 0 : 1);
-        }
-        waitpid(libc, nullptr, 0);
+        f.libc_us = vant::bench::in_child(-1.0, [&] { return libc_us(root, names); });
         std::filesystem::remove_all(root);
-        if (write(fds[1], &f, sizeof f) != sizeof f) _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    Figures f;
-    double us = -1;
-    if (read(fds[0], &us, sizeof us) != sizeof us || read(fds[0], &f, sizeof f) != sizeof f) f = {};
-    f.libc_us = us;
-    close(fds[0]);
-    waitpid(pid, nullptr, 0);
-    return f;
+        return f;
+    });
 }
 
 const char *verdict(bool met) {

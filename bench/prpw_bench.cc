@@ -20,6 +20,7 @@
 
 #include "flush_count.h"
 #include "generated_system.h"
+#include "in_child.h"
 #include "ratios.h"
 #include "vant.h"
 
@@ -109,24 +110,14 @@ double enumeration_seconds(int users) {
 
 // Measured in a process of its own: the root is fixed for a process.
 double enumeration_in_child(int users, char **argv) {
-    int fds[2];
-    if (pipe(fds) != 0) abort();
-    pid_t pid = fork();
-    if (pid == 0) {
+    return vant::bench::in_child(-1.0, [&] {
         std::string root = make_system(users);
         setenv("VANT_ROOT", root.c_str(), 1);
         set_auth_parameters(1, argv);
         double s = enumeration_seconds(users);
         std::filesystem::remove_all(root);
-        if (write(fds[1], &s, sizeof s) != sizeof s) _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    double s = -1;
-    if (read(fds[0], &s, sizeof s) != sizeof s) s = -1;
-    close(fds[0]);
-    waitpid(pid, nullptr, 0);
-    return s;
+        return s;
+    });
 }
 
 }  // namespace

@@ -32,8 +32,9 @@ int begin_attempt(pam_handle_t *pamh, LoginTarget &target, int request, HandleSt
     fresh->request = request;
     char *tty = target.tty.empty() ? nullptr : target.tty.data();
     char *failure = nullptr;
+    int network = 0;  // asked, so that no protected entry is written for a network user
     fresh->result = smp_check_user(request, target.user.data(), tty, getuid(), &fresh->attempt,
-                                   &fresh->retries, &failure, nullptr, &fresh->delay);
+                                   &fresh->retries, &failure, &network, &fresh->delay);
     text = failure;
     if (pam_set_data(pamh, kDataName, fresh, release) != PAM_SUCCESS) {
         release(pamh, fresh, 0);

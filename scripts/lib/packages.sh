@@ -3,7 +3,8 @@
 packages=(cmake ninja-build g++ clang libclang-rt-dev pkg-config libc-bin binutils clang-format
           libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev
           libncurses-dev ncurses-bin spell expect
-          libpam0g-dev libpam-wrapper pamtester)
+          libpam0g-dev libpam-wrapper pamtester
+          slapd ldap-utils libldap-dev)
 
 install_missing() {
     local missing=()

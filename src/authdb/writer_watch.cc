@@ -22,15 +22,11 @@ bool same_time(const struct timespec &a, const struct timespec &b) {
 }
 
 // The random sequence starts from the process id, so that waiting
-// processes do not sleep in step.
+// processes do not sleep in step; it is seeded at the first pause, since
+// most looks find no writer at all.
 class WriterWatch {
   public:
-    explicit WriterWatch(WaitPace pace) : pace_(pace) {
-        pid_t pid = getpid();
-        seed_[0] = 0x330E;
-        seed_[1] = static_cast<unsigned short>(pid);
-        seed_[2] = static_cast<unsigned short>(pid >> 16);
-    }
+    explicit WriterWatch(WaitPace pace) : pace_(pace) {}
 
     // The file itself is looked at, never what a link there points to;
     // false when it is gone, which also counts as unchanged.
@@ -49,6 +45,7 @@ class WriterWatch {
     bool writer_dead() const { return unchanged_ >= kGiveUpAfter; }
 
     void pause() {
+        if (!seeded_) seed();
         long step = pace_.least + nrand48(seed_) % pace_.spread;
         delay_ = pace_.grows ? delay_ + step : step;
         if (pace_.grows && delay_ > kLongestGrowingSleep) delay_ = kSleepAfterLongest;
@@ -56,8 +53,17 @@ class WriterWatch {
     }
 
   private:
+    void seed() {
+        pid_t pid = getpid();
+        seed_[0] = 0x330E;
+        seed_[1] = static_cast<unsigned short>(pid);
+        seed_[2] = static_cast<unsigned short>(pid >> 16);
+        seeded_ = true;
+    }
+
     WaitPace pace_;
-    unsigned short seed_[3];
+    bool seeded_ = false;
+    unsigned short seed_[3] = {};
     struct timespec last_ {};
     int unchanged_ = 0;
     long delay_ = 0;

@@ -15,8 +15,8 @@
 #include "login/login.h"
 #include "login/login_defaults.h"
 #include "login/terminal_name.h"
+#include "mirror/user_by_name.h"
 #include "passwords/wipe.h"
-#include "platform/accounts.h"
 #include "platform/clock.h"
 #include "platform/nis.h"
 
@@ -131,7 +131,7 @@ Outcome check_user(smp_attempt &a, const char *user, const char *tty, uid_t subj
                    int *retries, int *nis) {
     if (!privileged_caller() && !a.override) return {SMP_NOPRIV};
     if (a.term_locked && !a.override) return {SMP_TERM_LOCKED};
-    const struct passwd *pw = user != nullptr ? platform::getpwnam(user) : nullptr;
+    const struct passwd *pw = user != nullptr ? mirror::user_by_name(user) : nullptr;
     if (pw == nullptr) return overridable(a, frame::msg_smpm_dbcorrupt, SMP_NO_USER);
     if (nis != nullptr) *nis = a.nis = platform::nis_control(kNisUsers, kNisAccountQuery);
     if (!copy_passwd(a.pw, *pw)) return {SMP_NOMEM};

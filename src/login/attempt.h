@@ -54,6 +54,12 @@ inline bool password_expired(const pr_passwd &r) {
     return *changed == 0 || (expiry != 0 && platform::now() - *changed >= expiry);
 }
 
+// Where a service puts its text when the caller wants none.
+inline char **text_slot(char **text) {
+    static char *ignored;
+    return text != nullptr ? text : &ignored;
+}
+
 // Stores the result in the record as the last service's status.
 inline int finish(smp_attempt *a, int result) {
     a->status = result;

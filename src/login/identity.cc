@@ -147,8 +147,7 @@ std::optional<int> refused(smp_attempt &a, char **text) {
 int smp_record_login(smp_attempt *attempt, char **text) {
     frame::check_auth_parameters();
     if (attempt == nullptr) return SMP_FAIL;
-    static char *ignored;
-    if (text == nullptr) text = &ignored;
+    text = text_slot(text);
     smp_attempt &a = *attempt;
     if (auto result = refused(a, text)) return finish(&a, *result);
     Steps steps(a, text);
@@ -160,8 +159,7 @@ int smp_record_login(smp_attempt *attempt, char **text) {
 int smp_set_identity(smp_attempt *attempt, char **text, char ***environment, char **shell) {
     frame::check_auth_parameters();
     if (attempt == nullptr) return SMP_FAIL;
-    static char *ignored;
-    if (text == nullptr) text = &ignored;
+    text = text_slot(text);
     smp_attempt &a = *attempt;
     if (auto result = refused(a, text)) return finish(&a, *result);
     if (geteuid() != 0) return finish(&a, SMP_NOPRIV);

@@ -16,7 +16,7 @@
 #include "login/fail_message.h"
 #include "login/login.h"
 #include "login/terminal_name.h"
-#include "platform/accounts.h"
+#include "mirror/user_by_name.h"
 #include "platform/clock.h"
 
 namespace vant::login {
@@ -141,10 +141,9 @@ int smp_get_messages(smp_attempt *attempt, char **success, char **failure) {
 
 int smp_audit_logoff(char *tty, char *user, char **text) {
     frame::check_auth_parameters();
-    static char *ignored;
-    if (text == nullptr) text = &ignored;
+    text = text_slot(text);
     if (user == nullptr || user[0] == '\0') return SMP_DONE;
-    if (platform::getpwnam(user) == nullptr) return SMP_NO_USER;
+    if (mirror::user_by_name(user) == nullptr) return SMP_NO_USER;
     const pr_passwd *entry = databases::getprpwnam(user);
     if (entry == nullptr) {
         frame::audit_auth_entry(user, VANT_OBJ_PRPW, "cannot locate Protected Password entry");
@@ -158,7 +157,7 @@ int smp_audit_logoff(char *tty, char *user, char **text) {
         resolve_terminal_name(tty, name);
         if (!record_logoff(name, logged_off, text)) return SMP_FAIL;
     }
-    frame::audit_login(&logged_off, platform::getpwnam(user), with_tty ? name : nullptr, 3);
+    frame::audit_login(&logged_off, mirror::user_by_name(user), with_tty ? name : nullptr, 3);
     close_databases();
     return SMP_DONE;
 }

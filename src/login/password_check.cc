@@ -54,8 +54,7 @@ int account_state(smp_attempt &a, char **text) {
 int smp_check_pw(char *password, smp_attempt *attempt, char **text) {
     frame::check_auth_parameters();
     if (attempt == nullptr) return SMP_FAIL;
-    static char *ignored;
-    if (text == nullptr) text = &ignored;
+    text = text_slot(text);
     if (password == nullptr || !has_password(attempt->target) ||
         !matches(password, attempt->target.ufld.u_pwd))
         return finish(attempt, SMP_BAD_PW);
@@ -68,8 +67,7 @@ int smp_check_account(smp_attempt *attempt, char **text) {
     frame::check_auth_parameters();
     // Only a record whose account was found can be judged.
     if (attempt == nullptr || !PR_ISSET(attempt->target.uflg, PR_U_NAME)) return SMP_FAIL;
-    static char *ignored;
-    if (text == nullptr) text = &ignored;
+    text = text_slot(text);
     return finish(attempt, account_state(*attempt, text));
 }
 

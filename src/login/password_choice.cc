@@ -115,15 +115,13 @@ int minimum_pwlen(const pr_passwd &record, int alphabet) {
 int smp_pw_change(smp_attempt *attempt, char **text) {
     frame::check_auth_parameters();
     if (attempt == nullptr) return SMP_FAIL;
-    static char *ignored;
-    return finish(attempt, decide_change(*attempt, text != nullptr ? text : &ignored));
+    return finish(attempt, decide_change(*attempt, text_slot(text)));
 }
 
 int smp_pw_choice(smp_attempt *attempt, char **text) {
     frame::check_auth_parameters();
     if (attempt == nullptr) return SMP_FAIL;
-    static char *ignored;
-    return finish(attempt, decide_choice(*attempt, text != nullptr ? text : &ignored));
+    return finish(attempt, decide_choice(*attempt, text_slot(text)));
 }
 
 int smp_generate_pw(char *password, char **divided, smp_attempt *attempt) {

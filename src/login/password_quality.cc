@@ -143,8 +143,7 @@ int judge(smp_attempt &a, const char *password, char **text) {
 int smp_try_pw(char *password, smp_attempt *attempt, int *retries, char **text) {
     frame::check_auth_parameters();
     if (attempt == nullptr || password == nullptr) return SMP_FAIL;
-    static char *ignored;
-    int result = judge(*attempt, password, text != nullptr ? text : &ignored);
+    int result = judge(*attempt, password, text_slot(text));
     if (result == SMP_NEW_PW_REJECTED && retries != nullptr) --*retries;
     return finish(attempt, result);
 }
@@ -159,10 +158,9 @@ int goodpw_set_other_checks(int kind) {
 int goodpw_check_other(char *password, char *current_crypt, char **text) {
     frame::check_auth_parameters();
     if (password == nullptr) return SMP_NEW_PW_REJECTED;
-    static char *ignored;
     int absmin = password_settings().absmin;
     return check_any_pw(password, current_crypt, nullptr, absmin > 0 ? absmin : 0, nullptr,
-                        text != nullptr ? text : &ignored);
+                        text_slot(text));
 }
 
 }  // namespace vant::login

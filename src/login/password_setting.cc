@@ -126,8 +126,7 @@ int set_password(smp_attempt &a, char *password, char *again, int *retries, char
 int smp_set_pw(char *password, char *again, smp_attempt *attempt, int *retries, char **text) {
     frame::check_auth_parameters();
     if (attempt == nullptr) return SMP_FAIL;
-    static char *ignored;
-    if (text == nullptr) text = &ignored;
+    text = text_slot(text);
     if (password == nullptr || again == nullptr) return finish(attempt, SMP_PW_MISMATCH);
     return finish(attempt, set_password(*attempt, password, again, retries, text));
 }

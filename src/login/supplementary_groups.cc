@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "mirror/user_by_name.h"
 #include "platform/accounts.h"
 #include "platform/root.h"
 
@@ -170,7 +171,7 @@ int readsgfile(const char *user, gid_t base, int vectorsize, gid_t list[]) {
 int getbasesg(const char *user, int vectorsize, gid_t list[], FILE *msgfp) {
     reset(msgfp);
     if (vectorsize < 1) return fail(EINVAL);
-    const struct passwd *pw = platform::getpwnam(user);
+    const struct passwd *pw = mirror::user_by_name(user);
     if (pw == nullptr) return fail(EINVAL);
     gid_t base = pw->pw_gid;
     try {

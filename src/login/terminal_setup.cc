@@ -6,6 +6,7 @@
 
 #include "frame/frame.h"
 #include "frame/messages.h"
+#include "login/attempt.h"
 #include "login/login.h"
 #include "platform/child_program.h"
 #include "platform/root.h"
@@ -46,8 +47,7 @@ char *failure_text(int status) {
 }  // namespace
 
 int execute_initcond(const char *kind, const char *tty, const char *extra, char **text) {
-    static char *ignored;
-    if (text == nullptr) text = &ignored;
+    text = text_slot(text);
     const char *argv[] = {"initcond", kind, tty, extra, nullptr};
     terminal_in_child = tty;
     platform::ChildProgram initcond;

@@ -38,8 +38,9 @@ constexpr IndexedFile kIndexedFiles[] = {
     {kShadowPath, "/etc/auth/system/sh_name_index", 0600},
 };
 
-constexpr uint32_t kMagic = 0x31584e56;
-constexpr uint32_t kEscapeLines = 1;  // the source has NIS "+" or "-" lines
+constexpr uint32_t kMagic = 0x32584e56;
+constexpr uint32_t kEscapeLines = 1;    // the source has NIS "+" or "-" lines
+constexpr uint32_t kBlankLedLines = 2;  // some line begins with a blank
 
 constexpr size_t kFlagsAt = 4, kDevAt = 8, kInoAt = 16, kSizeAt = 24, kSecondsAt = 32,
                  kNanosAt = 40, kBucketsAt = 44, kRecordBytesAt = 48, kHeaderBytes = 52;
@@ -102,6 +103,7 @@ struct Wanted {
     std::string_view name;
     uint64_t position;
     uint64_t source_size;
+    IndexReader reader;
 };
 
 // Walks one bucket's records; anything out of place makes the index stale.
@@ -142,7 +144,10 @@ Probe probe_locked(int fd, const IndexedFile &f, const struct stat &source, cons
     off_t records_at = static_cast<off_t>(kHeaderBytes + 4 * (uint64_t{buckets} + 1));
     if (buckets == 0 || static_cast<uint64_t>(st.st_size) != records_at + uint64_t{bytes})
         return Probe::stale;
-    if ((frame::get32(header + kFlagsAt) & kEscapeLines) != 0) return Probe::declined;
+    uint32_t flags = frame::get32(header + kFlagsAt);
+    if ((flags & kEscapeLines) != 0 ||
+        (w.reader == IndexReader::entry_parser && (flags & kBlankLedLines) != 0))
+        return Probe::declined;
     uint32_t bucket = bucket_of(w.name, buckets);
     char bounds[8];
     if (!platform::pread_all(fd, bounds, sizeof bounds,
@@ -159,11 +164,10 @@ Probe probe_locked(int fd, const IndexedFile &f, const struct stat &source, cons
 Probe probe(const IndexedFile &f, const struct stat &source, const Wanted &w, uint64_t &offset) {
     platform::Descriptor fd(frame::open_cache_for_reading(f.index));
     if (!fd.is_open()) return Probe::stale;
-    // A rebuild under way is not waited for: the scan is as good.
+    // A rebuild under way is not waited for: the scan is as good. Closing
+    // the descriptor releases the lock.
     if (frame::lock_file(fd.get(), F_RDLCK, 1) != 0) return Probe::declined;
-    Probe result = probe_locked(fd.get(), f, source, w, offset);
-    frame::unlock_file(fd.get());
-    return result;
+    return probe_locked(fd.get(), f, source, w, offset);
 }
 
 // --- building
@@ -198,6 +202,8 @@ Parsed parse_source(std::string_view text) {
         if (end == text.npos) end = text.size();
         std::string_view line = text.substr(at, end - at);
         if (!line.empty() && (line[0] == '+' || line[0] == '-')) p.flags |= kEscapeLines;
+        if (!line.empty() && std::string_view(" \t\v\f\r").find(line[0]) != line.npos)
+            p.flags |= kBlankLedLines;
         std::string_view name = first_field(line);
         if (indexable(name)) p.keys.push_back({0, name, at});
         at = end + 1;
@@ -303,10 +309,10 @@ void distrust_index(const char *path) {
 }
 
 IndexAnswer indexed_line(const char *path, int fd, const struct stat &source, std::string_view name,
-                         uint64_t position, uint64_t &offset) {
+                         uint64_t position, uint64_t &offset, IndexReader reader) {
     const IndexedFile *f = indexed_file(path);
     if (f == nullptr || !indexable(name) || !settled(source)) return IndexAnswer::unknown;
-    Wanted w{name, position, static_cast<uint64_t>(source.st_size)};
+    Wanted w{name, position, static_cast<uint64_t>(source.st_size), reader};
     Probe p = probe(*f, source, w, offset);
     if (p == Probe::stale && rebuild(*f, fd, source)) p = probe(*f, source, w, offset);
     return answer(p);

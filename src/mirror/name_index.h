@@ -21,13 +21,19 @@ bool same_state(const struct stat &a, const struct stat &b);
 
 enum class IndexAnswer { line, no_line, unknown };
 
+// Who asks: the line finder matches a line by its first field as it
+// stands; the C library's entry parser also reads a line that begins with
+// blanks under the name after them, which the index does not file.
+enum class IndexReader { line_finder, entry_parser };
+
 // Where the circular search for `name` from `position` in the source at
 // the logical `path`, open as `fd` and as `source` (its fstat) describes
 // it, would find its line: the first of the name's lines at or after
 // `position`, else its first line. `unknown` whenever the index cannot
 // tell for certain; a stale index is rebuilt first.
 IndexAnswer indexed_line(const char *path, int fd, const struct stat &source, std::string_view name,
-                         uint64_t position, uint64_t &offset);
+                         uint64_t position, uint64_t &offset,
+                         IndexReader reader = IndexReader::line_finder);
 
 // Removes the index of the source at `path`, so that the next lookup
 // rebuilds it: it sent a name to a line that is not the name's.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/descriptor.h"
+#include "platform/nis_accounts.h"
 #include "platform/root.h"
 #include "platform/transfer.h"
 
@@ -90,13 +91,16 @@ constexpr const char *kGroup = "/etc/group";
 }  // namespace
 
 struct passwd *getpwnam(const char *name) {
-    return find<struct passwd>(
+    announce_user(name);
+    struct passwd *found = find<struct passwd>(
         kPasswd, next_user, [name](struct passwd *pw) { return strcmp(pw->pw_name, name) == 0; });
+    return found != nullptr ? found : nis_user_by_name(name);
 }
 
 struct passwd *getpwuid(uid_t uid) {
-    return find<struct passwd>(kPasswd, next_user,
-                               [uid](struct passwd *pw) { return pw->pw_uid == uid; });
+    struct passwd *found = find<struct passwd>(
+        kPasswd, next_user, [uid](struct passwd *pw) { return pw->pw_uid == uid; });
+    return found != nullptr ? found : nis_user_by_id(uid);
 }
 
 void setpwent() {

@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "platform/hook_provider.h"
+
 namespace vant::platform {
 namespace {
 
@@ -30,22 +32,32 @@ struct Hooks {
 Hooks hooks;
 
 template <typename F>
-void resolve_hook(F &slot, const char *name) {
-    slot = reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+bool resolve_hook(void *scope, F &slot, const char *name) {
+    slot = reinterpret_cast<F>(dlsym(scope, name));
+    return slot != nullptr;
 }
 
+bool resolve_all(void *scope) {
+    bool any = false;
+    any |= resolve_hook(scope, hooks.enabled, "_nis_enabled");
+    any |= resolve_hook(scope, hooks.lookup, "_nis_lookup");
+    any |= resolve_hook(scope, hooks.rewind, "_nis_rewind");
+    any |= resolve_hook(scope, hooks.reqtype, "_nis_reqtype");
+    any |= resolve_hook(scope, hooks.control, "_nis_control");
+    any |= resolve_hook(scope, hooks.getline, "_nis_getline");
+    any |= resolve_hook(scope, hooks.escape, "_nis_escape");
+    any |= resolve_hook(scope, hooks.stopped, "_nis_stopped");
+    any |= resolve_hook(scope, hooks.hash, "_nis_hash");
+    return any;
+}
+
+// The process's own hooks come first; only a process without any takes
+// those of the provider the site names.
 const Hooks &bound_hooks() {
     if (!hooks.bound) {
-        resolve_hook(hooks.enabled, "_nis_enabled");
-        resolve_hook(hooks.lookup, "_nis_lookup");
-        resolve_hook(hooks.rewind, "_nis_rewind");
-        resolve_hook(hooks.reqtype, "_nis_reqtype");
-        resolve_hook(hooks.control, "_nis_control");
-        resolve_hook(hooks.getline, "_nis_getline");
-        resolve_hook(hooks.escape, "_nis_escape");
-        resolve_hook(hooks.stopped, "_nis_stopped");
-        resolve_hook(hooks.hash, "_nis_hash");
         hooks.bound = true;
+        if (!resolve_all(RTLD_DEFAULT))
+            if (void *provider = hook_provider()) resolve_all(provider);
     }
     return hooks;
 }

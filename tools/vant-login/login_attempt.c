@@ -81,10 +81,11 @@ int run_login(const struct login_options *options) {
         char name[64], *text = NULL;
         const char *user;
         smp_attempt *attempt = NULL;
-        int delay = 0;
+        int delay = 0, network = 0;
         if (!read_user(options, name, sizeof name, &user)) return report_cancelled();
+        /* A user the network keeps gets no protected entry written. */
         int result = smp_check_user(SMP_LOGIN, (char *)user, (char *)options->tty, 0, &attempt,
-                                    &retries, &text, NULL, &delay);
+                                    &retries, &text, &network, &delay);
         if (retries <= 0) retries = DEFAULT_RETRIES;
         if (allowed == 0 && result != SMP_NO_USER) allowed = retries;
         result = authenticate(attempt, result, allowed > 0 ? allowed : retries, &text);

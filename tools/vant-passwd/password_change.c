@@ -42,9 +42,11 @@ static int refuse(smp_attempt *attempt, const char *user, int result, const char
 int change_password(const char *user) {
     smp_attempt *attempt = NULL;
     char *text = NULL;
-    int retries = 0, cancelled = 0;
+    int retries = 0, cancelled = 0, network = 0;
+    /* Asking whether the network keeps the account keeps the library from
+     * writing a protected entry for a user that lives in the directory. */
     int result = smp_check_user(SMP_PASSWD, (char *)user, NULL, getuid(), &attempt, &retries, &text,
-                                NULL, NULL);
+                                &network, NULL);
     if (!may_go_on(result)) return refuse(attempt, user, result, text);
     printf("Changing the password of %s.\n", user);
     fflush(stdout);
