@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string.h>
+#include <sys/time.h>
 
 #include <sstream>
 #include <string>
@@ -41,6 +42,11 @@ class PwMirrorTest : public StartedTest {
         StartedTest::SetUp();
     }
     void TearDown() override { mirror::close_pw_files(); }
+    void touch(const char *logical, long seconds_ahead) const {
+        struct timeval t[2] = {{time(nullptr) + seconds_ahead, 0},
+                               {time(nullptr) + seconds_ahead, 0}};
+        utimes(box.path(logical).c_str(), t);
+    }
 
     // Whether a failure record delivered so far mentions `text`.
     bool audited_about(const std::string &text) const {

@@ -105,11 +105,6 @@ class OpenTest : public PwMirrorTest {
         if (stream != nullptr) fclose(stream);
         PwMirrorTest::TearDown();
     }
-    void touch(const char *logical, long seconds_ahead) const {
-        struct timeval t[2] = {{time(nullptr) + seconds_ahead, 0},
-                               {time(nullptr) + seconds_ahead, 0}};
-        utimes(box.path(logical).c_str(), t);
-    }
 };
 
 TEST_F(OpenTest, OpensAtOnceWithoutALockOrWithoutTheOpenLock) {

@@ -52,11 +52,6 @@ class WriteTest : public PwMirrorTest {
         return "(none)";
     }
     Stamp stamp(const char *logical) const { return box.stamp(logical); }
-    void touch(const char *logical, long seconds_ahead) const {
-        struct timeval t[2] = {{time(nullptr) + seconds_ahead, 0},
-                               {time(nullptr) + seconds_ahead, 0}};
-        utimes(box.path(logical).c_str(), t);
-    }
 };
 
 // ---------------------------------------------------------------------
@@ -324,7 +319,19 @@ TEST_F(WriteTest, LocksAreEmptyFilesWithoutPermissionsShadowFirst) {
     EXPECT_EQ(left_behind(box), std::vector<std::string>{kPasswdLock});
     unlock_pw_files();
     EXPECT_NOTHING_LEFT_BEHIND(box);
+
+    EXPECT_EQ(mirror::create_file_exclusively("/etc/nowhere/file"), -1);
+    EXPECT_EQ(mirror::create_file_exclusively(nullptr), -1);
     EXPECT_TRUE(naps.delays.empty());
+    {
+        authdb::TransitionFile lock;
+        EXPECT_TRUE(mirror::create_lock_file(kPasswd, lock));
+        EXPECT_STREQ(lock.new_name(), "/etc/passwd-t");
+        EXPECT_STREQ(lock.old_name(), "/etc/passwd-o");
+        EXPECT_TRUE(box.exists(kPasswdLock));
+    }
+    // A lock its update did not commit removes itself.
+    EXPECT_FALSE(box.exists(kPasswdLock));
 }
 
 TEST_F(WriteTest, AStaleLockIsGivenUpOnAndNothingIsLeftHeld) {
@@ -360,33 +367,52 @@ TEST_F(WriteTest, ALockIsWaitedForWhileItsHolderIsAtWork) {
     EXPECT_EQ(naps.delays.size(), 29u);  // the count started again at the new holder
 }
 
-TEST_F(WriteTest, ExclusiveCreationFailsAtOnceWhereNoFileCanBe) {
-    EXPECT_EQ(mirror::create_file_exclusively("/etc/nowhere/file"), -1);
-    EXPECT_EQ(mirror::create_file_exclusively(nullptr), -1);
-    EXPECT_TRUE(naps.delays.empty());
-    {
-        authdb::TransitionFile lock;
-        EXPECT_TRUE(mirror::create_lock_file(kPasswd, lock));
-        EXPECT_STREQ(lock.new_name(), "/etc/passwd-t");
-        EXPECT_STREQ(lock.old_name(), "/etc/passwd-o");
-        EXPECT_TRUE(box.exists(kPasswdLock));
-    }
-    // A lock its update did not commit removes itself.
-    EXPECT_FALSE(box.exists(kPasswdLock));
-}
-
 // ---------------------------------------------------------------------
 // The platform's password-file lock
 
-// Whether another process could take the platform's lock now.
-bool others_can_lock(const std::string &host_path) {
-    ChildResult r = run_child([&] {
-        int fd = open(host_path.c_str(), O_WRONLY);
+// A process that holds the platform's lock, when it can take it, until
+// it is let go.
+struct Holder {
+    pid_t pid = -1;
+    int release = -1;
+    bool holding = false;
+};
+
+Holder hold_platform_lock(const std::string &host_path) {
+    Holder h;
+    int ready[2], go[2];
+    if (pipe(ready) != 0 || pipe(go) != 0) return h;
+    fflush(nullptr);
+    if ((h.pid = fork()) == 0) {
+        close(go[1]);
+        int fd = open(host_path.c_str(), O_WRONLY | O_CREAT, 0600);
         struct flock lock = {};
         lock.l_type = F_WRLCK;
-        _exit(fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 0 : 1);
-    });
-    return r.exit_status == 0;
+        char c = fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+        (void)!write(ready[1], &c, 1);
+        (void)!read(go[0], &c, 1);
+        _exit(0);
+    }
+    close(go[0]);
+    close(ready[1]);
+    char c = 0;
+    h.holding = read(ready[0], &c, 1) == 1 && c == 'y';
+    close(ready[0]);
+    h.release = go[1];
+    return h;
+}
+
+void let_go(Holder &h) {
+    if (h.pid <= 0) return;
+    close(h.release);
+    waitpid(h.pid, nullptr, 0);
+    h.pid = -1;
+}
+
+bool others_can_lock(const std::string &host_path) {
+    Holder h = hold_platform_lock(host_path);
+    let_go(h);
+    return h.holding;
 }
 
 TEST_F(WriteTest, ThePlatformLockIsHeldThroughoutTheRewrite) {
@@ -406,54 +432,23 @@ TEST_F(WriteTest, ThePlatformLockIsHeldThroughoutTheRewrite) {
     EXPECT_TRUE(others_can_lock(box.path(kPwdLock)));
 }
 
-// A process that holds the platform's lock until `release` is closed.
-pid_t hold_platform_lock(const std::string &host_path, int &release) {
-    int ready[2], go[2];
-    if (pipe(ready) != 0 || pipe(go) != 0) return -1;
-    fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(go[1]);
-        int fd = open(host_path.c_str(), O_WRONLY | O_CREAT, 0600);
-        struct flock lock = {};
-        lock.l_type = F_WRLCK;
-        char c = fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
-        (void)!write(ready[1], &c, 1);
-        (void)!read(go[0], &c, 1);
-        _exit(0);
-    }
-    close(go[0]);
-    close(ready[1]);
-    char c = 0;
-    bool holding = read(ready[0], &c, 1) == 1 && c == 'y';
-    close(ready[0]);
-    release = go[1];
-    return holding ? pid : -1;
-}
-
-void let_go(pid_t holder, int release) {
-    close(release);
-    waitpid(holder, nullptr, 0);
-}
-
 TEST_F(WriteTest, ThePlatformLockIsWaitedForABoundedTime) {
-    int release = -1;
-    pid_t holder = hold_platform_lock(box.path(kPwdLock), release);
-    ASSERT_GT(holder, 0);
+    Holder holder = hold_platform_lock(box.path(kPwdLock));
+    ASSERT_TRUE(holder.holding);
     naps.each = [&](size_t count) {
-        if (count == 3) let_go(holder, release);
+        if (count == 3) let_go(holder);
     };
     ASSERT_EQ(update("alice", alice()), 1);
     EXPECT_EQ(naps.delays, std::vector<long>(3, 100));
 
     naps = {};
-    holder = hold_platform_lock(box.path(kPwdLock), release);
-    ASSERT_GT(holder, 0);
+    Holder stubborn = hold_platform_lock(box.path(kPwdLock));
+    ASSERT_TRUE(stubborn.holding);
     EXPECT_EQ(lock_pw_files(), 0);
     EXPECT_EQ(naps.delays.size(), 149u);  // about 15 seconds
     EXPECT_NOTHING_LEFT_BEHIND(box);
     EXPECT_TRUE(audited_about(kPwdLock));
-    let_go(holder, release);
+    let_go(stubborn);
 }
 
 // ---------------------------------------------------------------------
