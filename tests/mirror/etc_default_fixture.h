@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "support/recorder_log.h"
-#include "support/startup.h"
+#include "support/sandbox.h"
 #include "vant.h"
 
 namespace vant::test {
@@ -23,6 +23,9 @@ inline constexpr const char *kDefaultDb = "/etc/auth/system/default";
 inline constexpr const char *kDefaultPasswd = "/etc/default/passwd";
 inline constexpr const char *kDefaultLogin = "/etc/default/login";
 
+inline char kDfltProgram[] = "dflttest";
+inline char *kDfltArgv[] = {kDfltProgram, nullptr};
+
 class DefaultFilesTest : public SandboxTest {
   protected:
     void SetUp() override {
@@ -32,7 +35,8 @@ class DefaultFilesTest : public SandboxTest {
                   "/etc/default/*:f_owner=root:f_group=root:f_mode#0644:f_type=r:chkent:\n",
                   0664);
         box.write("/etc/auth/system/authorize", "auth:su,passwd\n");
-        ASSERT_EQ(start(box, {.program = "dflttest"}), 0);
+        box.install_recorder();
+        ASSERT_EQ(set_auth_parameters(1, kDfltArgv), 0);
     }
 
     // Moves a file's times to `seconds` from now.

@@ -3,9 +3,7 @@
 #include <string>
 
 #include "mirror/etc_default_files.h"
-#include "mirror/etc_default_fixture.h"
-#include "support/leftovers.h"
-#include "support/naps.h"
+#include "mirror/mirror_fixture.h"
 
 namespace vant::test {
 namespace {
@@ -28,12 +26,12 @@ constexpr Field kAging[] = {{"life", PR_U_LIFE, &pr_field::u_life},
                             {"exp", PR_U_EXP, &pr_field::u_exp},
                             {"minchg", PR_U_MINCHG, &pr_field::u_minchg}};
 
-long value(const Defaults &d, const Field &field) {
+long value(const User &d, const Field &field) {
     if (!d.has(field.bit)) return kAbsent;
     return field.seconds == nullptr ? d.f.u_nullpw : d.f.*field.seconds;
 }
 
-void set(Defaults &d, const Field &field, long v) {
+void set(User &d, const Field &field, long v) {
     if (v == kAbsent) return;
     if (field.seconds == nullptr) {
         d.nullpw(static_cast<int>(v));
@@ -44,7 +42,7 @@ void set(Defaults &d, const Field &field, long v) {
 }
 
 // What the four key fields read as, absent ones included.
-std::string fields_of(const Defaults &d) {
+std::string fields_of(const User &d) {
     std::string text;
     for (const Field &field : {kNullpw, kAging[0], kAging[1], kAging[2]})
         text += std::string(field.label) + "=" + std::to_string(value(d, field)) + " ";
@@ -76,11 +74,11 @@ TEST_F(DfltTest, ReadsTheFirstValueOfEachKeyLine) {
     for (const Row &r : rows) {
         SCOPED_TRACE(::testing::Message()
                      << (r.login ? r.login : "-") << " / " << (r.passwd ? r.passwd : "-"));
-        box.remove(kDefaultLogin);
-        box.remove(kDefaultPasswd);
-        if (r.login != nullptr) box.write(kDefaultLogin, r.login);
-        if (r.passwd != nullptr) box.write(kDefaultPasswd, r.passwd);
-        Defaults d;
+        box.remove(kDfltLogin);
+        box.remove(kDfltPasswd);
+        if (r.login != nullptr) box.write(kDfltLogin, r.login);
+        if (r.passwd != nullptr) box.write(kDfltPasswd, r.passwd);
+        User d;
         EXPECT_EQ(mirror::get_dflt_fields(&d.f, &d.fl), 1);
         EXPECT_EQ(fields_of(d), r.read);
     }
@@ -89,14 +87,14 @@ TEST_F(DfltTest, ReadsTheFirstValueOfEachKeyLine) {
 // /etc/default/login is read first; a file whose writer has left its lock
 // behind ends the read.
 TEST_F(DfltTest, AFileLeftLockedEndsTheRead) {
-    box.write(kDefaultLogin, "IDLEWEEKS=2\n");
-    box.write(kDefaultPasswd, "MINWEEKS=1\n");
+    box.write(kDfltLogin, "IDLEWEEKS=2\n");
+    box.write(kDfltPasswd, "MINWEEKS=1\n");
     box.write("/etc/default/passwd-t", "");
-    Defaults d;
+    User d;
     EXPECT_EQ(mirror::get_dflt_fields(&d.f, &d.fl), 0);
     EXPECT_EQ(fields_of(d), "nullpw=-1 life=1209600 exp=-1 minchg=-1 ");
     box.write("/etc/default/login-t", "");
-    d = Defaults();
+    d = User();
     EXPECT_EQ(mirror::get_dflt_fields(&d.f, &d.fl), 0);
     EXPECT_EQ(fields_of(d), "nullpw=-1 life=-1 exp=-1 minchg=-1 ");
     set_open_lock(OPEN_NO_WAIT);
@@ -118,7 +116,7 @@ struct Case {
 void check(const Field &field, const Case &c) {
     SCOPED_TRACE(::testing::Message() << field.label << " regime " << c.integrity << c.authority
                                       << " db " << c.db << " file " << c.file);
-    Defaults db, file;
+    User db, file;
     set(db, field, c.db);
     set(file, field, c.file);
     EXPECT_EQ(validate_dflt_fields(c.integrity, c.authority, &db.f, &db.fl, &file.f, &file.fl),
@@ -172,7 +170,7 @@ TEST(DfltValidateTest, AgingFieldsInWeeks) {
 
 // The first failure ends the reconciliation; what was done before stays.
 TEST(DfltValidateTest, StopsAtTheFirstFailure) {
-    Defaults db = Defaults().nullpw(0).life(kWeek).minchg(kWeek), file = Defaults().life(2 * kWeek);
+    User db = User().nullpw(0).life(kWeek).minchg(kWeek), file = User().life(2 * kWeek);
     EXPECT_EQ(validate_dflt_fields(1, 1, &db.f, &db.fl, &file.f, &file.fl), -1);
     EXPECT_TRUE(file.has(PR_U_NULLPW));
     EXPECT_EQ(validate_dflt_fields(1, 1, nullptr, &db.fl, &file.f, &file.fl), -1);
@@ -185,7 +183,7 @@ TEST(DfltValidateTest, StopsAtTheFirstFailure) {
 class DfltWriteTest : public DefaultFilesTest {
   protected:
     // A whole update; the result of replace_dflt_files, or -1.
-    static int update(int present, const Defaults &d) {
+    static int update(int present, const User &d) {
         if (lock_dflt_files() != 1) return -1;
         if (put_dflt_fields(present, &d.f, &d.fl) != 1) {
             unlock_dflt_files();
@@ -199,36 +197,36 @@ TEST_F(DfltWriteTest, KeyLinesAreRewrittenInPlaceAppendedOrDropped) {
     struct Row {
         const char *passwd, *login;
         int present;
-        Defaults record;
+        User record;
         const char *passwd_after, *login_after;  // null: no such file
     };
-    const Defaults all = Defaults().minchg(kWeek).exp(2 * kWeek).life(3 * kWeek).nullpw(1);
+    const User all = User().minchg(kWeek).exp(2 * kWeek).life(3 * kWeek).nullpw(1);
     const Row rows[] = {
         {"# password defaults\nMAXWEEKS=2\nPATH=/bin\n",
          "CONSOLE=/dev/console\nPASSREQ=YES\nTIMEOUT=60\n", 1,
-         Defaults().minchg(3 * kWeek + kWeek / 2).exp(10 * kWeek).life(5 * kWeek).nullpw(1),
+         User().minchg(3 * kWeek + kWeek / 2).exp(10 * kWeek).life(5 * kWeek).nullpw(1),
          "# password defaults\nMAXWEEKS=10\nPATH=/bin\nMINWEEKS=4\n",
          "CONSOLE=/dev/console\nPASSREQ=NO\nTIMEOUT=60\nIDLEWEEKS=5\n"},
         {"# c\nMINWEEKS=1\nPATH=x\nMAXWEEKS=2\n", "PASSREQ=NO\nIDLEWEEKS=3\nTIMEOUT=60\n", 1,
-         Defaults().life(5 * kWeek), "# c\nPATH=x\n", "IDLEWEEKS=5\nTIMEOUT=60\n"},
+         User().life(5 * kWeek), "# c\nPATH=x\n", "IDLEWEEKS=5\nTIMEOUT=60\n"},
         {"# c\nMINWEEKS=1\nPATH=x\nMAXWEEKS=2\n", "PASSREQ=NO\nIDLEWEEKS=3\nTIMEOUT=60\n", 0, all,
          "# c\nPATH=x\n", "TIMEOUT=60\n"},
-        {"MAXWEEKS=8\nX=1\nMAXWEEKS=9\n", nullptr, 1, Defaults().exp(8 * kWeek).minchg(kWeek),
+        {"MAXWEEKS=8\nX=1\nMAXWEEKS=9\n", nullptr, 1, User().exp(8 * kWeek).minchg(kWeek),
          "MAXWEEKS=8\nX=1\nMINWEEKS=1\n", nullptr},
-        {nullptr, nullptr, 1, Defaults().minchg(kWeek), "MINWEEKS=1\n", nullptr},
-        {nullptr, nullptr, 1, Defaults().nullpw(0).life(5 * kWeek), nullptr,
+        {nullptr, nullptr, 1, User().minchg(kWeek), "MINWEEKS=1\n", nullptr},
+        {nullptr, nullptr, 1, User().nullpw(0).life(5 * kWeek), nullptr,
          "IDLEWEEKS=5\nPASSREQ=YES\n"},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(::testing::Message()
                      << (r.passwd ? r.passwd : "-") << " present " << r.present);
-        box.remove(kDefaultPasswd);
-        box.remove(kDefaultLogin);
-        if (r.passwd != nullptr) box.write(kDefaultPasswd, r.passwd);
-        if (r.login != nullptr) box.write(kDefaultLogin, r.login);
+        box.remove(kDfltPasswd);
+        box.remove(kDfltLogin);
+        if (r.passwd != nullptr) box.write(kDfltPasswd, r.passwd);
+        if (r.login != nullptr) box.write(kDfltLogin, r.login);
         EXPECT_EQ(update(r.present, r.record), 1);
         for (auto [path, text] :
-             {std::pair{kDefaultPasswd, r.passwd_after}, std::pair{kDefaultLogin, r.login_after}})
+             {std::pair{kDfltPasswd, r.passwd_after}, std::pair{kDfltLogin, r.login_after}})
             EXPECT_EQ(box.exists(path) ? box.read(path) : "(none)", text ? text : "(none)");
         EXPECT_NOTHING_LEFT_BEHIND(box);
     }
@@ -237,15 +235,15 @@ TEST_F(DfltWriteTest, KeyLinesAreRewrittenInPlaceAppendedOrDropped) {
 // A file whose lines stay the same is not written, even when it has two
 // lines of a key.
 TEST_F(DfltWriteTest, AFileWhoseLinesStayTheSameIsNotWritten) {
-    box.write(kDefaultPasswd, "MAXWEEKS=8\nX=1\nMAXWEEKS=9\nMINWEEKS=3\n");
-    box.write(kDefaultLogin, "CONSOLE=/dev/console\n");
-    move_time(kDefaultPasswd, -100);
-    move_time(kDefaultLogin, -100);
-    Stamp passwd = stamp(kDefaultPasswd), login = stamp(kDefaultLogin);
-    EXPECT_EQ(update(1, Defaults().minchg(3 * kWeek).exp(8 * kWeek)), 1);
-    EXPECT_EQ(stamp(kDefaultPasswd), passwd);
-    EXPECT_EQ(stamp(kDefaultLogin), login);
-    EXPECT_EQ(box.read(kDefaultPasswd), "MAXWEEKS=8\nX=1\nMAXWEEKS=9\nMINWEEKS=3\n");
+    box.write(kDfltPasswd, "MAXWEEKS=8\nX=1\nMAXWEEKS=9\nMINWEEKS=3\n");
+    box.write(kDfltLogin, "CONSOLE=/dev/console\n");
+    touch(kDfltPasswd, -100);
+    touch(kDfltLogin, -100);
+    Sandbox::Stamp passwd = box.stamp(kDfltPasswd), login = box.stamp(kDfltLogin);
+    EXPECT_EQ(update(1, User().minchg(3 * kWeek).exp(8 * kWeek)), 1);
+    EXPECT_EQ(box.stamp(kDfltPasswd), passwd);
+    EXPECT_EQ(box.stamp(kDfltLogin), login);
+    EXPECT_EQ(box.read(kDfltPasswd), "MAXWEEKS=8\nX=1\nMAXWEEKS=9\nMINWEEKS=3\n");
     EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
@@ -256,15 +254,15 @@ TEST_F(DfltWriteTest, LocksAreTakenBothOrNone) {
     EXPECT_EQ(naps.delays.size(), 19u);
 
     box.remove("/etc/default/login-t");
-    box.write(kDefaultPasswd, "MINWEEKS=1\n");
+    box.write(kDfltPasswd, "MINWEEKS=1\n");
     ASSERT_EQ(lock_dflt_files(), 1);
     EXPECT_EQ(left_behind(box),
               (std::vector<std::string>{"/etc/default/login-t", "/etc/default/passwd-t"}));
-    Defaults d = Defaults().minchg(2 * kWeek);
+    User d = User().minchg(2 * kWeek);
     EXPECT_EQ(put_dflt_fields(1, &d.f, &d.fl), 1);
     unlock_dflt_files();
     EXPECT_NOTHING_LEFT_BEHIND(box);
-    EXPECT_EQ(box.read(kDefaultPasswd), "MINWEEKS=1\n");
+    EXPECT_EQ(box.read(kDfltPasswd), "MINWEEKS=1\n");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "mirror/etc_passwd_fixture.h"
+#include "mirror/mirror_fixture.h"
 
 namespace vant::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <tuple>
 
-#include "mirror/etc_passwd_fixture.h"
+#include "mirror/mirror_fixture.h"
 #include "mirror/mirror_rule.h"
 
 namespace vant::test {

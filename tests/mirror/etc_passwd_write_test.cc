@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "mirror/etc_passwd_fixture.h"
+#include "mirror/mirror_fixture.h"
 #include "support/child.h"
 
 namespace vant::test {

@@ -1,5 +1,6 @@
-// What the tests of the /etc/passwd and /etc/shadow mirroring share: a
-// started sandbox with both files, and a user's fields built field by field.
+// What the mirroring tests share: a started sandbox with /etc/passwd and
+// /etc/shadow, or with the /etc/default files, and a record's user fields
+// built field by field.
 #pragma once
 
 #include <string.h>
@@ -24,6 +25,8 @@ inline constexpr const char *kPasswd = "/etc/passwd";
 inline constexpr const char *kShadow = "/etc/shadow";
 inline constexpr const char *kPasswdLock = "/etc/passwd-t";
 inline constexpr const char *kShadowLock = "/etc/shadow-t";
+inline constexpr const char *kDfltPasswd = "/etc/default/passwd";
+inline constexpr const char *kDfltLogin = "/etc/default/login";
 
 inline constexpr const char *kShadowText =
     "root:$1$root:19000:0:99999:7:::\n"
@@ -31,7 +34,24 @@ inline constexpr const char *kShadowText =
     "alice:abcdefghijklm:19000:0:99999:7:::\n"
     "bob:nopqrstuvwxyz:19000:1:90\n";
 
-class PwMirrorTest : public StartedTest {
+class MirrorTest : public StartedTest {
+  protected:
+    // Dates a file `seconds_ahead` from now.
+    void touch(const char *logical, long seconds_ahead) const {
+        struct timeval t[2] = {{time(nullptr) + seconds_ahead, 0},
+                               {time(nullptr) + seconds_ahead, 0}};
+        utimes(box.path(logical).c_str(), t);
+    }
+    // Whether a failure record delivered so far mentions `text`.
+    bool audited_about(const std::string &text) const {
+        for (const auto &record : record_arguments(box.recorder_log()))
+            for (const auto &arg : record)
+                if (arg.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+class PwMirrorTest : public MirrorTest {
   protected:
     void SetUp() override {
         box.write(kShadow, kShadowText, 0640);
@@ -39,21 +59,17 @@ class PwMirrorTest : public StartedTest {
                   "/etc/passwd:f_owner=root:f_group=root:f_mode#0644:f_type=r:chkent:\n"
                   "/etc/shadow:f_owner=root:f_group=auth:f_mode#0640:f_type=r:chkent:\n",
                   0664);
-        StartedTest::SetUp();
+        MirrorTest::SetUp();
     }
     void TearDown() override { mirror::close_pw_files(); }
-    void touch(const char *logical, long seconds_ahead) const {
-        struct timeval t[2] = {{time(nullptr) + seconds_ahead, 0},
-                               {time(nullptr) + seconds_ahead, 0}};
-        utimes(box.path(logical).c_str(), t);
-    }
+};
 
-    // Whether a failure record delivered so far mentions `text`.
-    bool audited_about(const std::string &text) const {
-        for (const auto &record : record_arguments(box.recorder_log()))
-            for (const auto &arg : record)
-                if (arg.find(text) != std::string::npos) return true;
-        return false;
+class DefaultFilesTest : public MirrorTest {
+  protected:
+    void SetUp() override {
+        box.write("/etc/auth/system/files",
+                  "/etc/default/*:f_owner=root:f_group=root:f_mode#0644:f_type=r:chkent:\n", 0664);
+        MirrorTest::SetUp();
     }
 };
 
@@ -78,6 +94,8 @@ struct User {
     User &minchg(vant_time_t s) { return f.u_minchg = s, set(PR_U_MINCHG); }
     User &exp(vant_time_t s) { return f.u_exp = s, set(PR_U_EXP); }
     User &suclog(vant_time_t s) { return f.u_suclog = s, set(PR_U_SUCLOG); }
+    User &life(vant_time_t s) { return f.u_life = s, set(PR_U_LIFE); }
+    User &nullpw(int v) { return f.u_nullpw = static_cast<unsigned char>(v), set(PR_U_NULLPW); }
     bool has(uint32_t bit) const { return PR_ISSET(fl, bit); }
 
     // The mirrored fields present, with their values: two users compare
