@@ -1,90 +1,21 @@
-// Tests of the line finder and the text buffers. The hooks
-// defined here stand in for the host's NIS client; they are found at run
-// time, and searches of the password stream call them.
+// Tests of the line finder and the text buffers; searches of the password
+// stream against the scripted NIS client.
 #include "mirror/line_finder.h"
 
 #include <fcntl.h>
 #include <stdint.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <deque>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "support/nis_fake.h"
 #include "support/recorder_log.h"
-#include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
-
-namespace {
-
-// A host NIS client whose answers the tests set. An escape line queues the
-// lines configured for it; they are handed out by _nis_getline, and while
-// they are, request 4 answers that the current line is NIS's own.
-struct NisHost {
-    int enabled = 0;
-    int escapes_off = 0;  // answer to request 3
-    int stopped = 0;
-    bool nis_skips_its_lines = true;
-    std::vector<std::string> escape_lines;
-    std::deque<std::string> pending;
-    std::string current;
-    bool current_from_nis = false;
-    bool hash_collides = false;
-    bool log_hash = false;
-    std::vector<std::string> calls;
-    std::function<void()> on_line;  // called at every request 3
-};
-NisHost host;
-
-}  // namespace
-
-#define HOOK extern "C" __attribute__((visibility("default")))
-HOOK int _nis_enabled(int kind) {
-    host.calls.push_back("enabled(" + std::to_string(kind) + ")");
-    return host.enabled;
-}
-HOOK void _nis_rewind(int kind) {
-    host.calls.push_back("rewind(" + std::to_string(kind) + ")");
-}
-HOOK void _nis_reqtype(int kind, int type, const char *name) {
-    host.calls.push_back("reqtype(" + std::to_string(kind) + "," + std::to_string(type) + "," +
-                         name + ")");
-}
-HOOK int _nis_control(int kind, int request) {
-    host.calls.push_back("control(" + std::to_string(kind) + "," + std::to_string(request) + ")");
-    if (request == 3) {
-        if (host.on_line) host.on_line();
-        return host.escapes_off;
-    }
-    if (request == 4) return host.nis_skips_its_lines && host.current_from_nis ? 1 : 0;
-    return 0;
-}
-HOOK char *_nis_getline(int kind) {
-    host.calls.push_back("getline(" + std::to_string(kind) + ")");
-    host.current_from_nis = !host.pending.empty();
-    if (host.pending.empty()) return nullptr;
-    host.current = host.pending.front();
-    host.pending.pop_front();
-    return host.current.data();
-}
-HOOK void _nis_escape(int kind, const char *line) {
-    host.calls.push_back("escape(" + std::to_string(kind) + "," + line + ")");
-    for (const auto &l : host.escape_lines)
-        host.pending.push_back(l);
-}
-HOOK int _nis_stopped(int kind, const char *name) {
-    host.calls.push_back("stopped(" + std::to_string(kind) + "," + name + ")");
-    return host.stopped;
-}
-HOOK int _nis_hash(const char *name) {
-    if (host.log_hash) host.calls.push_back(std::string("hash(") + name + ")");
-    return host.hash_collides ? 7 : static_cast<int>(strlen(name)) * 31 + name[0];
-}
 
 namespace vant::test {
 namespace {
@@ -107,48 +38,47 @@ std::string entry_text() {
     return found_line() != nullptr ? found_line() : "(null)";
 }
 
-// The calls the host saw other than the per-line getline and request 3.
-Calls essential(const Calls &calls) {
+// The calls of the hooks named, or of all but the per-line getline and
+// request 3.
+Calls only(const std::set<std::string> &hooks = {}) {
     Calls kept;
-    for (const auto &c : calls)
-        if (c != "getline(3)" && c != "control(3,3)") kept.push_back(c);
-    return kept;
-}
-
-// The calls of the hooks whose names are given.
-Calls only(const Calls &calls, const std::set<std::string> &hooks) {
-    Calls kept;
-    for (const auto &c : calls)
-        if (hooks.count(c.substr(0, c.find('('))) != 0) kept.push_back(c);
+    for (const auto &c : nis().calls) {
+        bool wanted = hooks.empty() ? c != "getline(3)" && c != "control(3,3)"
+                                    : hooks.count(c.substr(0, c.find('('))) != 0;
+        if (wanted) kept.push_back(c);
+    }
     return kept;
 }
 
 TEST(MatchLineTest, NameMustBeFollowedBySeparatorOrLineEnd) {
-    EXPECT_EQ(match_line("root", "root:x:0:0:root:/root:/bin/sh", ':'), 1);
-    EXPECT_EQ(match_line("root", "rootx:x:0:...", ':'), 0);
-    EXPECT_EQ(match_line("MINWEEKS", "MINWEEKS", '='), 1);
-    EXPECT_EQ(match_line("MINWEEKS", "MINWEEKS=2", '='), 1);
-    EXPECT_EQ(match_line("MINWEEKS", "MINWEEKS:2", '='), 0);
-    EXPECT_EQ(match_line("root", "roo", ':'), 0);
-    EXPECT_EQ(match_line("root", " root:x", ':'), 0);
-    EXPECT_EQ(match_line("Root", "root:x", ':'), 0);
-    EXPECT_EQ(match_line("", ":x", ':'), 1);
-    EXPECT_EQ(match_line(nullptr, "root:x", ':'), 0);
-    EXPECT_EQ(match_line("root", nullptr, ':'), 0);
+    struct Row {
+        const char *name, *line;
+        char sep;
+        int match;
+    };
+    const Row rows[] = {
+        {"root", "root:x:0:0", ':', 1},
+        {"root", "rootx:x:0:...", ':', 0},
+        {"MINWEEKS", "MINWEEKS", '=', 1},
+        {"MINWEEKS", "MINWEEKS=2", '=', 1},
+        {"MINWEEKS", "MINWEEKS:2", '=', 0},
+        {"root", "roo", ':', 0},
+        {"root", " root:x", ':', 0},
+        {"Root", "root:x", ':', 0},
+        {"", ":x", ':', 1},
+        {nullptr, "root:x", ':', 0},
+        {"root", nullptr, ':', 0},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(match_line(r.name, r.line, r.sep), r.match)
+            << (r.name ? r.name : "null") << " in " << (r.line ? r.line : "null");
 }
 
 TEST(SkipFieldTest, SplitsAtTheFirstSeparator) {
-    char ab[] = "a:b";
-    char *rest = skipfield(ab, ':');
-    EXPECT_STREQ(ab, "a");
-    EXPECT_STREQ(rest, "b");
-
     char plain[] = "ab";
     EXPECT_EQ(skipfield(plain, ':'), nullptr);
     EXPECT_STREQ(plain, "ab");
-
     EXPECT_EQ(skipfield(nullptr, ':'), nullptr);
-
     char line[] = "alice:x:1000::/home/alice:";
     std::vector<std::string> fields;
     for (char *f = line; f != nullptr;) {
@@ -159,89 +89,55 @@ TEST(SkipFieldTest, SplitsAtTheFirstSeparator) {
     EXPECT_EQ(fields, (std::vector<std::string>{"alice", "x", "1000", "", "/home/alice", ""}));
 }
 
-TEST(TextBufferTest, EmptyBufferGetsThreeThousandBytesAndTheThreeThousandthGrowsIt) {
+TEST(TextBufferTest, GrowsByThreeThousandBytesKeepingTheContent) {
     text_buffer buf{};
     std::string line(2998, 'x');
     ASSERT_EQ(add_to_buffer(line.c_str(), &buf), 0);
-    EXPECT_EQ(buf.capacity, 3000);
-    EXPECT_EQ(buf.used, 2999);
+    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(3000, 2999));
     ASSERT_EQ(add_to_buffer("", &buf), 0);  // the 3000th byte
-    EXPECT_EQ(buf.capacity, 6000);
-    EXPECT_EQ(buf.used, 3000);
-    EXPECT_EQ(text_of(buf), line + "\n\n");
+    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(6000, 3000));
+    ASSERT_EQ(mirror::grow_buffer(&buf), 0);
+    EXPECT_EQ(buf.capacity, 9000);
+    ASSERT_EQ(add_to_buffer("three:3", &buf), 0);
+    EXPECT_EQ(text_of(buf), line + "\n\nthree:3\n");
     free_buffer(&buf);
     EXPECT_EQ(buf.storage, nullptr);
-    EXPECT_EQ(buf.capacity, 0);
-    EXPECT_EQ(buf.used, 0);
-}
-
-TEST(TextBufferTest, LinesAreAppendedWithNewlines) {
-    text_buffer buf{};
-    ASSERT_EQ(add_to_buffer("one", &buf), 0);
-    ASSERT_EQ(add_to_buffer("", &buf), 0);
-    ASSERT_EQ(add_to_buffer("three:3", &buf), 0);
-    EXPECT_EQ(text_of(buf), "one\n\nthree:3\n");
-    EXPECT_EQ(buf.used, 13);
-    EXPECT_EQ(buf.capacity, 3000);
-    free_buffer(&buf);
-}
-
-TEST(TextBufferTest, GrowthKeepsTheContent) {
-    text_buffer buf{};
+    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(0, 0));
     ASSERT_EQ(mirror::grow_buffer(&buf), 0);
-    EXPECT_EQ(buf.capacity, 3000);
-    EXPECT_EQ(buf.used, 0);
-    ASSERT_EQ(add_to_buffer("kept", &buf), 0);
-    ASSERT_EQ(mirror::grow_buffer(&buf), 0);
-    EXPECT_EQ(buf.capacity, 6000);
-    EXPECT_EQ(text_of(buf), "kept\n");
-    // Many lines: each growth is one step of 3000 bytes.
-    std::string expected = "kept\n";
-    std::string line(99, 'y');
-    for (int i = 0; i < 100; ++i) {
-        ASSERT_EQ(add_to_buffer(line.c_str(), &buf), 0);
-        expected += line + "\n";
-    }
-    EXPECT_EQ(text_of(buf), expected);
-    EXPECT_EQ(buf.capacity, 12000);
+    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(3000, 0));
     free_buffer(&buf);
-}
 
-TEST(TextBufferTest, NullArgumentsFail) {
-    text_buffer buf{};
     EXPECT_EQ(mirror::grow_buffer(nullptr), -1);
     EXPECT_EQ(add_to_buffer(nullptr, &buf), -1);
     EXPECT_EQ(add_to_buffer("x", nullptr), -1);
     EXPECT_EQ(buf.storage, nullptr);
-    free_buffer(nullptr);
-}
-
-TEST(TextBufferTest, GetBufferGivesFreshMemoryButNothingForZero) {
     EXPECT_EQ(mirror::get_buffer(0), nullptr);
     char *memory = mirror::get_buffer(64);
     ASSERT_NE(memory, nullptr);
-    for (int i = 0; i < 64; ++i)
-        EXPECT_EQ(memory[i], 0);
+    EXPECT_EQ(std::string(memory, 64), std::string(64, '\0'));
     free(memory);
 }
 
 // Searches of files in the sandbox.
 class LineFinderTest : public SandboxTest {
   protected:
-    void SetUp() override { host = NisHost{}; }
     void TearDown() override {
         if (fp_ != nullptr) fclose(fp_);
         free_buffer(&keep);
         mirror::passwd_fp = nullptr;
     }
-
-    FILE *open(const std::string &content) {
+    FILE *open(const std::string &content, long at = 0) {
         box.write("/etc/lines", content);
         fp_ = fopen(box.path("/etc/lines").c_str(), "r");
         EXPECT_NE(fp_, nullptr);
+        fseek(fp_, at, SEEK_SET);
         return fp_;
     }
-
+    // The library's /etc/passwd stream, searched with the NIS hooks.
+    FILE *open_passwd(const std::string &content, long at = 0) {
+        nis();
+        return mirror::passwd_fp = open(content, at);
+    }
     // Rewrites the file in place (the open stream sees the new text) and
     // dates it later than any time recorded before.
     void modify(const std::string &content) const {
@@ -249,44 +145,65 @@ class LineFinderTest : public SandboxTest {
         struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 100, 0}};
         utimensat(AT_FDCWD, box.path("/etc/lines").c_str(), times, 0);
     }
-
     FILE *fp_ = nullptr;
     text_buffer keep{};
 };
 
 const char kFile[] = "alice:x:1\nbob:x:2\ncarol:x:3\ndave:x:4\n";
 
-TEST_F(LineFinderTest, FreshSearchKeepsTheLinesBeforeTheMatch) {
-    FILE *fp = open(kFile);
-    EXPECT_EQ(find_line("carol", ':', fp, &keep), 0);
-    EXPECT_EQ(entry_text(), "carol:x:3");
-    EXPECT_EQ(text_of(keep), "alice:x:1\nbob:x:2\n");
-    EXPECT_EQ(ftell(fp), 28);  // just after the matching line
-}
-
-TEST_F(LineFinderTest, FreshSearchWithoutMatchKeepsTheWholeFile) {
-    FILE *fp = open(kFile);
-    EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(text_of(keep), kFile);
-}
-
-TEST_F(LineFinderTest, CircularSearchFromTheMiddleFindsTheFirstLine) {
-    FILE *fp = open(kFile);
-    ASSERT_EQ(fseek(fp, 18, SEEK_SET), 0);  // at carol
-    EXPECT_EQ(find_line("alice", ':', fp, &keep), 0);
-    EXPECT_EQ(entry_text(), "alice:x:1");
-    EXPECT_EQ(text_of(keep), "carol:x:3\ndave:x:4\n");
-    EXPECT_EQ(ftell(fp), 10);
-}
-
-TEST_F(LineFinderTest, CircularSearchWithoutMatchReadsEveryLineOnce) {
-    FILE *fp = open(kFile);
-    ASSERT_EQ(fseek(fp, 18, SEEK_SET), 0);
-    EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(text_of(keep), "carol:x:3\ndave:x:4\nalice:x:1\nbob:x:2\n");
-    EXPECT_EQ(ftell(fp), 18);  // back where it began
+// One search of a fresh stream from a position: what it finds, the lines
+// it passes over, and where it leaves the stream (-1: not looked at).
+TEST_F(LineFinderTest, OneSearch) {
+    struct Row {
+        const char *content;
+        long from;
+        std::vector<const char *> names;
+        char sep;
+        int wrap;
+        const char *entry, *kept;
+        long then_at;
+    };
+    // Lines of 1022, 1023 and 1024 characters: the last two are cut.
+    const std::string l1022 = "a:" + std::string(1020, 'x'), l1023 = "b:" + std::string(1021, 'y'),
+                      l1024 = "c:" + std::string(1022, 'z');
+    const std::string cuts = l1022 + "\n" + l1023 + "\n" + l1024 + "\nd:1\n";
+    const std::string cut =
+        l1022 + "\n" + l1023.substr(0, 1022) + "\n" + l1024.substr(0, 1022) + "\n";
+    // The rest of a long line would read as a line of "ghost" if it were
+    // taken as one.
+    const std::string ghost = "long:" + std::string(1018, 'a') + "ghost:x:9";
+    const std::string with_ghost = "alice:x:1\n" + ghost + "\nnext:x:2\n";
+    const std::string ghost_cut = "alice:x:1\n" + ghost.substr(0, 1022) + "\nnext:x:2\n";
+    const Row rows[] = {
+        {kFile, 0, {"carol"}, ':', 1, "carol:x:3", "alice:x:1\nbob:x:2\n", 28},
+        {kFile, 0, {"zed"}, ':', 1, "(null)", kFile, -1},
+        {kFile, 18, {"alice"}, ':', 1, "alice:x:1", "carol:x:3\ndave:x:4\n", 10},
+        {kFile, 18, {"zed"}, ':', 1, "(null)", "carol:x:3\ndave:x:4\nalice:x:1\nbob:x:2\n", 18},
+        {kFile, 18, {"alice"}, ':', 0, "(null)", "carol:x:3\ndave:x:4\n", -1},
+        {kFile, 0, {"dave", "bob"}, ':', 1, "bob:x:2", "alice:x:1\n", -1},
+        {"PASSREQ\nMINWEEKS\n", 0, {"MINWEEKS"}, '=', 1, "MINWEEKS", "PASSREQ\n", -1},
+        {"alice:x:1\nbob:x:2", 10, {"bob"}, ':', 1, "bob:x:2", "", -1},
+        {"alice:x:1\nbob:x:2", 10, {"alice"}, ':', 1, "alice:x:1", "bob:x:2\n", -1},
+        {"", 0, {"alice"}, ':', 1, "(null)", "", -1},
+        {cuts.c_str(), 0, {"d"}, ':', 1, "d:1", cut.c_str(), -1},
+        {with_ghost.c_str(), 0, {"ghost"}, ':', 1, "(null)", ghost_cut.c_str(), -1},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(::testing::Message() << std::string(r.content).substr(0, 30) << " from "
+                                          << r.from << " for " << r.names[0]);
+        FILE *fp = open(r.content, r.from);
+        std::vector<const char *> names = r.names;
+        names.push_back(nullptr);
+        EXPECT_EQ(find_any_line(names.data(), r.sep, fp, &keep, r.wrap), 0);
+        EXPECT_EQ(entry_text(), r.entry);
+        EXPECT_EQ(text_of(keep), r.kept);
+        if (r.then_at >= 0) {
+            EXPECT_EQ(ftell(fp), r.then_at);
+        }
+        fclose(fp_);
+        fp_ = nullptr;
+        free_buffer(&keep);
+    }
 }
 
 TEST_F(LineFinderTest, LookupsInFileOrderReadEachLineOnce) {
@@ -300,90 +217,26 @@ TEST_F(LineFinderTest, LookupsInFileOrderReadEachLineOnce) {
     EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
     EXPECT_EQ(entry_text(), "bob:x:2");
     EXPECT_EQ(text_of(keep), "alice:x:1\n");
+    // The line found is split in place and lasts until the next search.
+    char *rest = skipfield(found_line(), ':');
+    EXPECT_STREQ(found_line(), "bob");
+    EXPECT_STREQ(rest, "x:2");
+    mirror::free_userbuf();
+    EXPECT_EQ(found_line(), nullptr);
 }
 
 TEST_F(LineFinderTest, ForwardWalkStopsAtEachKeyLine) {
     FILE *fp = open("# weeks\nMINWEEKS=1\nOTHER=2\nMAXWEEKS=3\nMINWEEKSX=4\nlast\n");
     const char *const keys[] = {"MINWEEKS", "MAXWEEKS", nullptr};
-    EXPECT_EQ(find_any_line(keys, '=', fp, &keep, 0), 0);
-    EXPECT_EQ(entry_text(), "MINWEEKS=1");
-    EXPECT_EQ(text_of(keep), "# weeks\n");
-    EXPECT_EQ(find_any_line(keys, '=', fp, &keep, 0), 0);
-    EXPECT_EQ(entry_text(), "MAXWEEKS=3");
-    EXPECT_EQ(text_of(keep), "# weeks\nOTHER=2\n");
-    EXPECT_EQ(find_any_line(keys, '=', fp, &keep, 0), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(text_of(keep), "# weeks\nOTHER=2\nMINWEEKSX=4\nlast\n");
-    // At the end a forward search finds nothing more and keeps nothing.
-    EXPECT_EQ(find_any_line(keys, '=', fp, &keep, 0), 0);
-    EXPECT_EQ(found_line(), nullptr);
+    for (const char *entry : {"MINWEEKS=1", "MAXWEEKS=3", "(null)", "(null)"}) {
+        EXPECT_EQ(find_any_line(keys, '=', fp, &keep, 0), 0);
+        EXPECT_EQ(entry_text(), entry);
+    }
     EXPECT_EQ(text_of(keep), "# weeks\nOTHER=2\nMINWEEKSX=4\nlast\n");
 }
 
-TEST_F(LineFinderTest, ForwardSearchFromTheMiddleDoesNotWrap) {
-    FILE *fp = open(kFile);
-    ASSERT_EQ(fseek(fp, 18, SEEK_SET), 0);
-    const char *const names[] = {"alice", nullptr};
-    EXPECT_EQ(find_any_line(names, ':', fp, &keep, 0), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(text_of(keep), "carol:x:3\ndave:x:4\n");
-}
-
-TEST_F(LineFinderTest, AnyOfSeveralNamesMatches) {
-    FILE *fp = open(kFile);
-    const char *const names[] = {"dave", "bob", nullptr};
-    EXPECT_EQ(find_any_line(names, ':', fp, nullptr, 1), 0);
-    EXPECT_EQ(entry_text(), "bob:x:2");
-}
-
-TEST_F(LineFinderTest, KeyAloneOnItsLineMatches) {
-    FILE *fp = open("PASSREQ\nMINWEEKS\n");
-    EXPECT_EQ(find_line("MINWEEKS", '=', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), "MINWEEKS");
-}
-
-TEST_F(LineFinderTest, UnterminatedLastLineIsALine) {
-    FILE *fp = open("alice:x:1\nbob:x:2");
-    EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
-    EXPECT_EQ(entry_text(), "bob:x:2");
-    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), "alice:x:1");
-}
-
-TEST_F(LineFinderTest, LongLineIsCutAndItsRestSkipped) {
-    // The rest of the long line would read as a line of "ghost" if it were
-    // taken as one.
-    std::string head = "longuser:";
-    std::string long_line = head + std::string(1023 - head.size(), 'a') + "ghost:x:9";
-    FILE *fp = open("alice:x:1\n" + long_line + "\nnext:x:2\n");
-    EXPECT_EQ(find_line("longuser", ':', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), long_line.substr(0, 1022));
-    EXPECT_EQ(find_line("next", ':', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), "next:x:2");
-    EXPECT_EQ(find_line("ghost", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    // Every physical line was read once, the long one cut.
-    EXPECT_EQ(text_of(keep), "alice:x:1\n" + long_line.substr(0, 1022) + "\nnext:x:2\n");
-}
-
-TEST_F(LineFinderTest, LinesUpToTheCutLengthAreKeptWhole) {
-    std::string l1022 = "a:" + std::string(1020, 'x');
-    std::string l1023 = "b:" + std::string(1021, 'y');
-    std::string l1024 = "c:" + std::string(1022, 'z');
-    FILE *fp = open(l1022 + "\n" + l1023 + "\n" + l1024 + "\nd:1\n");
-    EXPECT_EQ(find_line("a", ':', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), l1022);
-    EXPECT_EQ(find_line("b", ':', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), l1023.substr(0, 1022));
-    EXPECT_EQ(find_line("c", ':', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), l1024.substr(0, 1022));
-    EXPECT_EQ(find_line("d", ':', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), "d:1");
-}
-
-TEST_F(LineFinderTest, FileThatShrankBelowTheStartIsSearchedOnceFromTheTop) {
-    FILE *fp = open(kFile);
-    ASSERT_EQ(fseek(fp, 28, SEEK_SET), 0);  // at dave
+TEST_F(LineFinderTest, AFileThatShrankBelowTheStartIsSearchedOnceFromTheTop) {
+    FILE *fp = open(kFile, 28);
     ASSERT_EQ(truncate(box.path("/etc/lines").c_str(), 18), 0);
     EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
     EXPECT_EQ(found_line(), nullptr);
@@ -392,66 +245,24 @@ TEST_F(LineFinderTest, FileThatShrankBelowTheStartIsSearchedOnceFromTheTop) {
     EXPECT_EQ(entry_text(), "bob:x:2");
 }
 
-TEST_F(LineFinderTest, EmptyFileHasNoLines) {
-    FILE *fp = open("");
-    EXPECT_EQ(find_line("alice", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(keep.used, 0);
-}
-
-TEST_F(LineFinderTest, NullStreamFails) {
+TEST_F(LineFinderTest, StreamsThatCannotBeSearchedFail) {
     FILE *fp = open(kFile);
     ASSERT_EQ(find_line("bob", ':', fp, nullptr), 0);
-    ASSERT_NE(found_line(), nullptr);
     EXPECT_EQ(find_line("bob", ':', nullptr, nullptr), -1);
     EXPECT_EQ(found_line(), nullptr);
-}
-
-TEST_F(LineFinderTest, StreamThatCannotBeExaminedFails) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     ASSERT_EQ(write(fds[1], "alice:x:1\n", 10), 10);
     close(fds[1]);
     FILE *pipe_stream = fdopen(fds[0], "r");
-    ASSERT_NE(pipe_stream, nullptr);
+    ASSERT_EQ(find_line("bob", ':', fp, nullptr), 0);
     EXPECT_EQ(find_line("alice", ':', pipe_stream, nullptr), -1);
     EXPECT_EQ(found_line(), nullptr);
     fclose(pipe_stream);
 }
 
-TEST_F(LineFinderTest, FoundLineIsSplitInPlaceAndLastsUntilTheNextSearch) {
-    FILE *fp = open(kFile);
-    ASSERT_EQ(find_line("bob", ':', fp, nullptr), 0);
-    char *line = found_line();
-    char *rest = skipfield(line, ':');
-    EXPECT_STREQ(line, "bob");
-    EXPECT_STREQ(rest, "x:2");
-    mirror::free_userbuf();
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(find_line("dave", ':', fp, nullptr), 0);
-    EXPECT_EQ(entry_text(), "dave:x:4");
-}
-
-TEST_F(LineFinderTest, OtherStreamsNeverCallTheHooks) {
-    FILE *other = fopen(box.path("/etc/passwd").c_str(), "r");
-    ASSERT_NE(other, nullptr);
-    mirror::passwd_fp = other;
-    host.enabled = 1;
-    FILE *fp = open("+\nalice:x:1\n");
-    ASSERT_EQ(fseek(fp, 2, SEEK_SET), 0);
-    EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
-    EXPECT_EQ(text_of(keep), "alice:x:1\n+\n");
-    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    EXPECT_TRUE(host.calls.empty());
-    fclose(other);
-}
-
-TEST_F(LineFinderTest, KeepBufferThatCannotGrowFails) {
-    box.install_recorder();
-    char program[] = "/usr/sbin/findtest";
-    char *argv[] = {program, nullptr};
-    ASSERT_EQ(set_auth_parameters(1, argv), 0);
-    set_auth_msg(VANT_MSG_STORE);
+TEST_F(LineFinderTest, AKeepBufferThatCannotGrowFails) {
+    ASSERT_EQ(start(box, {.program = "/usr/sbin/findtest", .store_messages = true}), 0);
     FILE *fp = open(kFile);
     // Full to the largest capacity there is: the next line cannot go in,
     // and the storage is never touched.
@@ -467,210 +278,170 @@ TEST_F(LineFinderTest, KeepBufferThatCannotGrowFails) {
               (std::vector<std::string>{"6", "memory", "no more is available"}));
 }
 
-// The file is changed by another process while a circular search that began
-// in the middle is under way: the search runs once more from the top.
-TEST_F(LineFinderTest, FileModifiedDuringTheSearchIsSearchedAgainFromTheTop) {
-    FILE *fp = open("a:1\nb:2\nc:3\nd:4\n");
-    mirror::passwd_fp = fp;  // so that the hooks see each line
-    ASSERT_EQ(fseek(fp, 8, SEEK_SET), 0);
-    int lines = 0;
-    host.on_line = [&] {
-        if (++lines == 1) modify("a:1\nb:2\nc:3\nz:4\n");  // after c was read
+// Another process changes the file while a circular search that began in
+// the middle is under way: the search runs once more from the top, to the
+// file's end.
+TEST_F(LineFinderTest, AFileModifiedDuringTheSearchIsSearchedAgainFromTheTop) {
+    struct Row {
+        const char *changed_to, *entry, *kept;
+        Calls restarts;
     };
-    EXPECT_EQ(find_line("z", ':', fp, &keep), 0);
-    EXPECT_EQ(entry_text(), "z:4");
-    // c, d (as read before the change), a, b; then from the top: a, b, c.
-    EXPECT_EQ(text_of(keep), "c:3\nd:4\na:1\nb:2\na:1\nb:2\nc:3\n");
-    // The restart told the NIS side to start again.
-    EXPECT_EQ(only(host.calls, {"rewind", "stopped", "reqtype", "escape"}),
-              (Calls{"rewind(3)", "stopped(3,z)", "rewind(3)"}));
-}
-
-TEST_F(LineFinderTest, FileModifiedDuringTheSearchEndsAtItsEndTheSecondTime) {
-    FILE *fp = open("a:1\nb:2\nc:3\nd:4\n");
-    mirror::passwd_fp = fp;
-    ASSERT_EQ(fseek(fp, 8, SEEK_SET), 0);
-    int lines = 0;
-    host.on_line = [&] {
-        if (++lines == 1) modify("a:1\nb:2\nc:3\nd:4\ne:5\n");
+    const Row rows[] = {
+        {"a:1\nb:2\nc:3\nz:4\n",
+         "z:4",
+         "c:3\nd:4\na:1\nb:2\na:1\nb:2\nc:3\n",
+         {"rewind(3)", "stopped(3,z)", "rewind(3)"}},
+        {"a:1\nb:2\nc:3\nd:4\ne:5\n",
+         "(null)",
+         "c:3\nd:4\ne:5\na:1\nb:2\na:1\nb:2\nc:3\nd:4\ne:5\n",
+         {"rewind(3)", "rewind(3)"}},
+        {nullptr, "(null)", "c:3\nd:4\na:1\nb:2\n", {}},
     };
-    EXPECT_EQ(find_line("z", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    // The first pass reads on into the grown file; the second runs to its end.
-    EXPECT_EQ(text_of(keep), "c:3\nd:4\ne:5\na:1\nb:2\na:1\nb:2\nc:3\nd:4\ne:5\n");
-}
-
-TEST_F(LineFinderTest, UnchangedFileEndsTheCircle) {
-    FILE *fp = open(kFile);
-    mirror::passwd_fp = fp;
-    ASSERT_EQ(fseek(fp, 10, SEEK_SET), 0);
-    EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(text_of(keep), "bob:x:2\ncarol:x:3\ndave:x:4\nalice:x:1\n");
-    EXPECT_TRUE(only(host.calls, {"rewind", "stopped"}).empty());
-}
-
-// Searches of the library's /etc/passwd stream with the host's NIS hooks.
-class PasswordStreamTest : public LineFinderTest {
-  protected:
-    FILE *open_passwd(const std::string &content) {
-        FILE *fp = open(content);
-        mirror::passwd_fp = fp;
-        return fp;
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.changed_to ? r.changed_to : "unchanged");
+        FILE *fp = open_passwd("a:1\nb:2\nc:3\nd:4\n", 8);
+        nis().calls.clear();
+        int lines = 0;
+        nis().on_line = [&] {
+            if (++lines == 1 && r.changed_to != nullptr) modify(r.changed_to);  // after c
+        };
+        EXPECT_EQ(find_line("z", ':', fp, &keep), 0);
+        EXPECT_EQ(entry_text(), r.entry);
+        EXPECT_EQ(text_of(keep), r.kept);
+        EXPECT_EQ(only({"rewind", "stopped", "reqtype", "escape"}), r.restarts);
+        fclose(fp_);
+        fp_ = nullptr;
+        free_buffer(&keep);
     }
-};
+}
+
+TEST_F(LineFinderTest, OtherStreamsNeverCallTheHooks) {
+    nis().enabled = {3};
+    FILE *other = fopen(box.path("/etc/passwd").c_str(), "r");
+    mirror::passwd_fp = other;
+    FILE *fp = open("+\nalice:x:1\n", 2);
+    EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
+    EXPECT_EQ(text_of(keep), "alice:x:1\n+\n");
+    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
+    EXPECT_TRUE(nis().calls.empty());
+    fclose(other);
+}
+
+// ---------------------------------------------------------------------
+// The password stream and the host's NIS hooks
+
+using PasswordStreamTest = LineFinderTest;
 
 TEST_F(PasswordStreamTest, WithoutNisTheSearchIsPlainAndConsultsTheHooksOnItsWay) {
-    FILE *fp = open_passwd("root:x:0\nalice:x:1\nbob:x:2\n");
+    FILE *fp = open_passwd("root:x:0\n+\n-x\nalice:x:1\nbob:x:2\n");
     EXPECT_EQ(find_line("alice", ':', fp, &keep), 0);
-    EXPECT_EQ(entry_text(), "alice:x:1");
-    EXPECT_EQ(text_of(keep), "root:x:0\n");
-    EXPECT_EQ(host.calls,
-              (Calls{"enabled(3)", "getline(3)", "enabled(3)", "control(3,3)", "control(3,4)",
-                     "getline(3)", "enabled(3)", "control(3,3)", "stopped(3,alice)", "rewind(3)"}));
+    EXPECT_EQ(text_of(keep), "root:x:0\n+\n-x\n");  // escape lines kept as the file has them
+    const Calls plain = {"getline(3)", "enabled(3)", "control(3,3)", "control(3,4)"};
+    const Calls escape = {"getline(3)", "control(3,3)", "enabled(3)", "control(3,3)",
+                          "control(3,4)"};
+    Calls expected = {"enabled(3)"};
+    for (const Calls *line : {&plain, &escape, &escape})
+        expected.insert(expected.end(), line->begin(), line->end());
+    expected.insert(expected.end(),
+                    {"getline(3)", "enabled(3)", "control(3,3)", "stopped(3,alice)", "rewind(3)"});
+    EXPECT_EQ(nis().calls, expected);
+
+    nis().calls.clear();
+    nis().stopped = 1;  // a stopped match does not count
+    EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
+    EXPECT_EQ(found_line(), nullptr);
+    nis().calls.clear();
+    rewind(fp);
+    nis().stopped = 0;
+    const char *const names[] = {"zed", "root", nullptr};
+    EXPECT_EQ(find_any_line(names, ':', fp, nullptr, 1), 0);
+    EXPECT_EQ(entry_text(), "root:x:0");
+    EXPECT_EQ(only({"stopped", "rewind"}), (Calls{"stopped(3,zed)", "rewind(3)"}));
 }
 
 TEST_F(PasswordStreamTest, NotFoundFromTheStartRewindsTheNisSide) {
     FILE *fp = open_passwd("root:x:0\n");
     EXPECT_EQ(find_line("zed", ':', fp, nullptr), 0);
     EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(essential(host.calls),
-              (Calls{"enabled(3)", "enabled(3)", "control(3,4)", "rewind(3)"}));
+    EXPECT_EQ(only(), (Calls{"enabled(3)", "enabled(3)", "control(3,4)", "rewind(3)"}));
 }
 
+// The search tells the NIS side the name, and whether the file has shown
+// it as a local user; names are noted only while escapes are on.
 TEST_F(PasswordStreamTest, SearchAnnouncesTheNameAndWhetherItIsLocal) {
     FILE *fp = open_passwd("root:x:0\nalice:x:1\n");
-    host.enabled = 1;
-    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    Calls first = essential(host.calls);
-    first.resize(4);
-    EXPECT_EQ(first, (Calls{"enabled(3)", "reqtype(3,2,alice)", "rewind(3)", "control(3,2)"}));
-
-    // Both lines are now on the local name list.
-    for (const char *name : {"root", "alice"}) {
-        host.calls.clear();
-        EXPECT_EQ(find_line(name, ':', fp, nullptr), 0);
-        Calls again = essential(host.calls);
-        again.resize(4);
-        EXPECT_EQ(again[3], "control(3,1)") << name;
+    nis().enabled = {3};
+    nis().escapes_off = 1;
+    EXPECT_EQ(find_line("root", ':', fp, nullptr), 0);
+    nis().escapes_off = 0;
+    struct Step {
+        const char *name, *announced;
+    };
+    for (Step s :
+         {Step{"root", "control(3,2)"}, Step{"alice", "control(3,1)"}, Step{"root", "control(3,1)"},
+          Step{"alice", "control(3,1)"}, Step{"nobody", "control(3,2)"}}) {
+        nis().calls.clear();
+        find_line(s.name, ':', fp, nullptr);
+        Calls calls = only();
+        calls.resize(4);
+        EXPECT_EQ(calls, (Calls{"enabled(3)", std::string("reqtype(3,2,") + s.name + ")",
+                                "rewind(3)", s.announced}))
+            << s.name;
     }
-    host.calls.clear();
-    EXPECT_EQ(find_line("nobody", ':', fp, nullptr), 0);
-    EXPECT_EQ(essential(host.calls)[3], "control(3,2)");
 }
 
 TEST_F(PasswordStreamTest, LocalNameListComparesNamesWhenHashesAgree) {
     FILE *fp = open_passwd("alice:x:1\n");
-    host.enabled = 1;
-    host.hash_collides = true;
-    host.log_hash = true;
+    nis().enabled = {3};
+    nis().hash = [](const char *) { return 7; };
+    nis().log_hash = true;
     EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    host.calls.clear();
-    EXPECT_EQ(find_line("alicia", ':', fp, nullptr), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    Calls calls = essential(host.calls);
-    ASSERT_GE(calls.size(), 5u);
-    EXPECT_EQ(calls[3], "hash(alicia)");
-    EXPECT_EQ(calls[4], "control(3,2)");
-    host.calls.clear();
-    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    EXPECT_EQ(essential(host.calls)[4], "control(3,1)");
+    for (auto [name, announced] :
+         {std::pair{"alicia", "control(3,2)"}, std::pair{"alice", "control(3,1)"}}) {
+        nis().calls.clear();
+        find_line(name, ':', fp, nullptr);
+        Calls calls = only();
+        ASSERT_GE(calls.size(), 5u);
+        EXPECT_EQ(calls[3], std::string("hash(") + name + ")");
+        EXPECT_EQ(calls[4], announced);
+    }
 }
 
-TEST_F(PasswordStreamTest, NamesAreNotedOnlyWhileEscapesAreOn) {
-    FILE *fp = open_passwd("alice:x:1\n");
-    host.enabled = 1;
-    host.escapes_off = 1;
-    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    host.calls.clear();
-    host.escapes_off = 0;
-    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    EXPECT_EQ(essential(host.calls)[3], "control(3,2)");
-}
-
-TEST_F(PasswordStreamTest, EscapeLineGoesToTheNisSideWithItsNewline) {
+TEST_F(PasswordStreamTest, EscapeLinesGoToTheNisSideWhoseLinesMatchWithResultOne) {
     FILE *fp = open_passwd("root:x:0\n+\n-mallory\nbob:x:2\n");
-    host.enabled = 1;
-    EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
-    EXPECT_EQ(entry_text(), "bob:x:2");
-    EXPECT_EQ(text_of(keep), "root:x:0\n");  // the escape lines are not kept
-    Calls escapes;
-    for (const auto &c : host.calls)
-        if (c.rfind("escape", 0) == 0) escapes.push_back(c);
-    EXPECT_EQ(escapes, (Calls{"escape(3,+\n)", "escape(3,-mallory\n)"}));
-}
-
-TEST_F(PasswordStreamTest, NisLinesMatchWithResultOne) {
-    FILE *fp = open_passwd("root:x:0\n+\nbob:x:2\n");
-    host.enabled = 1;
-    host.escape_lines = {"nisone:x:100:100::/:/bin/sh", "nistwo:x:101:100::/:/bin/sh\n"};
+    nis().enabled = {3};
+    nis().escape_lines = {"nisone:x:100:100::/:/bin/sh", "nistwo:x:101:100::/:/bin/sh\n"};
     EXPECT_EQ(find_line("nistwo", ':', fp, &keep), 1);
     EXPECT_EQ(entry_text(), "nistwo:x:101:100::/:/bin/sh");
-    // NIS's own lines are skipped at request 4, so they are not kept.
+    // NIS's own lines are skipped at request 4, and escapes go unkept.
     EXPECT_EQ(text_of(keep), "root:x:0\n");
+    EXPECT_EQ(only({"escape"}), (Calls{"escape(3,+\n)"}));
 
-    host.calls.clear();
-    host.pending.clear();
+    nis().calls.clear();
+    nis().pending.clear();
     free_buffer(&keep);
     rewind(fp);
     EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
     EXPECT_EQ(entry_text(), "bob:x:2");
+    EXPECT_EQ(only({"escape"}), (Calls{"escape(3,+\n)", "escape(3,-mallory\n)"}));
+    EXPECT_EQ(text_of(keep), "root:x:0\n");  // nisone, nistwo were NIS's own
 }
 
-TEST_F(PasswordStreamTest, NisLineWithoutSkippingIsKept) {
+TEST_F(PasswordStreamTest, NisLinesNotSkippedAreKeptAndEscapesOffMakePlusLinesOrdinary) {
     FILE *fp = open_passwd("+\nbob:x:2\n");
-    host.enabled = 1;
-    host.nis_skips_its_lines = false;
-    host.escape_lines = {"nisone:x:100"};
+    nis().enabled = {3};
+    nis().skips_its_lines = false;
+    nis().escape_lines = {"nisone:x:100"};
     EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
     EXPECT_EQ(text_of(keep), "nisone:x:100\n");
-}
 
-TEST_F(PasswordStreamTest, EscapesOffMakesPlusLinesOrdinary) {
-    FILE *fp = open_passwd("+\nbob:x:2\n");
-    host.enabled = 1;
-    host.escapes_off = 1;
+    free_buffer(&keep);
+    rewind(fp);
+    nis().calls.clear();
+    nis().escapes_off = 1;
     EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
     EXPECT_EQ(text_of(keep), "+\n");
-    for (const auto &c : host.calls)
-        EXPECT_NE(c.rfind("escape", 0), 0u) << c;
-}
-
-TEST_F(PasswordStreamTest, WithoutNisAPlusLineIsKeptAsTheFileHasIt) {
-    FILE *fp = open_passwd("+\n-x\nbob:x:2\n");
-    EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
-    EXPECT_EQ(text_of(keep), "+\n-x\n");
-    EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
-    EXPECT_EQ(text_of(keep), "+\n-x\n+\n-x\nbob:x:2\n");
-    for (const auto &c : host.calls)
-        EXPECT_NE(c.rfind("escape", 0), 0u) << c;
-}
-
-TEST_F(PasswordStreamTest, StoppedMatchDoesNotCount) {
-    FILE *fp = open_passwd("alice:x:1\nbob:x:2\n");
-    host.stopped = 1;
-    EXPECT_EQ(find_line("alice", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(text_of(keep), "alice:x:1\nbob:x:2\n");
-}
-
-TEST_F(PasswordStreamTest, StoppedIsAskedAboutTheFirstName) {
-    FILE *fp = open_passwd("alice:x:1\nbob:x:2\n");
-    const char *const names[] = {"zed", "bob", nullptr};
-    EXPECT_EQ(find_any_line(names, ':', fp, nullptr, 1), 0);
-    EXPECT_EQ(entry_text(), "bob:x:2");
-    EXPECT_EQ(essential(host.calls), (Calls{"enabled(3)", "enabled(3)", "control(3,4)",
-                                            "enabled(3)", "stopped(3,zed)", "rewind(3)"}));
-}
-
-TEST_F(PasswordStreamTest, SkippedNisLinesAreNotKept) {
-    FILE *fp = open_passwd("+\nalice:x:1\n");
-    host.enabled = 1;
-    host.nis_skips_its_lines = true;
-    host.escape_lines = {"carol:x:5", "dave:x:6"};
-    EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
-    EXPECT_EQ(text_of(keep), "alice:x:1\n");
+    EXPECT_TRUE(only({"escape"}).empty());
 }
 
 }  // namespace

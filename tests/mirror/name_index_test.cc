@@ -141,7 +141,7 @@ TEST_F(NameIndexTest, EveryAnswerIsTheScansOverGeneratedFiles) {
 
 TEST_F(NameIndexTest, FilesChangedByAnotherProgramBetweenLookups) {
     box.write(kPasswd, generated_file(4));
-    FILE *stream = open(kPasswd);
+    open(kPasswd);
     expect_same_all(kPasswd, 4);
 
     box.write(kPasswd, generated_file(5));  // in place: the stream sees it
@@ -153,11 +153,8 @@ TEST_F(NameIndexTest, FilesChangedByAnotherProgramBetweenLookups) {
     expect_same_all(kPasswd, 6);  // the stream still reads the file it opened
     open(kPasswd);
     expect_same_all(kPasswd, 7);
-
-    stream = stream_;
     ASSERT_EQ(truncate(box.path(kPasswd).c_str(), static_cast<off_t>(text.size() / 3)), 0);
     expect_same_all(kPasswd, 8);
-    (void)stream;
 }
 
 // The file is rewritten in place to the same size and given back its
@@ -178,28 +175,21 @@ class PlantedIndexTest : public NameIndexTest {
         fclose(f);
         struct timespec times[2] = {before.st_atim, before.st_mtim};
         ASSERT_EQ(utimensat(AT_FDCWD, box.path(kPasswd).c_str(), times, 0), 0);
-        rewind(stream_);
     }
     std::string first_d() {
+        rewind(stream_);
         mirror::find_user_line("d", stream_, kPasswd);
         return mirror::found_line() != nullptr ? mirror::found_line() : "(none)";
     }
 };
 
-TEST_F(PlantedIndexTest, IsBelievedWhenItsOwnerAndModeAreRight) {
-    // Why the owner and mode matter: a stamp can be forged.
+// Why the owner and mode matter: a stamp can be forged.
+TEST_F(PlantedIndexTest, IsBelievedOnlyWithItsOwnerAndMode) {
     plant();
     EXPECT_EQ(first_d(), "d:2");
-}
-
-TEST_F(PlantedIndexTest, WithAWritableModeIsNeverTrusted) {
-    plant();
     ASSERT_EQ(chmod(box.path(kPasswdIndex).c_str(), 0666), 0);
     EXPECT_EQ(first_d(), "d:1");
-}
-
-TEST_F(PlantedIndexTest, OfAnotherOwnerIsNeverTrusted) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the index away";
+    if (geteuid() != 0) return;  // needs root to give the index away
     plant();
     ASSERT_EQ(chown(box.path(kPasswdIndex).c_str(), 4321, 4321), 0);
     EXPECT_EQ(first_d(), "d:1");
