@@ -1,6 +1,6 @@
-// A sandbox with the authorizations declared, the grant files' transition
-// files listed in File Control, and a System Default entry; the program's
-// login user is alice.
+// A sandbox with the authorizations declared, every grant file listed in
+// File Control, and a System Default entry; the program's login user is
+// alice.
 #pragma once
 
 #include <unistd.h>
@@ -16,6 +16,8 @@
 
 namespace vant::test {
 
+// Numbered in file order: audit 0, audittrail 1, auth 2, su 3, passwd 4,
+// ..., lp 8, printqueue 9, printerstat 10, ..., root 15, shutdown 16.
 inline constexpr const char *kDeclaration =
     "audit:audittrail\nauth:su,passwd\nbackup:queryspace\ncron:\n"
     "lp:printqueue,printerstat\nmem:\nsysadmin:\nterminal:\nuucp:\nroot:shutdown\n";
@@ -46,17 +48,17 @@ class GrantsTest : public SandboxTest {
     virtual void identity() {}
 
     // File Control entries for the transition files of these grant files
-    // ("*": all of them); the real user owns what is created.
-    void list_in_file_control(const std::vector<std::string> &names) {
+    // ("*": all of them).
+    void list_in_file_control(const std::vector<std::string> &names) const {
         std::string entries;
         for (const auto &n : names)
             entries += grants(n) + (n == "*" ? "" : "-t") + ":f_mode#0640:f_type=r:chkent:\n";
         box.write("/etc/auth/system/files", entries);
     }
-    void system_default(const std::string &fields) {
+    void system_default(const std::string &fields) const {
         box.write("/etc/auth/system/default", "default:d_name=default:" + fields + ":chkent:\n");
     }
-    void grant_file(const std::string &name, const std::string &text) {
+    void grant_file(const std::string &name, const std::string &text) const {
         box.write(grants(name), text);
     }
     std::string grant_file(const std::string &name) const { return box.read(grants(name)); }
@@ -65,6 +67,13 @@ class GrantsTest : public SandboxTest {
         for (const Delivery &d : read_deliveries(box.recorder_log()))
             if (std::find(d.args.begin(), d.args.end(), text) != d.args.end()) return true;
         return false;
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> all;
+        char *text = nullptr;
+        while (get_auth_msg(&text) > 0)
+            all.push_back(text);
+        return all;
     }
 };
 

@@ -112,7 +112,7 @@ TEST_F(CodecTest, EveryUserFieldRoundTrips) {
     EXPECT_EQ(back_fl.words[2], 0x0007);
 }
 
-TEST_F(CodecTest, OwnIdIsWrittenAsOwnNameEvenWhenUnknown) {
+TEST_F(CodecTest, OwnIdIsWrittenAsOwnNameEvenWhenUnknownAnotherNot) {
     pr_field f{};
     pr_flag fl{};
     strcpy(f.u_name, "ghost");
@@ -122,7 +122,6 @@ TEST_F(CodecTest, OwnIdIsWrittenAsOwnNameEvenWhenUnknown) {
         PR_SET(fl, bit);
     EXPECT_EQ(written([&](FILE *fp) { return store_pw_fields(fp, "ghost", &f, &fl); }),
               "ghost:u_name=ghost:u_id#4242:u_pswduser=ghost:\\\n\t:chkent:\n");
-    // Another id without a name cannot be written.
     f.u_pswduser = 4243;
     FILE *fp = fopen(box.path("/entry").c_str(), "w");
     EXPECT_EQ(store_pw_fields(fp, "ghost", &f, &fl), 0);
@@ -146,19 +145,13 @@ TEST_F(CodecTest, ReadingClampsSegmentsAndCutsLongTexts) {
     EXPECT_FALSE(PR_ISSET(fl, PR_U_PSWDUSER));
 }
 
-TEST_F(CodecTest, TerminalWithOnlyItsNameIsOneLine) {
+TEST_F(CodecTest, TerminalWrapsAfterEveryFourthCountedFieldAndRoundTrips) {
     t_field f{};
     t_flag fl{};
     strcpy(f.t_devname, "tty1");
     PR_T_SET(fl, PR_T_DEVNAME);
     EXPECT_EQ(written([&](FILE *fp) { return store_tc_fields(fp, "tty1", &f, &fl); }),
               "tty1:t_devname=tty1:chkent:\n");
-}
-
-TEST_F(CodecTest, TerminalWrapsAfterEveryFourthCountedField) {
-    t_field f{};
-    t_flag fl{};
-    strcpy(f.t_devname, "tty1");
     f.t_uid = 1000;
     f.t_logtime = 100;
     f.t_unsucuid = 1001;
@@ -184,17 +177,13 @@ TEST_F(CodecTest, TerminalWrapsAfterEveryFourthCountedField) {
     read_tc_fields(&back, &back_fl);
     EXPECT_EQ(back_fl.word, 0x1FFF);
     EXPECT_EQ(memcmp(&back, &f, sizeof f), 0);
-}
 
-TEST_F(CodecTest, TerminalUserWithoutNameCannotBeWritten) {
-    t_field f{};
-    t_flag fl{};
+    // A user without a name cannot be written.
     f.t_uid = 4242;
-    PR_T_SET(fl, PR_T_UID);
     FILE *fp = fopen(box.path("/entry").c_str(), "w");
     EXPECT_EQ(store_tc_fields(fp, "tty1", &f, &fl), 0);
     fclose(fp);
-    EXPECT_EQ(box.read("/entry"), "tty1:");
+    EXPECT_EQ(box.read("/entry"), "tty1:t_devname=tty1:");
 }
 
 }  // namespace
