@@ -85,17 +85,17 @@ TEST_F(DeclarationsTest, ADamagedDeclarationIsReportedAndReadAgainLater) {
             declare(c.text);
         EXPECT_EQ(total_auths(), -1);
         EXPECT_EQ(primary_auth("audit"), -1);
-        Texts m = messages();
+        Texts m = stored_messages();
         ASSERT_FALSE(m.empty());
         EXPECT_NE(m[0].find(c.message), std::string::npos) << m[0];
     }
     EXPECT_EQ(build_cmd_priv(), -1);
     EXPECT_EQ(cmd_priv, nullptr);
-    messages();
+    stored_messages();
     declare("audit:audittrail\ncron:");
     EXPECT_EQ(total_auths(), 3);
     EXPECT_EQ(primary_auth("cron"), 2);
-    EXPECT_EQ(messages(), Texts{"Missing linefeed in /etc/auth/system/authorize"});
+    EXPECT_EQ(stored_messages(), Texts{"Missing linefeed in /etc/auth/system/authorize"});
     EXPECT_EQ(failures().back(), "missing trailing linefeed");
 }
 
@@ -103,7 +103,7 @@ TEST_F(DeclarationsTest, BlankLinesAreReportedOncePerProcess) {
     declare("audit:audittrail\n\nauth:su\n\nmem:\n");
     EXPECT_EQ(total_auths(), 5);
     EXPECT_EQ(secondary_auth("su"), 3);
-    EXPECT_EQ(messages(), Texts{"Blank line in /etc/auth/system/authorize"});
+    EXPECT_EQ(stored_messages(), Texts{"Blank line in /etc/auth/system/authorize"});
     EXPECT_EQ(failures(), Texts{"contains a blank line"});
 }
 

@@ -12,6 +12,7 @@
 #include "platform/security_call.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
@@ -36,13 +37,9 @@ class GrantsTest : public SandboxTest {
         system_default("u_cmdpriv=auth,printqueue");
         box.write("/loginuid", "1000\n");
         platform::set_loginuid_file_for_tests(strdup(box.path("/loginuid").c_str()));
-        box.install_recorder();
         identity();
         if (HasFatalFailure() || IsSkipped()) return;
-        static char program[] = "authtest";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(set_auth_parameters(1, argv), 0);
-        set_auth_msg(VANT_MSG_STORE);
+        ASSERT_EQ(start(box, {.program = "authtest", .store_messages = true}), 0);
     }
     // Runs before the starting identity is recorded.
     virtual void identity() {}
@@ -67,13 +64,6 @@ class GrantsTest : public SandboxTest {
         for (const Delivery &d : read_deliveries(box.recorder_log()))
             if (std::find(d.args.begin(), d.args.end(), text) != d.args.end()) return true;
         return false;
-    }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> all;
-        char *text = nullptr;
-        while (get_auth_msg(&text) > 0)
-            all.push_back(text);
-        return all;
     }
 };
 

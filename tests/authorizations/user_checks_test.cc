@@ -4,13 +4,7 @@
 #include <unistd.h>
 
 #include "authorizations/grants_fixture.h"
-
-// The host's NIS client: one user, nisuser, is kept there.
-extern "C" __attribute__((visibility("default"))) char *_nis_lookup(const char *key,
-                                                                    const char *map) {
-    static char line[] = "nisuser:x:4242:100::/:/bin/sh";
-    return strcmp(map, "passwd.byname") == 0 && strcmp(key, "nisuser") == 0 ? line : nullptr;
-}
+#include "support/nis_fake.h"
 
 namespace vant::test {
 namespace {
@@ -30,6 +24,7 @@ void expect_checks(std::initializer_list<Check> checks) {
 // A user's own line decides alone; a default user without one holds the
 // System Default authorizations, a primary standing for its secondaries.
 TEST_F(GrantsTest, AUsersOwnLineDecidesElseTheDefaultsIfListed) {
+    nis().answers[{"passwd.byname", "nisuser"}] = "nisuser:x:4242:100::/:/bin/sh";
     std::string many;
     for (int i = 0; i < 60; ++i)
         many += "name" + std::to_string(i) + ",";

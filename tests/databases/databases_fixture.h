@@ -1,7 +1,7 @@
 // One sandbox for every database: File Control entries for every file an
 // update creates, a System Default entry, declared authorizations, per-letter
 // Protected Password directories, /etc/shadow beside /etc/passwd, and the
-// audit trail recorded. Waits are counted and cut short.
+// audit trail recorded.
 #pragma once
 
 #include <pwd.h>
@@ -10,34 +10,23 @@
 #include <string.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/clock.h"
+#include "support/leftovers.h"
+#include "support/naps.h"
 #include "support/recorder_log.h"
-#include "support/sandbox.h"
+#include "support/records.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 
-// The sleep seam: every nap is counted, and slept for a fraction of its
-// length (none when the divisor is 0).
-struct Naps {
-    size_t count = 0;
-    long divisor = 0;
-};
-inline Naps naps;
-inline void counted_nap(long milliseconds) {
-    ++naps.count;
-    if (naps.divisor != 0) usleep(static_cast<useconds_t>(milliseconds * 1000 / naps.divisor));
-}
-
 inline constexpr const char *kFiles = "/etc/auth/system/files";
 inline constexpr const char *kTtys = "/etc/auth/system/ttys";
 inline constexpr const char *kDevassign = "/etc/auth/system/devassign";
-inline constexpr const char *kDefaultDb = "/etc/auth/system/default";
+inline constexpr const char *kDefaultDb = kSystemDefault;
 inline constexpr const char *kAuthGrants = "/etc/auth/subsystems/auth";
 inline constexpr const char *kDefaultUsers = "/etc/auth/subsystems/dflt_users";
 
@@ -67,15 +56,9 @@ inline constexpr const char *kAuthorize = "audit:audittrail\nauth:su\n";
 inline constexpr vant_mask_t kRootType = 1u << 0;
 inline constexpr vant_mask_t kGeneralType = 1u << 5;
 
-// Where a user's Protected Password entry is kept.
-inline std::string entry_path(const std::string &name) {
-    return "/tcb/files/auth/" + name.substr(0, 1) + "/" + name;
-}
-
 class DatabasesTest : public SandboxTest {
   protected:
     void SetUp() override {
-        platform::set_sleep_function(counted_nap);
         box.write(kFiles, kFileControl, 0664);
         box.write("/etc/shadow", kShadow, 0640);
         box.write("/etc/auth/system/authorize", kAuthorize);
@@ -84,18 +67,13 @@ class DatabasesTest : public SandboxTest {
         defaults(
             "u_maxlen#8:t_maxtries#5:t_logdelay#2:t_login_timeout#30:v_type=terminal:"
             "v_users=root");
-        box.install_recorder();
-        static char program[] = "dbtest";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(set_auth_parameters(1, argv), 0);
+        ASSERT_EQ(start(box, {.program = "dbtest"}), 0);
     }
 
     void entry(const std::string &name, const std::string &fields) const {
-        box.write(entry_path(name), name + ":u_name=" + name + ":" + fields + ":chkent:\n", 0660);
+        write_prpw(box, name, fields);
     }
-    void defaults(const std::string &fields) const {
-        box.write(kDefaultDb, "default:d_name=default:" + fields + ":chkent:\n", 0664);
-    }
+    void defaults(const std::string &fields) const { write_system_default(box, fields); }
     // Mirroring on; integrity and authority as given.
     void mirroring(bool integrity, bool authority, const std::string &more = "") const {
         std::string f = integrity ? "u_integrity" : "u_integrity@";
@@ -111,20 +89,6 @@ class DatabasesTest : public SandboxTest {
         for (const auto &r : audited())
             if (r.size() == 3 && r[0] == std::to_string(code) && r[1] == object) return true;
         return false;
-    }
-
-    // Transition and old-version files left anywhere an update writes.
-    std::vector<std::string> left_behind() const {
-        std::vector<std::string> left;
-        for (const char *dir :
-             {"/etc", "/etc/default", "/etc/auth/system", "/etc/auth/subsystems",
-              "/tcb/files/auth/a", "/tcb/files/auth/b", "/tcb/files/auth/c", "/tcb/files/auth/u"})
-            for (const auto &e : std::filesystem::directory_iterator(box.path(dir))) {
-                std::string name = e.path().filename();
-                if (name.ends_with("-t") || name.ends_with("-o"))
-                    left.push_back(dir + ("/" + name));
-            }
-        return left;
     }
 
     // /etc/passwd and /etc/shadow as the C library's own readers see them.

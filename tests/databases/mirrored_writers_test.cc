@@ -47,7 +47,7 @@ class MirroredWriterTest : public DatabasesTest,
 
     // The lock a competing writer of each side holds.
     std::string lock(Side side) const {
-        if (prpw()) return side == entry_side ? entry_path("alice") + "-t" : "/etc/shadow-t";
+        if (prpw()) return side == entry_side ? prpw_path("alice") + "-t" : "/etc/shadow-t";
         return side == entry_side ? std::string(kDefaultDb) + "-t" : "/etc/default/login-t";
     }
     int put() {
@@ -72,7 +72,7 @@ class MirroredWriterTest : public DatabasesTest,
     bool changed(Side side) const {
         if (prpw())
             return side == entry_side
-                       ? box.read(entry_path("alice")).find("newpassword12") != std::string::npos
+                       ? box.read(prpw_path("alice")).find("newpassword12") != std::string::npos
                        : shadow_password("alice") == "newpassword12";
         return side == entry_side
                    ? box.read(kDefaultDb).find("u_minchg#604800") != std::string::npos
@@ -98,7 +98,7 @@ TEST_P(MirroredWriterTest, TheLeadingSideDecides) {
             EXPECT_TRUE(box.exists(lock(side))) << "the other's lock";
         }
     }
-    for (const std::string &left : left_behind())
+    for (const std::string &left : left_behind(box))
         EXPECT_TRUE(left == lock(entry_side) || left == lock(etc_side)) << left;
 }
 

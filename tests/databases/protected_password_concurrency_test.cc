@@ -62,7 +62,7 @@ class PrpwConcurrencyTest : public DatabasesTest {
     }
 
     std::string entry_password(const std::string &name) const {
-        std::string text = box.read(entry_path(name));
+        std::string text = box.read(prpw_path(name));
         size_t at = text.find("u_pwd=") + 6;
         return text.substr(at, text.find(':', at) - at);
     }
@@ -76,7 +76,7 @@ class PrpwConcurrencyTest : public DatabasesTest {
         EXPECT_EQ(names.size(), 5u + kWriters);
         std::string shadow = box.read("/etc/shadow");
         EXPECT_EQ(std::count(shadow.begin(), shadow.end(), '\n'), 5 + kWriters);
-        EXPECT_EQ(left_behind(), std::vector<std::string>{});
+        EXPECT_NOTHING_LEFT_BEHIND(box);
     }
     std::string passwd;
 };

@@ -62,7 +62,7 @@ TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
         SCOPED_TRACE(std::string(row.mirroring) + " mode " + std::to_string(row.mode) +
                      (row.entry ? " entry" : " no entry") + " lines " + std::to_string(row.lines));
         defaults(std::string("u_maxlen#8") + (*row.mirroring != '\0' ? ":" : "") + row.mirroring);
-        box.remove(entry_path("alice"));
+        box.remove(prpw_path("alice"));
         if (row.entry) entry("alice", "u_id#1000:u_pwd=protectedpw12:u_lock@");
         std::string passwd = kDefaultPasswd, shadow = kShadow;
         if (row.lines == no_lines) {
@@ -129,7 +129,7 @@ TEST_F(ProtectedPasswordTest, TheFixedRulesGiveTheSuperuserEverythingAndRetiredU
     struct pr_passwd before = r.pr;
     ASSERT_EQ(putprpwnam("root", &r.pr), 1);
     EXPECT_EQ(memcmp(&before, &r.pr, sizeof before), 0) << "the caller's record is not changed";
-    std::string text = box.read(entry_path("root"));
+    std::string text = box.read(prpw_path("root"));
     EXPECT_NE(text.find("u_type=root:"), std::string::npos) << text;
     EXPECT_NE(text.find("u_cmdpriv=audit,audittrail,auth,su"), std::string::npos) << text;
 }
@@ -144,7 +144,7 @@ TEST_F(ProtectedPasswordTest, APasswordCutToItsSegmentsIsWrittenBackWhole) {
     EXPECT_STREQ(pr->ufld.u_savedpwd, kLong);
     struct pr_passwd copy = *pr;
     ASSERT_EQ(putprpwnam("alice", &copy), 1);
-    EXPECT_NE(box.read(entry_path("alice")).find(std::string("u_pwd=") + kLong + ":"),
+    EXPECT_NE(box.read(prpw_path("alice")).find(std::string("u_pwd=") + kLong + ":"),
               std::string::npos);
     EXPECT_EQ(shadow_password("alice"), std::string(kLong, 13));
 
@@ -220,9 +220,9 @@ TEST_F(ProtectedPasswordTest, AMirroredNewUserGetsLinesAndAuthorizationsOthersKe
     set_override_mode(OVERRIDE_NO_INTEGRITY);
     Record cora = Record().name("cora").id(1004).pwd("corapassword1");
     ASSERT_EQ(putprpwnam("cora", &cora.pr), 1);
-    EXPECT_TRUE(box.exists(entry_path("cora")));
+    EXPECT_TRUE(box.exists(prpw_path("cora")));
     EXPECT_EQ(box.read(kDefaultUsers), "carol\n") << "no authorizations under an override mode";
-    EXPECT_EQ(left_behind(), Names{});
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 TEST_F(ProtectedPasswordTest, ARecordWithoutNameRemovesTheUserEverywhere) {
@@ -230,7 +230,7 @@ TEST_F(ProtectedPasswordTest, ARecordWithoutNameRemovesTheUserEverywhere) {
     entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz");
     struct pr_passwd clear {};
     ASSERT_EQ(putprpwnam("bob", &clear), 1);
-    EXPECT_FALSE(box.exists(entry_path("bob")));
+    EXPECT_FALSE(box.exists(prpw_path("bob")));
     EXPECT_TRUE(box.exists("/tcb/files/auth/b"));
     EXPECT_EQ(passwd_users(), (Names{"root", "daemon", "auth", "alice"}));
     EXPECT_EQ(shadow_password("bob"), "<none>");
@@ -247,7 +247,7 @@ TEST_F(ProtectedPasswordTest, WriteModeProtectedOnlyNeverTouchesTheConventionalF
     Sandbox::Stamp shadow = box.stamp("/etc/shadow"), passwd = box.stamp("/etc/passwd");
     Record r = Record().name("alice").id(1000).pwd("newpassword12");
     ASSERT_EQ(putprpwnam("alice", &r.pr), 1);
-    EXPECT_NE(box.read(entry_path("alice")).find("newpassword12"), std::string::npos);
+    EXPECT_NE(box.read(prpw_path("alice")).find("newpassword12"), std::string::npos);
     EXPECT_EQ(box.stamp("/etc/shadow"), shadow);
     EXPECT_EQ(box.stamp("/etc/passwd"), passwd);
 }

@@ -13,6 +13,7 @@
 #include "authdb/update.h"
 #include "databases/databases_fixture.h"
 #include "support/child.h"
+#include "support/crash.h"
 
 namespace vant::test {
 namespace {
@@ -268,7 +269,7 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     EXPECT_EQ(box.read(kEtcPasswd), "# password defaults\n");
     EXPECT_EQ(box.read(kEtcLogin), "TIMEOUT=60\n");
     EXPECT_EQ(getprdfnam("default"), nullptr);
-    EXPECT_EQ(left_behind(), std::vector<std::string>{});
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 
     // Deleting what is not there leaves the database as it was.
     move_time(kDefaultDb, -100);
@@ -294,82 +295,44 @@ TEST_F(SystemDefaultTest, ADamagedEntryOrAnUnstorableNameLeavesTheDatabaseAlone)
     EXPECT_EQ(putprdfnam(nullptr, &x.r), 0);
     EXPECT_EQ(putprdfnam("x", nullptr), 0);
     EXPECT_EQ(box.read(kDefaultDb), text);
-    EXPECT_EQ(left_behind(), std::vector<std::string>{});
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
-// The step of the database's update at which the writer is killed.
-authdb::UpdateStep kill_step;
-
 // The /etc files go into place first, while the database's new version is
-// written; the database follows at its rename. A kill at any step leaves
-// each file whole, old or new, in that order.
+// written; the database follows at its rename. A writer killed at any step
+// leaves each file whole, old or new, in that order.
 TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFirst) {
     std::string others;
     for (int i = 0; i < 300; ++i)
         others += "SETTING" + std::to_string(i) + "=value\n";
     database("u_maxlen#8");
-    using authdb::UpdateStep;
-    for (int s = 0; s <= static_cast<int>(UpdateStep::directory_synced); ++s) {
-        SCOPED_TRACE("killed at step " + std::to_string(s));
+    const std::string db = box.read(kDefaultDb);
+    CrashRun run;
+    run.prepare = [&] {
+        box.write(kDefaultDb, db);
         box.write(kEtcPasswd, others + "MINWEEKS=3\n");
         box.write(kEtcLogin, others);
-        std::string db = box.read(kDefaultDb);
-        kill_step = static_cast<UpdateStep>(s);
-        ChildResult r = run_child([] {
-            authdb::set_update_step_hook([](UpdateStep step) {
-                if (step == kill_step) raise(SIGKILL);
-            });
-            Defaults d = Defaults("default").minchg(1).life(4).integrity(0);
-            putprdfnam("default", &d.r);
-        });
-        ASSERT_EQ(r.signal, SIGKILL);
-        bool files_new = s >= static_cast<int>(UpdateStep::contents_written);
-        bool db_new = s >= static_cast<int>(UpdateStep::renamed);
-        EXPECT_EQ(box.read(kEtcPasswd), others + (files_new ? "MINWEEKS=1\n" : "MINWEEKS=3\n"));
-        EXPECT_EQ(box.read(kEtcLogin), others + (files_new ? "IDLEWEEKS=4\n" : ""));
-        EXPECT_EQ(box.read(kDefaultDb).find("u_minchg#604800") != std::string::npos, db_new);
-        for (const std::string &left : left_behind())
-            box.remove(left);
-        if (!db_new) box.write(kDefaultDb, db);
+    };
+    run.update = [] {
+        Defaults d = Defaults("default").minchg(1).life(4).integrity(0);
+        putprdfnam("default", &d.r);
+    };
+    run.prepare();
+    run_child(run.update);  // the database as the writer re-encodes it
+    std::string new_db = box.read(kDefaultDb);
+    std::vector<Kill> kills =
+        kill_at_every_step(box,
+                           {{kEtcPasswd, others + "MINWEEKS=3\n", others + "MINWEEKS=1\n"},
+                            {kEtcLogin, others, others + "IDLEWEEKS=4\n"},
+                            {kDefaultDb, db, new_db}},
+                           run);
+    ASSERT_EQ(kills.size(), 9u);
+    for (const Kill &k : kills) {
+        SCOPED_TRACE(static_cast<int>(k.step));
+        bool files_new = k.step >= authdb::UpdateStep::contents_written;
+        EXPECT_EQ(k.is_new,
+                  (std::vector<bool>{files_new, files_new, k.step >= authdb::UpdateStep::renamed}));
     }
-}
-
-// A kill at a random moment may land inside the replacement of an /etc
-// file itself, where no step is marked: each file still holds one whole text.
-TEST_F(SystemDefaultTest, AWriterKilledAtRandomNeverLeavesAPartialEtcFile) {
-    std::string others;
-    for (int i = 0; i < 300; ++i)
-        others += "SETTING" + std::to_string(i) + "=value\n";
-    box.write(kEtcPasswd, others + "MINWEEKS=3\n");
-    box.write(kEtcLogin, others);
-    database("u_maxlen#8");
-    Defaults versions[2] = {Defaults("default").minchg(1).exp(4).life(2).nullpw(0).integrity(0),
-                            Defaults("default").minchg(2).exp(8).life(3).nullpw(1).integrity(0)};
-    std::set<std::string> passwd, login;
-    for (Defaults &v : versions) {
-        ASSERT_EQ(putprdfnam("default", &v.r), 1);
-        passwd.insert(box.read(kEtcPasswd));
-        login.insert(box.read(kEtcLogin));
-    }
-    srand(7);
-    int interrupted = 0;
-    for (int round = 0; round < 100; ++round) {
-        pid_t writer = fork();
-        ASSERT_GE(writer, 0);
-        if (writer == 0)
-            for (int i = 0;; ++i)
-                putprdfnam("default", &versions[i % 2].r);
-        usleep(static_cast<useconds_t>(rand() % 4000));
-        kill(writer, SIGKILL);
-        waitpid(writer, nullptr, 0);
-        ASSERT_EQ(passwd.count(box.read(kEtcPasswd)), 1u) << "round " << round;
-        ASSERT_EQ(login.count(box.read(kEtcLogin)), 1u) << "round " << round;
-        std::vector<std::string> left = left_behind();
-        interrupted += !left.empty();
-        for (const std::string &l : left)
-            box.remove(l);
-    }
-    EXPECT_GT(interrupted, 0) << "no kill landed inside an update";
 }
 
 TEST_F(SystemDefaultTest, IntegrityRequirement) {

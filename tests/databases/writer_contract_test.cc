@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "authdb/update.h"
 #include "databases/databases_fixture.h"
-#include "support/child.h"
+#include "support/crash.h"
 
 namespace vant::test {
 namespace {
@@ -32,7 +31,7 @@ struct Writer {
     int audit_code;                                   // of the refusal's record; 0: none
     mode_t mode;                                      // from File Control
     int group;                                        // from File Control; -1: the creator's
-    int update;  // which update of a put replaces the file, from 1
+    int updates;  // of the files a put replaces, one after another
     std::string before() const { return head + entry(existing, 1) + tail; }
     std::string after() const { return head + entry(existing, 2) + tail; }
     bool shared() const { return path(existing) == path(added); }
@@ -165,7 +164,7 @@ int df_failing(const std::string &key) {
 // ---- Protected Password, unmirrored: one file per user
 
 std::string pw_path(const std::string &key) {
-    return entry_path(key);
+    return prpw_path(key);
 }
 std::string pw_entry(const std::string &key, int v) {
     return key + ":u_name=" + key + ":\\\n\t:u_pwd=password" + std::to_string(v) +
@@ -262,7 +261,7 @@ TEST_P(WriterContractTest, ReplacesAddsAndDeletesKeepingEveryOtherByte) {
     if (w.put(w.existing, 0) == -1) return;  // entries stay
     EXPECT_EQ(text(), w.head + std::string(w.tail) + (w.shared() ? added : ""));
     EXPECT_EQ(w.put("absent", 0), 1) << "nothing to delete";
-    EXPECT_EQ(left_behind(), std::vector<std::string>{});
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 TEST_P(WriterContractTest, WritesTheReadersOwnRecord) {
@@ -274,7 +273,7 @@ TEST_P(WriterContractTest, WritesTheReadersOwnRecord) {
 TEST_P(WriterContractTest, ARefusedRecordChangesNothingAndLeavesNothingBehind) {
     EXPECT_EQ(w.put_failing(w.existing), 0);
     EXPECT_EQ(text(), w.before());
-    EXPECT_EQ(left_behind(), std::vector<std::string>{});
+    EXPECT_NOTHING_LEFT_BEHIND(box);
     if (w.audit_code != 0) {
         EXPECT_TRUE(audited(w.existing, w.audit_code));
     }
@@ -283,7 +282,7 @@ TEST_P(WriterContractTest, ARefusedRecordChangesNothingAndLeavesNothingBehind) {
 TEST_P(WriterContractTest, AStaleTransitionFileHoldsTheUpdateOff) {
     box.write(file() + "-t", "half written\n");
     EXPECT_EQ(w.put(w.existing, 2), 0);
-    EXPECT_GE(naps.count, 18u) << "the writer waited for the other one";
+    EXPECT_GE(naps.delays.size(), 18u) << "the writer waited for the other one";
     EXPECT_EQ(text(), w.before());
     EXPECT_EQ(box.read(file() + "-t"), "half written\n");
 }
@@ -302,45 +301,31 @@ TEST_P(WriterContractTest, TheNewFileTakesModeAndOwnerFromFileControl) {
     EXPECT_EQ(st.st_gid, static_cast<gid_t>(w.group < 0 ? 0 : w.group));
 }
 
-// The step and update at which the writer in the child is killed.
-authdb::UpdateStep kill_step;
-int kill_update;
-void kill_at_step(authdb::UpdateStep step) {
-    static int updates;
-    if (step == authdb::UpdateStep::quiet_zone_entered) ++updates;
-    if (updates == kill_update && step == kill_step) raise(SIGKILL);
-}
-
 TEST_P(WriterContractTest, AWriterKilledAtAnyStepLeavesTheOldFileOrTheNew) {
-    using authdb::UpdateStep;
-    for (int s = 0; s <= static_cast<int>(UpdateStep::directory_synced); ++s) {
-        SCOPED_TRACE("killed at step " + std::to_string(s));
-        box.write(file(), w.before(), 0664);
-        kill_step = static_cast<UpdateStep>(s);
-        kill_update = w.update;
-        ChildResult r = run_child([this] {
-            authdb::set_update_step_hook(kill_at_step);
-            w.put(w.existing, 2);
-        });
-        ASSERT_EQ(r.signal, SIGKILL) << "the kill landed in the update";
-        EXPECT_EQ(text(), s >= static_cast<int>(UpdateStep::renamed) ? w.after() : w.before());
-
-        // The dead writer's transition file holds the next one off until
-        // it is removed; what else it left is cleaned up by the next update.
-        if (box.exists(file() + "-t")) {
-            EXPECT_EQ(w.put(w.existing, 1), 0);
-            box.remove(file() + "-t");
+    CrashRun run;
+    run.prepare = [this] { box.write(file(), w.before(), 0664); };
+    run.update = [this] { w.put(w.existing, 2); };
+    // A dead writer's transition file holds the next one off until it is
+    // removed; whatever else it left does not stop the next update.
+    run.after_kill = [this](const Kill &) {
+        bool held = box.exists(file() + "-t");
+        if (w.put(w.existing, 1) == 1) {
+            EXPECT_FALSE(held);
         }
+        for (const std::string &p : left_behind(box))
+            if (p.ends_with("-t")) box.remove(p);
         EXPECT_EQ(w.put(w.existing, 1), 1);
         EXPECT_EQ(text(), w.before());
-        EXPECT_EQ(left_behind(), std::vector<std::string>{});
-    }
+        EXPECT_NOTHING_LEFT_BEHIND(box);
+    };
+    std::vector<Kill> kills = kill_at_every_step(box, {{file(), w.before(), w.after()}}, run);
+    if (w.updates == 1) expect_new_from_rename_on(kills);
 }
 
 TEST_P(WriterContractTest, ConcurrentWritersLoseNothing) {
     if (!w.shared()) GTEST_SKIP() << "one file per entry";
     constexpr int kProcesses = 4, kPuts = 4, kTries = 5;
-    naps.divisor = 10;
+    naps.real_share = 0.1;
     auto key = [](int p, int k) { return "w" + std::to_string(p) + std::to_string(k); };
     int gate[2];
     ASSERT_EQ(pipe(gate), 0);
@@ -383,7 +368,7 @@ TEST_P(WriterContractTest, ConcurrentWritersLoseNothing) {
             EXPECT_NE(now.find(entry), std::string::npos) << key(p, k) << " was lost";
         }
     EXPECT_EQ(now.size(), size) << now;
-    EXPECT_EQ(left_behind(), std::vector<std::string>{});
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, WriterContractTest, ::testing::ValuesIn(kWriters),
