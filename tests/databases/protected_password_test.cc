@@ -188,6 +188,11 @@ TEST_F(ProtectedPasswordTest, EnumerationFollowsThePasswordFileEachUserWithOwnLi
     endprpwent();
     EXPECT_EQ(seen, (Names{"alice=alicepassword", "alice=alicepassword", "bob=bobpassword",
                            "carol=carolpasswd1"}));
+
+    // Without /etc/passwd no run can start that the files must answer.
+    box.remove("/etc/passwd");
+    set_override_mode(OVERRIDE_ETC_FILES);
+    EXPECT_EQ(setprpwent(), -1);
 }
 
 // ---- what the writer does beyond the entry
