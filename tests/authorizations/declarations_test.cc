@@ -1,43 +1,30 @@
-#include <string.h>
-
+// The authorization declaration: numbering, limits, and what a damaged
+// declaration reports.
 #include <string>
+#include <vector>
 
-#include "support/recorder_log.h"
-#include "support/sandbox.h"
-#include "vant.h"
+#include "authorizations/grants_fixture.h"
 
 namespace vant::test {
 namespace {
 
-char kProgram[] = "authck";
-char *kArgv[] = {kProgram, nullptr};
+using Texts = std::vector<std::string>;
 
-class DeclarationsTest : public SandboxTest {
+class DeclarationsTest : public GrantsTest {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(set_auth_parameters(1, kArgv), 0);
-        set_auth_msg(VANT_MSG_STORE);
-        box.install_recorder();
-    }
-    void declare(const std::string &text) { box.write("/etc/auth/system/authorize", text); }
-    std::vector<std::string> messages() {
-        std::vector<std::string> all;
-        char *text = nullptr;
-        while (get_auth_msg(&text) > 0)
-            all.push_back(text);
-        return all;
-    }
-    // The third argument of each failure record: what went wrong.
-    std::vector<std::string> audited() {
-        std::vector<std::string> all;
-        for (auto &d : read_deliveries(box.recorder_log()))
-            all.push_back(d.args.size() > 11 ? d.args[11] : "");
+    void declare(const std::string &text) const { box.write("/etc/auth/system/authorize", text); }
+    // What went wrong, by each failure record.
+    Texts failures() const {
+        Texts all;
+        for (const auto &r : record_arguments(box.recorder_log()))
+            all.push_back(r.back());
         return all;
     }
 };
 
 TEST_F(DeclarationsTest, BuiltInDeclarationWhenProtectedFilesAreOff) {
     box.write("/etc/default/security", "TCBFILES=OFF\n");
+    box.remove("/etc/auth/system/authorize");
     EXPECT_EQ(primary_auth("auth"), 2);
     EXPECT_EQ(secondary_auth("passwd"), 4);
     EXPECT_STREQ(primary_of_secondary_auth("shutdown"), "root");
@@ -49,14 +36,12 @@ TEST_F(DeclarationsTest, BuiltInDeclarationWhenProtectedFilesAreOff) {
     EXPECT_EQ(primary_of_secondary_auth("audit"), nullptr);
 }
 
-TEST_F(DeclarationsTest, NumbersFollowFileOrderAndBuildCmdPriv) {
+TEST_F(DeclarationsTest, NumbersFollowFileOrderPrimariesFirst) {
     declare("lp:printqueue,printerstat\nmem:\nauth:su\n");
     ASSERT_EQ(build_cmd_priv(), 0);
-    ASSERT_NE(cmd_priv, nullptr);
     std::vector<std::pair<std::string, unsigned>> pairs;
     for (auto *p = cmd_priv; p->name != nullptr; ++p)
         pairs.emplace_back(p->name, p->value);
-    // Primaries first, then secondaries, each with its own number.
     EXPECT_EQ(
         pairs,
         (std::vector<std::pair<std::string, unsigned>>{
@@ -78,52 +63,48 @@ TEST_F(DeclarationsTest, ThirtyTwoNamesLoad) {
     EXPECT_EQ(ST_MAX_CPRIV, 31);
 }
 
-TEST_F(DeclarationsTest, ThirtyThreeNamesAreRefused) {
-    std::string text;
-    for (int i = 0; i < 11; ++i)
-        text +=
-            "p" + std::to_string(i) + ":a" + std::to_string(i) + ",b" + std::to_string(i) + "\n";
-    declare(text);
-    EXPECT_EQ(total_auths(), -1);
-    EXPECT_EQ(primary_auth("p0"), -1);
-    auto m = messages();
-    ASSERT_FALSE(m.empty());
-    EXPECT_NE(m[0].find("too many subsystem authorizations declared"), std::string::npos);
-}
-
-TEST_F(DeclarationsTest, MissingColonFailsAndIsRetriedLater) {
-    declare("audit:audittrail\nbroken\n");
-    EXPECT_EQ(total_auths(), -1);
-    EXPECT_NE(messages().at(0).find("required colon is missing"), std::string::npos);
-    declare("audit:audittrail\n");
-    EXPECT_EQ(total_auths(), 2);
-}
-
-TEST_F(DeclarationsTest, MissingTrailingLinefeedLoadsAndIsReported) {
+// A declaration that could not be read is read again at the next use.
+TEST_F(DeclarationsTest, ADamagedDeclarationIsReportedAndReadAgainLater) {
+    struct Case {
+        const char *text;
+        const char *message;
+    };
+    for (const Case &c : {
+             Case{nullptr,
+                  "resource: /etc/auth/system/authorize could not be allocated due to: "
+                  "cannot open"},
+             Case{"audit:audittrail\nbroken\n", "required colon is missing"},
+             Case{"p0:a,b\np1:a,b\np2:a,b\np3:a,b\np4:a,b\np5:a,b\np6:a,b\np7:a,b\np8:a,b\n"
+                  "p9:a,b\np10:a,b\n",
+                  "too many subsystem authorizations declared"},
+         }) {
+        SCOPED_TRACE(c.message);
+        if (c.text == nullptr)
+            box.remove("/etc/auth/system/authorize");
+        else
+            declare(c.text);
+        EXPECT_EQ(total_auths(), -1);
+        EXPECT_EQ(primary_auth("audit"), -1);
+        Texts m = stored_messages();
+        ASSERT_FALSE(m.empty());
+        EXPECT_NE(m[0].find(c.message), std::string::npos) << m[0];
+    }
+    EXPECT_EQ(build_cmd_priv(), -1);
+    EXPECT_EQ(cmd_priv, nullptr);
+    stored_messages();
     declare("audit:audittrail\ncron:");
     EXPECT_EQ(total_auths(), 3);
     EXPECT_EQ(primary_auth("cron"), 2);
-    EXPECT_EQ(messages(),
-              std::vector<std::string>{"Missing linefeed in /etc/auth/system/authorize"});
-    EXPECT_EQ(audited(), std::vector<std::string>{"missing trailing linefeed"});
+    EXPECT_EQ(stored_messages(), Texts{"Missing linefeed in /etc/auth/system/authorize"});
+    EXPECT_EQ(failures().back(), "missing trailing linefeed");
 }
 
 TEST_F(DeclarationsTest, BlankLinesAreReportedOncePerProcess) {
     declare("audit:audittrail\n\nauth:su\n\nmem:\n");
     EXPECT_EQ(total_auths(), 5);
     EXPECT_EQ(secondary_auth("su"), 3);
-    EXPECT_EQ(messages(), std::vector<std::string>{"Blank line in /etc/auth/system/authorize"});
-    EXPECT_EQ(audited(), std::vector<std::string>{"contains a blank line"});
-}
-
-TEST_F(DeclarationsTest, MissingDeclarationIsReportedAndFails) {
-    EXPECT_EQ(total_auths(), -1);
-    EXPECT_EQ(build_cmd_priv(), -1);
-    EXPECT_EQ(cmd_priv, nullptr);
-    auto m = messages();
-    ASSERT_FALSE(m.empty());
-    EXPECT_EQ(m[0],
-              "resource: /etc/auth/system/authorize could not be allocated due to: cannot open");
+    EXPECT_EQ(stored_messages(), Texts{"Blank line in /etc/auth/system/authorize"});
+    EXPECT_EQ(failures(), Texts{"contains a blank line"});
 }
 
 }  // namespace

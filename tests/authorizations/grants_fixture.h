@@ -1,6 +1,6 @@
-// A sandbox with the authorizations declared, the grant files' transition
-// files listed in File Control, and a System Default entry; the program's
-// login user is alice.
+// A sandbox with the authorizations declared, every grant file listed in
+// File Control, and a System Default entry; the program's login user is
+// alice.
 #pragma once
 
 #include <unistd.h>
@@ -12,10 +12,13 @@
 #include "platform/security_call.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 
+// Numbered in file order: audit 0, audittrail 1, auth 2, su 3, passwd 4,
+// ..., lp 8, printqueue 9, printerstat 10, ..., root 15, shutdown 16.
 inline constexpr const char *kDeclaration =
     "audit:audittrail\nauth:su,passwd\nbackup:queryspace\ncron:\n"
     "lp:printqueue,printerstat\nmem:\nsysadmin:\nterminal:\nuucp:\nroot:shutdown\n";
@@ -34,29 +37,25 @@ class GrantsTest : public SandboxTest {
         system_default("u_cmdpriv=auth,printqueue");
         box.write("/loginuid", "1000\n");
         platform::set_loginuid_file_for_tests(strdup(box.path("/loginuid").c_str()));
-        box.install_recorder();
         identity();
         if (HasFatalFailure() || IsSkipped()) return;
-        static char program[] = "authtest";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(set_auth_parameters(1, argv), 0);
-        set_auth_msg(VANT_MSG_STORE);
+        ASSERT_EQ(start(box, {.program = "authtest", .store_messages = true}), 0);
     }
     // Runs before the starting identity is recorded.
     virtual void identity() {}
 
     // File Control entries for the transition files of these grant files
-    // ("*": all of them); the real user owns what is created.
-    void list_in_file_control(const std::vector<std::string> &names) {
+    // ("*": all of them).
+    void list_in_file_control(const std::vector<std::string> &names) const {
         std::string entries;
         for (const auto &n : names)
             entries += grants(n) + (n == "*" ? "" : "-t") + ":f_mode#0640:f_type=r:chkent:\n";
         box.write("/etc/auth/system/files", entries);
     }
-    void system_default(const std::string &fields) {
+    void system_default(const std::string &fields) const {
         box.write("/etc/auth/system/default", "default:d_name=default:" + fields + ":chkent:\n");
     }
-    void grant_file(const std::string &name, const std::string &text) {
+    void grant_file(const std::string &name, const std::string &text) const {
         box.write(grants(name), text);
     }
     std::string grant_file(const std::string &name) const { return box.read(grants(name)); }

@@ -1,89 +1,82 @@
-// Tests of the authorization checks: a named user, the user running the
-// program, and the vector of the running user.
+// Who holds an authorization: a named user, the user running the program,
+// and the vector of the running user.
 #include <string.h>
 #include <unistd.h>
 
 #include "authorizations/grants_fixture.h"
-
-// The host's NIS client: one user, nisuser, is kept there.
-extern "C" __attribute__((visibility("default"))) char *_nis_lookup(const char *key,
-                                                                    const char *map) {
-    static char line[] = "nisuser:x:4242:100::/:/bin/sh";
-    return strcmp(map, "passwd.byname") == 0 && strcmp(key, "nisuser") == 0 ? line : nullptr;
-}
+#include "support/nis_fake.h"
 
 namespace vant::test {
 namespace {
 
-int has(const char *user, const char *subsystem, const char *authorization) {
-    return user_has_auth(user, subsystem, authorization);
+struct Check {
+    const char *user, *subsystem, *authorization;
+    int held;
+};
+
+void expect_checks(std::initializer_list<Check> checks) {
+    for (const Check &c : checks)
+        EXPECT_EQ(user_has_auth(c.user, c.subsystem, c.authorization), c.held)
+            << (c.user != nullptr ? c.user : "(null)") << " " << c.subsystem << " "
+            << c.authorization;
 }
 
-TEST_F(GrantsTest, AUsersOwnLineDecidesAndNeverFallsBackToTheDefaults) {
-    grant_file("auth", "alice:passwd\nbob:su,auth\n");
-    box.write(grants("dflt_users"), "alice\n");
-    EXPECT_EQ(has("alice", "auth", "passwd"), 1);
-    EXPECT_EQ(has("alice", "auth", "su"), 0);  // the defaults grant "auth"
-    EXPECT_EQ(has("alice", "auth", "auth"), 0);
-    EXPECT_EQ(has("bob", "auth", "su"), 1);
-    EXPECT_EQ(has("bob", "auth", "passwd"), 0);  // a line grants its names exactly
-    EXPECT_EQ(has("root", "nosuch", "undeclared"), 1);
-    EXPECT_EQ(has(nullptr, "auth", "auth"), 0);
-}
-
-TEST_F(GrantsTest, DefaultUsersHoldTheSystemDefaultAuthorizations) {
-    grant_file("auth", "alice:auth\n");
-    grant_file("lp", "alice:lp\n");
-    box.write(grants("dflt_users"), "carolyn\ncarol\nbob");  // last line unterminated
-    EXPECT_EQ(has("carol", "auth", "su"), 1);  // the primary stands for its secondaries
-    EXPECT_EQ(has("carol", "auth", "passwd"), 1);
-    EXPECT_EQ(has("carol", "lp", "printqueue"), 1);
-    EXPECT_EQ(has("carol", "lp", "lp"), 0);  // a secondary does not give its primary
-    EXPECT_EQ(has("carol", "lp", "printerstat"), 0);
-    EXPECT_EQ(has("carol", "auth", "bogus"), 0);
-    EXPECT_EQ(has("bob", "auth", "su"), 1);
-    EXPECT_EQ(has("bo", "auth", "su"), 0);
-    EXPECT_EQ(has("caro", "auth", "su"), 0);
-    EXPECT_EQ(has("carol", "backup", "backup"), 0);  // no grant file
+// A user's own line decides alone; a default user without one holds the
+// System Default authorizations, a primary standing for its secondaries.
+TEST_F(GrantsTest, AUsersOwnLineDecidesElseTheDefaultsIfListed) {
+    nis().answers[{"passwd.byname", "nisuser"}] = "nisuser:x:4242:100::/:/bin/sh";
+    std::string many;
+    for (int i = 0; i < 60; ++i)
+        many += "name" + std::to_string(i) + ",";
+    grant_file("auth", "alice:passwd\nbob:su,auth\njoe:" + many + "passwd\n");
+    grant_file("lp", "alice:lp\nnisuser:lp\n");
+    box.write(grants("dflt_users"), "carolyn\ncarol\nalice\ndave");  // last line unterminated
+    expect_checks({
+        {"alice", "auth", "passwd", 1},
+        {"alice", "auth", "su", 0},  // the defaults would grant it
+        {"alice", "auth", "auth", 0},
+        {"bob", "auth", "su", 1},
+        {"bob", "auth", "passwd", 0},  // a line grants its names exactly
+        {"joe", "auth", "passwd", 1},  // read whole, however long
+        {"carol", "auth", "su", 1},
+        {"carol", "auth", "passwd", 1},
+        {"carol", "lp", "printqueue", 1},
+        {"carol", "lp", "lp", 0},  // a secondary does not give its primary
+        {"carol", "lp", "printerstat", 0},
+        {"carol", "auth", "bogus", 0},
+        {"dave", "auth", "su", 1},
+        {"caro", "auth", "su", 0},
+        {"carol", "backup", "backup", 0},  // no grant file
+        {"root", "nosuch", "undeclared", 1},
+        {nullptr, "auth", "auth", 0},
+        {"nisuser", "lp", "printqueue", 1},  // NIS users hold only the defaults
+        {"nisuser", "lp", "lp", 0},
+    });
     system_default("u_maxlen#8");
-    EXPECT_EQ(has("carol", "auth", "su"), 0);
+    expect_checks({{"carol", "auth", "su", 0}});
 }
 
-TEST_F(GrantsTest, NisUsersHoldOnlyTheDefaults) {
-    grant_file("auth", "nisuser:auth\n");
-    system_default("u_cmdpriv=passwd");
-    EXPECT_EQ(has("nisuser", "auth", "passwd"), 1);
-    EXPECT_EQ(has("nisuser", "auth", "auth"), 0);
-    EXPECT_EQ(has("nisuser", "auth", "su"), 0);
+TEST_F(GrantsTest, ALineWithoutAColonStopsTheCheck) {
+    grant_file("auth", "bob:su\nbroken\ncarol:auth\n");
+    box.write(grants("dflt_users"), "dave\n");
+    expect_checks({{"bob", "auth", "su", 1}});
+    EXPECT_FALSE(audited("required colon is missing"));
+    expect_checks({{"carol", "auth", "auth", 0}, {"dave", "auth", "su", 0}});
+    EXPECT_TRUE(audited("required colon is missing"));
+    EXPECT_TRUE(audited(grants("auth")));
 }
 
 TEST_F(GrantsTest, WithoutProtectedFilesASubsystemsOwnAccountRunsIt) {
     box.write("/etc/default/security", "TCBFILES=OFF\n");
-    EXPECT_EQ(has("lp", "lp", "anything"), 1);
-    EXPECT_EQ(has("alice", "lp", "printqueue"), 1);
-    EXPECT_EQ(has("alice", "lp", "printerstat"), 0);
-}
-
-TEST_F(GrantsTest, LinesAreReadWholeAndALineWithoutAColonStopsTheCheck) {
-    std::string many;
-    for (int i = 0; i < 60; ++i)
-        many += "name" + std::to_string(i) + ",";
-    grant_file("auth", "alice:" + many + "passwd\nbob:su\nbroken\ncarol:auth\n");
-    box.write(grants("dflt_users"), "dave\n");
-    EXPECT_EQ(has("alice", "auth", "passwd"), 1);
-    EXPECT_EQ(has("bob", "auth", "su"), 1);
-    EXPECT_FALSE(audited("required colon is missing"));
-    EXPECT_EQ(has("carol", "auth", "auth"), 0);
-    EXPECT_EQ(has("dave", "auth", "su"), 0);
-    EXPECT_TRUE(audited("required colon is missing"));
-    EXPECT_TRUE(audited(grants("auth")));
+    expect_checks({{"lp", "lp", "anything", 1},
+                   {"alice", "lp", "printqueue", 1},
+                   {"alice", "lp", "printerstat", 0}});
 }
 
 TEST_F(GrantsTest, WithoutTheDeclarationNothingIsHeldOrWritten) {
     box.remove("/etc/auth/system/authorize");
     grant_file("auth", "alice:auth\n");
-    EXPECT_EQ(has("alice", "auth", "auth"), 0);
-    EXPECT_EQ(has("root", "auth", "auth"), 0);
+    expect_checks({{"alice", "auth", "auth", 0}, {"root", "auth", "auth", 0}});
     EXPECT_EQ(privileged_user("auth"), 0);
     EXPECT_EQ(get_subsys_auths(), nullptr);
     vant_mask_t lp = 1u << 8;
@@ -144,7 +137,7 @@ TEST_F(RealUserTest, TheRealUserRunsTheProgram) {
     EXPECT_EQ(*get_subsys_auths(), 1u << 3);
 }
 
-// A program run with the effective group "auth".
+// A program run with the effective group "auth" asks within its subsystem.
 class AuthGroupTest : public GrantsTest {
     void identity() override {
         if (geteuid() != 0) GTEST_SKIP() << "needs root to change the effective group";

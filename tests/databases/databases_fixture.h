@@ -1,0 +1,149 @@
+// One sandbox for every database: File Control entries for every file an
+// update creates, a System Default entry, declared authorizations, per-letter
+// Protected Password directories, /etc/shadow beside /etc/passwd, and the
+// audit trail recorded.
+#pragma once
+
+#include <pwd.h>
+#include <shadow.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/leftovers.h"
+#include "support/naps.h"
+#include "support/recorder_log.h"
+#include "support/records.h"
+#include "support/startup.h"
+#include "vant.h"
+
+namespace vant::test {
+
+inline constexpr const char *kFiles = "/etc/auth/system/files";
+inline constexpr const char *kTtys = "/etc/auth/system/ttys";
+inline constexpr const char *kDevassign = "/etc/auth/system/devassign";
+inline constexpr const char *kDefaultDb = kSystemDefault;
+inline constexpr const char *kAuthGrants = "/etc/auth/subsystems/auth";
+inline constexpr const char *kDefaultUsers = "/etc/auth/subsystems/dflt_users";
+
+inline constexpr const char *kFileControl =
+    "# File Control database of the sandbox\n"
+    "/etc/auth/system/files-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n"
+    "/etc/auth/system/ttys-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n"
+    "/etc/auth/system/devassign-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n"
+    "/etc/auth/system/default-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n"
+    "/tcb/files/auth/?/*:f_group=auth:f_mode#0660:f_type=r:chkent:\n"
+    "/etc/passwd:f_mode#0644:f_type=r:chkent:\n"
+    "/etc/shadow:f_mode#0640:f_type=r:chkent:\n"
+    "/etc/default/*:f_owner=root:f_group=root:f_mode#0644:f_type=r:chkent:\n"
+    "/etc/auth/subsystems/*:f_mode#0640:f_type=r:chkent:\n";
+
+inline constexpr const char *kShadow =
+    "root:$1$rootpw:19000:0:99999:7:::\n"
+    "daemon:*:19000:0:99999:7:::\n"
+    "auth:*:19000:0:99999:7:::\n"
+    "alice:abcdefghijklm:19000:0:99999:7:::\n"
+    "bob:nopqrstuvwxyz:19000:0:99999:7:::\n";
+
+// Four command privileges, numbered in file order: audit 0, audittrail 1,
+// auth 2, su 3.
+inline constexpr const char *kAuthorize = "audit:audittrail\nauth:su\n";
+
+inline constexpr vant_mask_t kRootType = 1u << 0;
+inline constexpr vant_mask_t kGeneralType = 1u << 5;
+
+class DatabasesTest : public SandboxTest {
+  protected:
+    void SetUp() override {
+        box.write(kFiles, kFileControl, 0664);
+        box.write("/etc/shadow", kShadow, 0640);
+        box.write("/etc/auth/system/authorize", kAuthorize);
+        for (const char *letter : {"a", "b", "c", "r", "u"})
+            box.mkdir(std::string("/tcb/files/auth/") + letter);
+        defaults(
+            "u_maxlen#8:t_maxtries#5:t_logdelay#2:t_login_timeout#30:v_type=terminal:"
+            "v_users=root");
+        ASSERT_EQ(start(box, {.program = "dbtest"}), 0);
+    }
+
+    void entry(const std::string &name, const std::string &fields) const {
+        write_prpw(box, name, fields);
+    }
+    void defaults(const std::string &fields) const { write_system_default(box, fields); }
+    // Mirroring on; integrity and authority as given.
+    void mirroring(bool integrity, bool authority, const std::string &more = "") const {
+        std::string f = integrity ? "u_integrity" : "u_integrity@";
+        if (!authority) f += ":u_tcbpw@";
+        defaults(more.empty() ? f : f + ":" + more);
+    }
+
+    // Code, object and text of every audit record delivered so far.
+    std::vector<std::vector<std::string>> audited() const {
+        return record_arguments(box.recorder_log());
+    }
+    bool audited(const std::string &object, int code) const {
+        for (const auto &r : audited())
+            if (r.size() == 3 && r[0] == std::to_string(code) && r[1] == object) return true;
+        return false;
+    }
+
+    // /etc/passwd and /etc/shadow as the C library's own readers see them.
+    std::vector<std::string> passwd_users() const {
+        std::vector<std::string> names;
+        if (FILE *f = fopen(box.path("/etc/passwd").c_str(), "r")) {
+            while (struct passwd *pw = fgetpwent(f))
+                names.push_back(pw->pw_name);
+            fclose(f);
+        }
+        return names;
+    }
+    std::vector<std::pair<std::string, std::string>> shadow_users() const {
+        std::vector<std::pair<std::string, std::string>> all;
+        if (FILE *f = fopen(box.path("/etc/shadow").c_str(), "r")) {
+            while (struct spwd *sp = fgetspent(f))
+                all.emplace_back(sp->sp_namp, sp->sp_pwdp);
+            fclose(f);
+        }
+        return all;
+    }
+    std::string shadow_password(const std::string &name) const {
+        for (const auto &[n, p] : shadow_users())
+            if (n == name) return p;
+        return "<none>";
+    }
+};
+
+// A Protected Password record built field by field.
+struct Record {
+    struct pr_passwd pr {};
+    Record &name(const char *n) {
+        snprintf(pr.ufld.u_name, sizeof pr.ufld.u_name, "%s", n);
+        return set(PR_U_NAME);
+    }
+    Record &id(vant_id_t v) {
+        pr.ufld.u_id = v;
+        return set(PR_U_ID);
+    }
+    Record &pwd(const char *p) {
+        snprintf(pr.ufld.u_pwd, sizeof pr.ufld.u_pwd, "%s", p);
+        return set(PR_U_PWD);
+    }
+    Record &type(vant_mask_t t) {
+        pr.ufld.u_type = t;
+        return set(PR_U_TYPE);
+    }
+    Record &cmdpriv(vant_mask_t m) {
+        pr.ufld.u_cmdpriv = m;
+        return set(PR_U_CMDPRIV);
+    }
+    Record &set(uint32_t bit) {
+        PR_SET(pr.uflg, bit);
+        return *this;
+    }
+};
+
+}  // namespace vant::test

@@ -1,0 +1,289 @@
+// The Protected Password database: which view of a user a lookup answers
+// with, the fixed rules, the enumeration, and what the writer adds to a
+// mirrored record.
+#include <string.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "databases/databases_fixture.h"
+
+namespace vant::test {
+namespace {
+
+using Names = std::vector<std::string>;
+constexpr const char *kLong = "abcdefghijklmnopqrstuvwx";  // 24 characters
+
+using ProtectedPasswordTest = DatabasesTest;
+
+enum Lines { no_lines, same_password, other_password };
+
+struct LookupRow {
+    const char *mirroring;  // the System Default fields; "" mirrors nothing
+    int mode;
+    bool entry;
+    Lines lines;
+    const char *password;  // the answer's; null: not found
+    bool typed;            // the fixed rules were applied
+};
+
+constexpr const char *kInt = "u_integrity", *kProt = "u_integrity@",
+                     *kEtc = "u_integrity@:u_tcbpw@";
+constexpr const char *kP = "protectedpw12", *kE = "etcpassword1";
+constexpr LookupRow kLookups[] = {
+    {"", OVERRIDE_NONE, true, no_lines, kP, false},
+    {"", OVERRIDE_NONE, true, other_password, kP, false},
+    {"", OVERRIDE_NONE, false, same_password, nullptr, false},
+    {kInt, OVERRIDE_NONE, true, same_password, kP, true},
+    {kInt, OVERRIDE_NONE, true, other_password, nullptr, false},
+    {kInt, OVERRIDE_NONE, true, no_lines, nullptr, false},
+    {kInt, OVERRIDE_NONE, false, other_password, nullptr, false},
+    {kInt, OVERRIDE_NO_INTEGRITY, true, no_lines, kP, true},
+    {kInt, OVERRIDE_NO_INTEGRITY, true, other_password, kP, true},
+    {kInt, OVERRIDE_NO_INTEGRITY, false, other_password, "", true},  // the files fill no password
+    {kInt, OVERRIDE_ETC_FILES, true, other_password, kE, false},
+    {kInt, OVERRIDE_ETC_FILES, false, other_password, kE, false},
+    {kInt, OVERRIDE_ETC_FILES, true, no_lines, nullptr, false},
+    {kInt, OVERRIDE_PROTECTED_ONLY, true, no_lines, kP, false},
+    {kInt, OVERRIDE_PROTECTED_ONLY, true, other_password, kP, false},
+    {kInt, OVERRIDE_PROTECTED_ONLY, false, other_password, nullptr, false},
+    {kProt, OVERRIDE_NONE, true, no_lines, kP, true},
+    {kProt, OVERRIDE_NONE, true, other_password, kP, true},
+    {kProt, OVERRIDE_NONE, false, other_password, nullptr, false},
+    {kEtc, OVERRIDE_NONE, true, other_password, kE, true},
+    {kEtc, OVERRIDE_NONE, true, same_password, kP, true},
+    {kEtc, OVERRIDE_NONE, true, no_lines, nullptr, false},
+    {kEtc, OVERRIDE_NONE, false, other_password, kE, true},
+};
+
+TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
+    for (const LookupRow &row : kLookups) {
+        SCOPED_TRACE(std::string(row.mirroring) + " mode " + std::to_string(row.mode) +
+                     (row.entry ? " entry" : " no entry") + " lines " + std::to_string(row.lines));
+        defaults(std::string("u_maxlen#8") + (*row.mirroring != '\0' ? ":" : "") + row.mirroring);
+        box.remove(prpw_path("alice"));
+        if (row.entry) entry("alice", "u_id#1000:u_pwd=protectedpw12:u_lock@");
+        std::string passwd = kDefaultPasswd, shadow = kShadow;
+        if (row.lines == no_lines) {
+            passwd.erase(passwd.find("alice:"), passwd.find("bob:") - passwd.find("alice:"));
+            shadow.erase(shadow.find("alice:"), shadow.find("bob:") - shadow.find("alice:"));
+        } else {
+            // No aging fields: under integrity they would differ from the entry's.
+            const char *pwd = row.lines == same_password ? "protectedpw12" : "etcpassword1";
+            shadow.replace(shadow.find("alice:"), shadow.find("bob:") - shadow.find("alice:"),
+                           std::string("alice:") + pwd + ":::::::\n");
+        }
+        box.write("/etc/passwd", passwd);
+        box.write("/etc/shadow", shadow, 0640);
+        set_override_mode(row.mode);
+        struct pr_passwd *pr = getprpwnam("alice");
+        set_override_mode(OVERRIDE_NONE);
+        ASSERT_EQ(pr != nullptr, row.password != nullptr);
+        if (pr == nullptr) continue;
+        EXPECT_STREQ(pr->ufld.u_name, "alice");
+        EXPECT_STREQ(pr->ufld.u_pwd, row.password);
+        EXPECT_EQ(PR_ISSET(pr->uflg, PR_U_TYPE), row.typed);
+    }
+}
+
+TEST_F(ProtectedPasswordTest, TheEntryComesWithTheSystemDefaultsBesideItOrNotAtAll) {
+    entry("alice", "u_id#1000:u_pwd=abcdefghijklm:u_maxlen#5");
+    entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz");
+    ASSERT_NE(getprpwnam("alice"), nullptr);
+    struct pr_passwd *pr = getprpwnam("bob");
+    ASSERT_NE(pr, nullptr);
+    EXPECT_FALSE(PR_ISSET(pr->uflg, PR_U_MAXLEN)) << "each lookup starts from a clear record";
+    ASSERT_TRUE(PR_ISSET(pr->sflg, PR_U_MAXLEN));
+    EXPECT_EQ(pr->sfld.u_maxlen, 8);
+    EXPECT_EQ(getprpwnam(""), nullptr);
+    EXPECT_EQ(getprpwnam(nullptr), nullptr);
+    ASSERT_NE(pr = getprpwuid(1001), nullptr);
+    EXPECT_STREQ(pr->ufld.u_name, "bob");
+    EXPECT_EQ(getprpwuid(4242), nullptr);
+}
+
+TEST_F(ProtectedPasswordTest, WithoutSystemDefaultsEveryLookupFailsAndIsReported) {
+    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
+    box.remove(kDefaultDb);
+    EXPECT_EQ(getprpwnam("alice"), nullptr);
+    EXPECT_EQ(audited().back(),
+              (std::vector<std::string>{"18", "System Defaults database", "cannot be read"}));
+}
+
+TEST_F(ProtectedPasswordTest, TheFixedRulesGiveTheSuperuserEverythingAndRetiredUsersNoPassword) {
+    mirroring(false, true);
+    entry("root", "u_id#0:u_pwd=$1$rootpw:u_syspriv=execsuid");
+    entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz:u_type=retired");
+    struct pr_passwd *pr = getprpwnam("root");
+    ASSERT_NE(pr, nullptr);
+    EXPECT_EQ(pr->ufld.u_type, kRootType);
+    EXPECT_EQ(pr->ufld.u_syspriv, 0xFFu);
+    EXPECT_EQ(pr->ufld.u_cmdpriv, 0xFu);  // the four declared
+    EXPECT_TRUE(PR_ISSET(pr->uflg, PR_U_SYSPRIV) && PR_ISSET(pr->uflg, PR_U_CMDPRIV));
+    ASSERT_NE(pr = getprpwnam("bob"), nullptr);
+    EXPECT_STREQ(pr->ufld.u_pwd, "*");
+
+    // The superuser is written with everything too.
+    Record r = Record().name("root").id(0).pwd("$1$rootpw").type(kGeneralType);
+    struct pr_passwd before = r.pr;
+    ASSERT_EQ(putprpwnam("root", &r.pr), 1);
+    EXPECT_EQ(memcmp(&before, &r.pr, sizeof before), 0) << "the caller's record is not changed";
+    std::string text = box.read(prpw_path("root"));
+    EXPECT_NE(text.find("u_type=root:"), std::string::npos) << text;
+    EXPECT_NE(text.find("u_cmdpriv=audit,audittrail,auth,su"), std::string::npos) << text;
+}
+
+TEST_F(ProtectedPasswordTest, APasswordCutToItsSegmentsIsWrittenBackWhole) {
+    mirroring(false, true, "u_pwseg#1");
+    box.write("/etc/shadow", std::string("alice:") + std::string(kLong, 13) + ":19000::::::\n");
+    entry("alice", std::string("u_id#1000:u_pwd=") + kLong);
+    struct pr_passwd *pr = getprpwnam("alice");
+    ASSERT_NE(pr, nullptr);
+    EXPECT_EQ(std::string(pr->ufld.u_pwd), std::string(kLong, 13));
+    EXPECT_STREQ(pr->ufld.u_savedpwd, kLong);
+    struct pr_passwd copy = *pr;
+    ASSERT_EQ(putprpwnam("alice", &copy), 1);
+    EXPECT_NE(box.read(prpw_path("alice")).find(std::string("u_pwd=") + kLong + ":"),
+              std::string::npos);
+    EXPECT_EQ(shadow_password("alice"), std::string(kLong, 13));
+
+    set_override_mode(OVERRIDE_ETC_FILES);  // both views cut alike: the files' one answers
+    ASSERT_NE(pr = getprpwnam("alice"), nullptr);
+    EXPECT_EQ(std::string(pr->ufld.u_pwd), std::string(kLong, 13));
+}
+
+TEST_F(ProtectedPasswordTest, AnOldStylePasswordFileLineLeavesTheEntryUnreconciled) {
+    mirroring(false, true);
+    box.write("/etc/passwd", "alice:*:1000:100::/home/alice:/bin/sh\n");
+    entry("alice", "u_id#1000:u_pwd=protectedpass");
+    struct pr_passwd *pr = getprpwnam("alice");
+    ASSERT_NE(pr, nullptr);
+    EXPECT_STREQ(pr->ufld.u_pwd, "protectedpass");
+    EXPECT_FALSE(PR_ISSET(pr->uflg, PR_U_TYPE));  // returned before the fixed rules
+}
+
+TEST_F(ProtectedPasswordTest, EnumerationFollowsThePasswordFileEachUserWithOwnLines) {
+    mirroring(false, true);
+    box.write("/etc/passwd", std::string(kDefaultPasswd) +
+                                 "nobody:x:65534:65534::/:/bin/false\n"
+                                 "carol:x:1002:100::/home/carol:/bin/sh\n");
+    box.write("/etc/shadow",
+              "alice:alicepassword:19000::::::\nbob:bobpassword:19000::::::\n"
+              "nobody:nobodypasswd:19000::::::\ncarol:carolpasswd1:19000::::::\n");
+    entry("alice", "u_id#1000:u_pwd=alicepassword");
+    entry("bob", "u_id#1001:u_pwd=bobpassword");
+    entry("carol", "u_id#1002:u_pwd=carolpasswd1");
+    box.mkdir("/tcb/files/auth/n");
+    entry("nobody", "u_id#65534:u_pwd=nobodypasswd");
+    Names seen;
+    ASSERT_EQ(setprpwent(), 0);
+    while (struct pr_passwd *pr = getprpwent()) {
+        seen.push_back(std::string(pr->ufld.u_name) + "=" + pr->ufld.u_pwd);
+        if (seen.size() == 1) {  // starts the pass again
+            ASSERT_NE(getprpwnam("bob"), nullptr);
+        }
+    }
+    EXPECT_EQ(getprpwent(), nullptr);
+    endprpwent();
+    EXPECT_EQ(seen, (Names{"alice=alicepassword", "alice=alicepassword", "bob=bobpassword",
+                           "carol=carolpasswd1"}));
+
+    // Without /etc/passwd no run can start that the files must answer.
+    box.remove("/etc/passwd");
+    set_override_mode(OVERRIDE_ETC_FILES);
+    EXPECT_EQ(setprpwent(), -1);
+}
+
+// ---- what the writer does beyond the entry
+
+TEST_F(ProtectedPasswordTest, AMirroredNewUserGetsLinesAndAuthorizationsOthersKeepTheirs) {
+    mirroring(false, true);
+    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
+    std::string passwd = box.read("/etc/passwd");
+    Record carol = Record().name("carol").id(1002).pwd("carolpassword");
+    ASSERT_EQ(putprpwnam("carol", &carol.pr), 1);
+    // The new line has no group yet, so the C library's reader passes over it.
+    EXPECT_EQ(box.read("/etc/passwd"), passwd + "carol:x:1002::::\n");
+    EXPECT_EQ(passwd_users(), (Names{"root", "daemon", "auth", "alice", "bob"}));
+    EXPECT_EQ(shadow_password("carol"), "carolpassword");
+    EXPECT_EQ(box.read(kDefaultUsers), "carol\n");
+
+    Record cathy = Record().name("cathy").id(1003).pwd("cathypassword").cmdpriv(1u << 2);  // auth
+    ASSERT_EQ(putprpwnam("cathy", &cathy.pr), 1);
+    EXPECT_EQ(box.read(kAuthGrants), "cathy:auth\n");
+
+    // Replacing alice changes only her line; she is no new user.
+    Record alice = Record().name("alice").id(1000).pwd("newpassword12");
+    ASSERT_EQ(putprpwnam("alice", &alice.pr), 1);
+    auto users = shadow_users();
+    ASSERT_EQ(users.size(), 7u);
+    EXPECT_EQ(users[3], (std::pair<std::string, std::string>{"alice", "newpassword12"}));
+    EXPECT_EQ(users[4].second, "nopqrstuvwxyz");
+    EXPECT_EQ(box.read(kDefaultUsers), "carol\n");
+
+    set_override_mode(OVERRIDE_NO_INTEGRITY);
+    Record cora = Record().name("cora").id(1004).pwd("corapassword1");
+    ASSERT_EQ(putprpwnam("cora", &cora.pr), 1);
+    EXPECT_TRUE(box.exists(prpw_path("cora")));
+    EXPECT_EQ(box.read(kDefaultUsers), "carol\n") << "no authorizations under an override mode";
+    EXPECT_NOTHING_LEFT_BEHIND(box);
+}
+
+TEST_F(ProtectedPasswordTest, ARecordWithoutNameRemovesTheUserEverywhere) {
+    mirroring(false, true);
+    entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz");
+    struct pr_passwd clear {};
+    ASSERT_EQ(putprpwnam("bob", &clear), 1);
+    EXPECT_FALSE(box.exists(prpw_path("bob")));
+    EXPECT_TRUE(box.exists("/tcb/files/auth/b"));
+    EXPECT_EQ(passwd_users(), (Names{"root", "daemon", "auth", "alice"}));
+    EXPECT_EQ(shadow_password("bob"), "<none>");
+    EXPECT_EQ(shadow_password("alice"), "abcdefghijklm");
+    EXPECT_EQ(getprpwnam("bob"), nullptr);
+    EXPECT_EQ(putprpwnam("bob", nullptr), 0);
+    EXPECT_EQ(putprpwnam(nullptr, &clear), 0);
+}
+
+TEST_F(ProtectedPasswordTest, WriteModeProtectedOnlyNeverTouchesTheConventionalFiles) {
+    mirroring(true, true);
+    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
+    set_write_mode(WRITE_PROTECTED_ONLY);
+    Sandbox::Stamp shadow = box.stamp("/etc/shadow"), passwd = box.stamp("/etc/passwd");
+    Record r = Record().name("alice").id(1000).pwd("newpassword12");
+    ASSERT_EQ(putprpwnam("alice", &r.pr), 1);
+    EXPECT_NE(box.read(prpw_path("alice")).find("newpassword12"), std::string::npos);
+    EXPECT_EQ(box.stamp("/etc/shadow"), shadow);
+    EXPECT_EQ(box.stamp("/etc/passwd"), passwd);
+}
+
+TEST_F(ProtectedPasswordTest, AMissingLetterDirectoryLeavesTheFilesToLeadOrFails) {
+    struct Row {
+        const char *mirroring;
+        int result;
+        bool lines;  // the files got zed's lines
+    };
+    for (const Row &row : {Row{kEtc, 1, true}, Row{kProt, 0, false}, Row{"u_maxlen#8", 0, false}}) {
+        SCOPED_TRACE(row.mirroring);
+        defaults(row.mirroring);
+        std::string shadow = box.read("/etc/shadow");
+        Record r = Record().name("zed").id(1003).pwd("zedpassword12");
+        EXPECT_EQ(putprpwnam("zed", &r.pr), row.result);
+        EXPECT_FALSE(box.exists("/tcb/files/auth/z"));
+        EXPECT_EQ(box.read("/etc/shadow") != shadow, row.lines);
+        EXPECT_EQ(audited("zed", 14), row.result == 0);
+    }
+}
+
+TEST_F(ProtectedPasswordTest, NamesThatWouldBreakOutOfTheDatabaseAreRefused) {
+    mirroring(false, true);
+    std::string passwd = box.read("/etc/passwd"), shadow = box.read("/etc/shadow");
+    Record r = Record().name("eve").id(1004).pwd("evepassword12");
+    for (const char *name : {"a\nroot", "../x", "a:b"})
+        EXPECT_EQ(putprpwnam(name, &r.pr), 0) << name;
+    EXPECT_EQ(box.read("/etc/passwd"), passwd);
+    EXPECT_EQ(box.read("/etc/shadow"), shadow);
+}
+
+}  // namespace
+}  // namespace vant::test

@@ -1,0 +1,333 @@
+// The Terminal Control and Device Assignment databases: lookups with the
+// System Default entry beside them, passes, the device codec and copies,
+// and what each writer matches and refuses beyond the writers' contract.
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "databases/databases_fixture.h"
+#include "databases/device_assignment.h"
+
+namespace vant::test {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+constexpr const char *kTerminals =
+    "# terminals of the sandbox\n"
+    "tty1:t_devname=tty1:t_uid=alice:t_logtime#100:\\\n"
+    "\t:t_failures#1:chkent:\n"
+    "tty2|console:t_devname=tty2:t_maxtries#3:t_lock:t_label=front desk:chkent:\n"
+    "# a terminal of a user since removed\n"
+    "tty3:t_devname=tty3:t_uid=carol:t_site=north:chkent:\n"
+    "spare:t_maxtries#1:chkent:\n";
+
+constexpr const char *kDevices =
+    "# devices of the sandbox\n"
+    "lp0:v_devs=/dev/lp0:v_users=alice,bob:\\\n"
+    "\t:v_type=printer:chkent:\n"
+    "tty1|console:v_devs=/dev/tty1,/dev/vc/1:v_type=terminal:chkent:\n"
+    "# tapes\n"
+    "st0:v_devs=/dev/st0,/dev/nst0:v_type=tape:v_owner=backup:chkent:\n";
+
+constexpr uint32_t kPrinter = 1u << 0, kTerminal = 1u << 1, kTape = 1u << 2;
+
+struct pr_term terminal(const char *devname, uint16_t failures = 0, const char *label = nullptr) {
+    struct pr_term r {};
+    snprintf(r.ufld.t_devname, sizeof r.ufld.t_devname, "%s", devname);
+    r.ufld.t_failures = failures;
+    r.uflg.word = PR_T_DEVNAME | PR_T_FAILURES;
+    if (label != nullptr) {
+        snprintf(r.ufld.t_label, sizeof r.ufld.t_label, "%s", label);
+        PR_T_SET(r.uflg, PR_T_LABEL);
+    }
+    return r;
+}
+
+// A device record whose lists it owns.
+struct Device {
+    std::vector<std::string> devs, users;
+    std::vector<char *> dev_list, user_list;
+    std::string name;
+    struct dev_asg r {};
+    Device(const char *n, Texts d, Texts u = {}, uint32_t type = 0, bool typed = false)
+        : devs(std::move(d)), users(std::move(u)), name(n != nullptr ? n : "") {
+        if (n != nullptr) r.ufld.v_name = name.data(), PR_V_SET(r.uflg, PR_V_NAME);
+        if (!devs.empty()) r.ufld.v_devs = list(devs, dev_list), PR_V_SET(r.uflg, PR_V_DEVS);
+        if (!users.empty()) r.ufld.v_users = list(users, user_list), PR_V_SET(r.uflg, PR_V_USERS);
+        if (typed) r.ufld.v_type = type, PR_V_SET(r.uflg, PR_V_TYPE);
+    }
+    Device(const Device &) = delete;
+    static char **list(Texts &items, std::vector<char *> &pointers) {
+        for (std::string &i : items)
+            pointers.push_back(i.data());
+        pointers.push_back(nullptr);
+        return pointers.data();
+    }
+    // What store_dv_fields writes, or "FAILED " and what it wrote.
+    std::string stored() const {
+        char *text = nullptr;
+        size_t size = 0;
+        FILE *out = open_memstream(&text, &size);
+        int ok = databases::store_dv_fields(out, name.empty() ? nullptr : name.c_str(), &r.ufld,
+                                            &r.uflg);
+        fclose(out);
+        std::string result = (ok == 1 ? "" : "FAILED ") + std::string(text, size);
+        free(text);
+        return result;
+    }
+};
+
+Texts items(char *const *list) {
+    Texts all;
+    for (; list != nullptr && *list != nullptr; ++list)
+        all.emplace_back(*list);
+    return all;
+}
+
+// One entry text decoded into a half that releases its lists.
+struct Decoded {
+    struct v_field f {};
+    struct v_flag flags {};
+    std::string text;
+    int result;
+    explicit Decoded(std::string entry) : text(std::move(entry)) {
+        result = databases::read_dv_fields(&f, &flags, text.data());
+    }
+    ~Decoded() { databases::release_dv_lists(&f); }
+};
+
+class TerminalDeviceTest : public DatabasesTest {
+  protected:
+    void SetUp() override {
+        DatabasesTest::SetUp();
+        box.write(kTtys, kTerminals, 0664);
+        box.write(kDevassign, kDevices, 0664);
+    }
+    Texts terminals() {
+        Texts names;
+        while (struct pr_term *pr = getprtcent())
+            names.push_back(PR_T_ISSET(pr->uflg, PR_T_DEVNAME) ? pr->ufld.t_devname : "-");
+        return names;
+    }
+    Texts devices() {
+        Texts names;
+        while (struct dev_asg *d = getdvagent())
+            names.emplace_back(d->ufld.v_name);
+        return names;
+    }
+};
+
+// ---- Terminal Control
+
+TEST_F(TerminalDeviceTest, ATerminalComesWithTheFirstDefaultEntryBesideIt) {
+    struct pr_term *pr = getprtcnam("tty1");
+    ASSERT_NE(pr, nullptr);
+    EXPECT_EQ(pr->uflg.word, PR_T_DEVNAME | PR_T_UID | PR_T_LOGTIME | PR_T_FAILURES);
+    EXPECT_EQ(pr->ufld.t_uid, 1000);
+    EXPECT_EQ(pr->ufld.t_logtime, 100);
+    EXPECT_EQ(pr->sflg.word, PR_T_MAXTRIES | PR_T_LOGDELAY | PR_T_LOGIN_TIMEOUT);
+    EXPECT_EQ(pr->sfld.t_maxtries, 5);
+    EXPECT_EQ(pr->sfld.t_logdelay, 2u);
+    EXPECT_EQ(pr->sfld.t_login_timeout, 30);
+    ASSERT_NE(pr = getprtcnam("console"), nullptr);
+    EXPECT_STREQ(pr->ufld.t_devname, "tty2");
+    EXPECT_EQ(pr->ufld.t_lock, 1);
+    EXPECT_STREQ(pr->ufld.t_label, "front desk");
+    ASSERT_NE(pr = getprtcnam("tty3"), nullptr);
+    EXPECT_EQ(pr->uflg.word, PR_T_DEVNAME) << "a user name without an id is left out";
+    EXPECT_EQ(getprtcnam("tty"), nullptr);
+    EXPECT_EQ(getprtcnam("tty1x"), nullptr);
+
+    ASSERT_EQ(setprtcent(), 0);
+    EXPECT_EQ(terminals(), (Texts{"tty1", "tty2", "tty3", "-"}));
+    EXPECT_EQ(getprtcent(), nullptr);
+    ASSERT_EQ(setprtcent(), 0);
+    ASSERT_NE(getprtcent(), nullptr);
+    EXPECT_EQ(getprtcent()->sfld.t_maxtries, 5) << "every entry gets the first default entry";
+    endprtcent();
+    EXPECT_EQ(terminals().size(), 4u);
+
+    box.remove(kDefaultDb);
+    EXPECT_EQ(getprtcnam("tty1"), nullptr);
+    EXPECT_EQ(getprtcent(), nullptr);
+}
+
+TEST_F(TerminalDeviceTest, BuiltInDefaultsServeWhenTheProtectedFilesAreOff) {
+    box.remove(kDefaultDb);
+    box.write("/etc/default/security", "TCBFILES=OFF\n");
+    for (int lookup = 0; lookup < 2; ++lookup) {
+        struct pr_term *pr = getprtcnam("tty2");
+        ASSERT_NE(pr, nullptr) << "lookup " << lookup;
+        EXPECT_EQ(pr->sflg.word, PR_T_LOGDELAY | PR_T_MAXTRIES | PR_T_LOGIN_TIMEOUT);
+        EXPECT_EQ(pr->sfld.t_login_timeout, 60);
+        EXPECT_EQ(pr->sfld.t_maxtries, 0);
+    }
+    ASSERT_EQ(setprtcent(), 0);
+    EXPECT_EQ(terminals().size(), 4u) << "the built-in entry serves every terminal";
+}
+
+TEST_F(TerminalDeviceTest, AnEntryThatCannotBeReadStopsReadersAndTheWriter) {
+    const std::string damaged = "tty1:t_devname=tty1:chkent:\ntty2:t_devname=tty2:\ntty3:chkent:\n";
+    box.write(kTtys, damaged);
+    EXPECT_EQ(terminals(), Texts{"tty1"});
+    EXPECT_EQ(getprtcent(), nullptr) << "the pass ended with the damaged entry";
+    EXPECT_EQ(getprtcnam("tty2"), nullptr);
+    EXPECT_NE(getprtcnam("tty3"), nullptr) << "a lookup passes over entries of other names";
+    struct pr_term t = terminal("tty1");
+    EXPECT_EQ(putprtcnam("tty1", &t), 0);
+    EXPECT_EQ(box.read(kTtys), damaged);
+    box.remove(kTtys);
+    EXPECT_EQ(getprtcnam("tty1"), nullptr);
+    t = terminal("tty9");
+    EXPECT_EQ(putprtcnam("tty9", &t), 1) << "a missing database is begun";
+    EXPECT_EQ(box.read(kTtys), "tty9:t_devname=tty9:t_failures#0:chkent:\n");
+}
+
+TEST_F(TerminalDeviceTest, TheTerminalWriterMatchesTheDevnameAndRefusesWhatItCannotHold) {
+    // The alias names the entry for readers; the update goes by t_devname.
+    struct pr_term t = terminal("tty2", 0, "back office");
+    EXPECT_EQ(putprtcnam("tty2", &t), 1);
+    std::string text = box.read(kTtys);
+    EXPECT_NE(
+        text.find("\ntty2:t_devname=tty2:t_failures#0:t_label=back office:\\\n\t:chkent:\n# a"),
+        std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("console"), std::string::npos);
+    struct pr_term *pr = getprtcnam("tty2");
+    ASSERT_NE(pr, nullptr);
+    EXPECT_STREQ(pr->ufld.t_label, "back office") << "a reader sees the new file";
+
+    struct Refused {
+        const char *name, *devname, *label;
+    };
+    for (const Refused &r : {Refused{"tty1", "tty1", "a:t_lock"},
+                             Refused{"tty1", "tty1", "a\nroot"}, Refused{"tty:1", "tty1", nullptr},
+                             Refused{"#tty1", "tty1", nullptr}, Refused{"", "tty1", nullptr},
+                             // longer than t_devname holds: never found to replace
+                             Refused{"ttyABCDEFGHI", "ttyABCDEFGH", nullptr}}) {
+        SCOPED_TRACE(r.name);
+        struct pr_term bad = terminal(r.devname, 0, r.label);
+        EXPECT_EQ(putprtcnam(r.name, &bad), 0);
+    }
+    EXPECT_EQ(box.read(kTtys), text);
+    EXPECT_TRUE(audited("ttyABCDEFGHI", VANT_OBJ_TTYS));
+    struct pr_term longest = terminal("ttyABCDEFGH", 2);
+    EXPECT_EQ(putprtcnam("ttyABCDEFGH", &longest), 1);
+    EXPECT_EQ(putprtcnam("ttyABCDEFGH", &longest), 1);
+    EXPECT_EQ(box.read(kTtys), text + "ttyABCDEFGH:t_devname=ttyABCDEFGH:t_failures#2:chkent:\n");
+
+    box.write(kFiles, "/etc/passwd:f_mode#0644:f_type=r:chkent:\n");
+    EXPECT_EQ(putprtcnam("tty1", &t), 0) << "no File Control entry for the new version";
+    EXPECT_EQ(box.read(kTtys), text + "ttyABCDEFGH:t_devname=ttyABCDEFGH:t_failures#2:chkent:\n");
+}
+
+// ---- Device Assignment
+
+TEST_F(TerminalDeviceTest, TheDeviceCodecWritesWhatItCanReadBack) {
+    EXPECT_EQ(Device("lp0", {"/dev/lp0", "/dev/lp1"}, {"alice"}, kPrinter | kTape, true).stored(),
+              "lp0:v_devs=/dev/lp0,/dev/lp1:v_users=alice:\\\n\t:v_type=printer,tape:chkent:\n");
+    EXPECT_EQ(Device("lp0", {}, {"bob"}).stored(), "lp0:v_users=bob:\\\n\t:chkent:\n");
+    EXPECT_EQ(Device("d", {"/dev/x"}).stored(), "d:v_devs=/dev/x:chkent:\n");
+    EXPECT_EQ(Device(nullptr, {}, {}, kTerminal, true).stored(), "v_type=terminal:chkent:\n");
+    EXPECT_EQ(Device("d", {"/dev/x"}, {}, 0, true).stored(), "FAILED d:v_devs=/dev/x:");
+    EXPECT_EQ(Device("d", {}, {}, 1u << 5, true).stored(), "FAILED d:");
+    EXPECT_EQ(Device("d", {"/dev/x", "/dev/a:b"}).stored(), "FAILED d:v_devs=/dev/x");
+    EXPECT_EQ(Device("d", {}, {"a,b"}).stored(), "FAILED d:v_users=");
+    EXPECT_EQ(Device("d", {}, {""}).stored(), "FAILED d:v_users=");
+    Device no_list("d", {});
+    PR_V_SET(no_list.r.uflg, PR_V_DEVS);
+    EXPECT_EQ(no_list.stored(), "FAILED d:");
+
+    Decoded d(
+        "lp0:v_devs=/dev/lp0,/dev/lp1,/dev/lp2:v_users=alice::v_type=printer,terminal:chkent:");
+    ASSERT_EQ(d.result, 0);
+    EXPECT_EQ(d.flags.word, PR_V_NAME | PR_V_DEVS | PR_V_USERS | PR_V_TYPE);
+    EXPECT_STREQ(d.f.v_name, "lp0");
+    EXPECT_EQ(items(d.f.v_devs), (Texts{"/dev/lp0", "/dev/lp1", "/dev/lp2"}));
+    EXPECT_EQ(items(d.f.v_users), Texts{"alice"});
+    EXPECT_EQ(d.f.v_type, kPrinter | kTerminal);
+
+    Decoded other(
+        "d:v_devsx=/dev/y:: :v_type=tape,modem,printer:v_devs=/dev/x:v_devs=/dev/z:chkent:");
+    ASSERT_EQ(other.result, 0);
+    EXPECT_EQ(items(other.f.v_devs), Texts{"/dev/z"});
+    EXPECT_EQ(other.f.v_type, kTape | kPrinter);
+    EXPECT_EQ(audited().back(), (Texts{"14", "modem", "not a recognized name for the list"}));
+    Decoded unnamed(":v_type=:chkent:");
+    ASSERT_EQ(unnamed.result, 0);
+    EXPECT_EQ(unnamed.f.v_name, nullptr);
+    EXPECT_EQ(unnamed.flags.word, PR_V_TYPE) << "the type is present, if without names";
+
+    for (const char *text : {"d:v_devs=:chkent:", "d:v_users=:chkent:", "d:v_devs#1:chkent:",
+                             "d:v_type@:chkent:", "d:v_devs=/dev/x:v_users=a", "d"})
+        EXPECT_EQ(Decoded(text).result, 1) << text;
+}
+
+TEST_F(TerminalDeviceTest, ADeviceComesWithTheFirstDefaultEntryBesideIt) {
+    struct dev_asg *d = getdvagnam("console");
+    ASSERT_NE(d, nullptr);
+    EXPECT_STREQ(d->ufld.v_name, "tty1|console");
+    EXPECT_EQ(d->uflg.word, PR_V_NAME | PR_V_DEVS | PR_V_TYPE);
+    EXPECT_EQ(items(d->ufld.v_devs), (Texts{"/dev/tty1", "/dev/vc/1"}));
+    EXPECT_STREQ(d->sfld.v_name, "default");
+    EXPECT_EQ(d->sflg.word, PR_V_NAME | PR_V_TYPE | PR_V_USERS);
+    EXPECT_EQ(d->sfld.v_type, kTerminal);
+    EXPECT_EQ(items(d->sfld.v_users), Texts{"root"});
+    EXPECT_EQ(getdvagnam("tty1|console"), nullptr) << "names are matched one by one";
+    EXPECT_EQ(getdvagnam("lp"), nullptr);
+    setdvagent();
+    EXPECT_EQ(devices(), (Texts{"lp0", "tty1|console", "st0"}));
+    EXPECT_EQ(getdvagent(), nullptr);
+    enddvagent();
+    EXPECT_EQ(devices().size(), 3u);
+
+    box.write(kDevassign, "d1:v_devs=/dev/d1:chkent:\nd2:v_devs=:chkent:\nd3:chkent:\n");
+    setdvagent();
+    EXPECT_EQ(devices(), Texts{"d1"});
+    ASSERT_NE(getdvagnam("d3"), nullptr);
+    box.remove(kDefaultDb);
+    EXPECT_EQ(getdvagnam("d1"), nullptr);
+}
+
+TEST_F(TerminalDeviceTest, ACopyOwnsBothHalvesAndOutlivesTheReader) {
+    box.write(kDevassign, "d:v_devs=/dev/a,/dev/b,/dev/c:v_users=bob:chkent:\n");
+    struct dev_asg *d = getdvagnam("d");
+    ASSERT_NE(d, nullptr);
+    struct dev_asg *copy = copydvagent(d);
+    ASSERT_NE(copy, nullptr);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(copy->ufld.v_devs[i], d->ufld.v_devs[i]);
+    EXPECT_NE(copy->ufld.v_name, d->ufld.v_name);
+    EXPECT_NE(copy->sfld.v_users, d->sfld.v_users);
+    enddvagent();
+    EXPECT_STREQ(copy->ufld.v_name, "d");
+    EXPECT_EQ(items(copy->ufld.v_devs), (Texts{"/dev/a", "/dev/b", "/dev/c"}));
+    EXPECT_EQ(items(copy->ufld.v_users), Texts{"bob"});
+    EXPECT_STREQ(copy->sfld.v_name, "default");
+    EXPECT_EQ(items(copy->sfld.v_users), Texts{"root"});
+    EXPECT_EQ(copy->sflg.word, PR_V_NAME | PR_V_TYPE | PR_V_USERS);
+    free(copy);
+    EXPECT_EQ(copydvagent(nullptr), nullptr);
+}
+
+TEST_F(TerminalDeviceTest, TheDeviceWriterMatchesWholeNameFieldsWhereLinesBegin) {
+    Device tty1("tty1", {"/dev/tty1"}), lp0("lp0", {"/dev/lp0"});
+    EXPECT_EQ(putdvagnam("tty1|console", &tty1.r), 1);
+    EXPECT_NE(box.read(kDevassign).find("\ntty1|console:v_devs=/dev/tty1:chkent:\n# tapes\n"),
+              std::string::npos);
+    // A line longer than any fixed read, with a piece that looks like the
+    // start of the entry being replaced.
+    std::string comment = "# " + std::string(253, '-') + "lp0:v_devs=/dev/null:chkent:\n";
+    box.write(kDevassign, comment + "lp0:v_devs=/dev/lp0:\\\n\t:v_users=bob:\nst0:chkent:\n");
+    EXPECT_EQ(putdvagnam("lp0", &lp0.r), 1);
+    EXPECT_EQ(box.read(kDevassign), comment + "lp0:v_devs=/dev/lp0:chkent:\nst0:chkent:\n")
+        << "a damaged entry is replaced whole";
+    for (const char *name : {"lp:0", "#lp0"})
+        EXPECT_EQ(putdvagnam(name, &lp0.r), 0) << name;
+}
+
+}  // namespace
+}  // namespace vant::test
