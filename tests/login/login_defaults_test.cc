@@ -16,7 +16,6 @@ namespace {
 
 using login::getlgdefaults;
 using login::getpwdefaults;
-using login::login_settings;
 using login::password_settings;
 
 class LoginDefaultsTest : public SandboxTest {
@@ -31,7 +30,7 @@ class LoginDefaultsTest : public SandboxTest {
     }
     void passwd(const std::string &text) { box.write("/etc/default/passwd", text); }
     void login(const std::string &text) { box.write("/etc/default/login", text); }
-    // The action and path of each security-failure record, with its error.
+    // The error, text and path of each security-failure record.
     std::vector<std::string> checker_reports() {
         std::vector<std::string> out;
         for (const Delivery &d : read_deliveries(box.recorder_log())) {
@@ -46,7 +45,7 @@ class LoginDefaultsTest : public SandboxTest {
 TEST_F(LoginDefaultsTest, LoginKeysMatchInAnyCaseAndAbsentTextsAreCleared) {
     login("console=/dev/console\nPATH=/bin\nULIMIT=2048\nOVERRIDE=tty1\nALLOWHUSH=yes\n");
     ASSERT_EQ(getlgdefaults(), 0);
-    auto &s = login_settings();
+    auto &s = login::login_settings();
     EXPECT_EQ(s.console, "/dev/console");
     EXPECT_EQ(s.path, "/bin");
     EXPECT_EQ(s.ulimit, 2048);
@@ -65,28 +64,29 @@ TEST_F(LoginDefaultsTest, LoginKeysMatchInAnyCaseAndAbsentTextsAreCleared) {
 }
 
 TEST_F(LoginDefaultsTest, PasswordValuesAreClamped) {
-    struct Case {
+    struct Row {
         const char *file;
         int absmin, retries;
         bool only1try;
-    } cases[] = {
+    } rows[] = {
         {"PASSLENGTH=0\nRETRIES=0\nONETRY=no\n", -1, 1, false},
         {"PASSLENGTH=-3\nRETRIES=5\nONETRY=Yes\n", -1, 5, true},
         {"PASSLENGTH=200\n", 80, 3, true},
         {"PASSLENGTH=12\n", 12, 3, true},
     };
-    for (const Case &c : cases) {
+    for (const Row &r : rows) {
         password_settings() = {};
-        passwd(c.file);
+        passwd(r.file);
         ASSERT_EQ(getpwdefaults(), 0);
-        EXPECT_TRUE(password_settings().read);
-        EXPECT_EQ(password_settings().absmin, c.absmin) << c.file;
-        EXPECT_EQ(password_settings().retries, c.retries) << c.file;
-        EXPECT_EQ(password_settings().only1try, c.only1try) << c.file;
+        const auto &s = password_settings();
+        EXPECT_TRUE(s.read);
+        EXPECT_EQ(s.absmin, r.absmin) << r.file;
+        EXPECT_EQ(s.retries, r.retries) << r.file;
+        EXPECT_EQ(s.only1try, r.only1try) << r.file;
     }
 }
 
-TEST_F(LoginDefaultsTest, CheckerSettings) {
+TEST_F(LoginDefaultsTest, CheckerSettingsAndUnusableCheckerFiles) {
     passwd("GOODPW=NONE\n");
     getpwdefaults();
     EXPECT_TRUE(password_settings().no_goodpw && password_settings().no_check);
@@ -97,13 +97,17 @@ TEST_F(LoginDefaultsTest, CheckerSettings) {
     EXPECT_EQ(password_settings().goodpw_prog, "/usr/bin/goodpw");
     EXPECT_EQ(password_settings().checkdir, "/usr/lib/rules");
     EXPECT_TRUE(checker_reports().empty());
-}
-
-TEST_F(LoginDefaultsTest, UnusableCheckerFilesAreReportedAndChangeNothing) {
+    // Unusable files are reported and change nothing, and the report's
+    // message does not linger for the caller.
+    set_auth_msg(VANT_MSG_STORE);
+    box.remove("/usr/bin/goodpw");
+    password_settings() = {};
     passwd("GOODPW=YES\n");
     getpwdefaults();
     passwd("GOODPW=bin/goodpw\nCHECKDIR=rules\n");
     getpwdefaults();
+    char *text = nullptr;
+    EXPECT_EQ(get_auth_msg(&text), 0) << text;
     EXPECT_FALSE(password_settings().goodpw_prog.has_value());
     EXPECT_FALSE(password_settings().checkdir.has_value());
     EXPECT_EQ(checker_reports(),

@@ -1,21 +1,25 @@
-// Tests of password entry from streams that are not terminals.
+// Password entry: from streams that are not terminals, and on a
+// pseudo-terminal that is the reader's controlling terminal, so that
+// getpasswd finds it as /dev/tty.
 #include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <string.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 
+#include "passwords/passwords_fixture.h"
 #include "support/child.h"
-#include "support/sandbox.h"
-#include "vant.h"
 
 namespace vant::test {
 namespace {
 
-char kProgram[] = "/bin/login";
-char *kArgv[] = {kProgram, nullptr};
+constexpr tcflag_t kEchoFlags = ECHO | ECHOE | ECHOK | ECHONL;
 
 // A stream that reads the given text and then end of file.
 FILE *stream_of(const std::string &text) {
@@ -27,20 +31,12 @@ FILE *stream_of(const std::string &text) {
     return fdopen(fds[0], "r");
 }
 
-void use_as_stdin(const std::string &text) {
-    FILE *in = stream_of(text);
-    dup2(fileno(in), STDIN_FILENO);
-    fclose(in);
-}
-
-class GetpasswdTest : public SandboxTest {
-  protected:
-    void SetUp() override { ASSERT_EQ(set_auth_parameters(1, kArgv), 0); }
-};
+using GetpasswdTest = PasswordsTest;
 
 TEST_F(GetpasswdTest, ReadsOneLineWithinTheLimitAndDiscardsTheRest) {
     auto r = run_child([] {
-        use_as_stdin("abcdefgh\nxyz\n" + std::string(90, 'p') + "\nnegative\ntail");
+        FILE *in = stream_of("abcdefgh\nxyz\n" + std::string(90, 'p') + "\nnegative\ntail");
+        dup2(fileno(in), STDIN_FILENO);
         for (int maxlen : {3, 0, 500, -4, 80, 80}) {
             const char *p = fgetpasswd("pw:", maxlen, stdin, nullptr);
             printf("[%s]%d", p, pw_was_eof());
@@ -64,22 +60,19 @@ TEST_F(GetpasswdTest, PromptAndNewlineGoToOutAndInIsClosed) {
     free(text);
 }
 
-TEST_F(GetpasswdTest, NullPromptOnlyClearsTheBuffer) {
-    char *p = fgetpasswd("pw:", 80, stream_of("secret"), stderr);
-    EXPECT_STREQ(p, "secret");
+// A null prompt only clears the buffer; a shorter password leaves nothing
+// of a longer one.
+TEST_F(GetpasswdTest, TheBufferIsClearedBeforeEachRead) {
+    char *p = fgetpasswd("pw:", 80, stream_of("a-much-longer-secret"), stderr);
+    EXPECT_STREQ(p, "a-much-longer-secret");
     EXPECT_EQ(pw_was_eof(), 1);
-    FILE *untouched = stream_of("more\n");
+    FILE *untouched = stream_of("ab\n");
     EXPECT_EQ(fgetpasswd(nullptr, 80, untouched, nullptr), p);
     EXPECT_EQ(pw_was_eof(), 0);
     for (int i = 0; i <= 80; ++i)
         ASSERT_EQ(p[i], '\0') << i;
-    EXPECT_STREQ(fgetpasswd("pw:", 80, untouched, stderr), "more");
-}
-
-TEST_F(GetpasswdTest, ShorterPasswordLeavesNothingOfTheLongerOne) {
-    char *p = fgetpasswd("pw:", 80, stream_of("a-much-longer-secret\n"), stderr);
-    fgetpasswd("pw:", 80, stream_of("ab\n"), stderr);
-    EXPECT_STREQ(p, "ab");
+    fgetpasswd("pw:", 80, stream_of("a-much-longer-secret\n"), stderr);
+    EXPECT_STREQ(fgetpasswd("pw:", 80, untouched, stderr), "ab");
     for (int i = 2; i <= 80; ++i)
         ASSERT_EQ(p[i], '\0') << i;
 }
@@ -91,6 +84,103 @@ TEST_F(GetpasswdTest, NoTerminalGivesNull) {
     });
     EXPECT_EQ(r.out, "null");
     EXPECT_EQ(r.err, "");
+}
+
+class GetpasswdTtyTest : public PasswordsTest {
+  protected:
+    void TearDown() override {
+        if (reader > 0) kill(reader, SIGKILL), waitpid(reader, nullptr, 0);
+        close(master);
+    }
+    // The reader has the terminal as its controlling terminal, with every
+    // echo flag on; body's result is its status.
+    void start_reader(const std::function<int()> &body) {
+        reader = forkpty(&master, nullptr, nullptr, nullptr);
+        ASSERT_GE(reader, 0);
+        if (reader != 0) return;
+        struct termios t;
+        tcgetattr(STDIN_FILENO, &t);
+        t.c_lflag |= kEchoFlags | ISIG | ICANON;
+        tcsetattr(STDIN_FILENO, TCSANOW, &t);
+        _exit(body());
+    }
+    // What the terminal shows, up to and including needle.
+    std::string screen_until(const std::string &needle, int patience_ms = 10000) {
+        std::string seen;
+        struct pollfd p = {master, POLLIN, 0};
+        char buf[256];
+        ssize_t n;
+        while (seen.find(needle) == std::string::npos && poll(&p, 1, patience_ms) > 0 &&
+               (n = read(master, buf, sizeof buf)) > 0)
+            seen.append(buf, static_cast<size_t>(n));
+        return seen;
+    }
+    void type(const std::string &keys) {
+        ASSERT_EQ(write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+    tcflag_t echo_flags() {
+        struct termios t {};
+        tcgetattr(master, &t);
+        return t.c_lflag & kEchoFlags;
+    }
+    // Whether the reader ended well; an interrupt that came before the read
+    // began was taken and the read waits, so the nudge is typed again.
+    bool finished_well(const std::string &nudge = "") {
+        int status = 0;
+        for (int waited = 0; waited < 10000; waited += 10) {
+            if (waitpid(reader, &status, WNOHANG) == reader) {
+                reader = 0;
+                return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            }
+            if (!nudge.empty() && waited % 1000 == 990) type(nudge);
+            usleep(10 * 1000);
+        }
+        ADD_FAILURE() << "the reader did not finish";
+        return false;
+    }
+    int master = -1;
+    pid_t reader = 0;
+};
+
+TEST_F(GetpasswdTtyTest, EchoIsOffWhileReadingAndBackAfter) {
+    start_reader([] {
+        const char *p = getpasswd("Password:", 80);
+        return p != nullptr && strcmp(p, "secret") == 0 ? 0 : 1;
+    });
+    ASSERT_NE(screen_until("Password:").find("Password:"), std::string::npos);
+    EXPECT_EQ(echo_flags(), 0u);
+    type("secret\n");
+    EXPECT_TRUE(finished_well());
+    EXPECT_EQ(screen_until("\n"), "\r\n");
+    EXPECT_EQ(echo_flags(), kEchoFlags);
+}
+
+volatile sig_atomic_t handled = 0, echo_on_when_handled = 0;
+
+void note_interrupt(int) {
+    struct termios t;
+    handled = handled + 1;
+    if (tcgetattr(STDERR_FILENO, &t) == 0 && (t.c_lflag & ECHO)) echo_on_when_handled = 1;
+}
+
+TEST_F(GetpasswdTtyTest, InterruptReachesCallerOnlyAfterEchoIsBack) {
+    start_reader([] {
+        struct sigaction own {
+        }, now{};
+        own.sa_handler = note_interrupt;
+        sigaction(SIGINT, &own, nullptr);
+        const char *p = getpasswd("Password:", 80);
+        sigaction(SIGINT, nullptr, &now);
+        return p != nullptr && handled > 0 && echo_on_when_handled &&
+                       now.sa_handler == note_interrupt
+                   ? 0
+                   : 1;
+    });
+    screen_until("Password:");
+    type("sec\x03");
+    EXPECT_TRUE(finished_well("\x03"));
+    EXPECT_EQ(echo_flags(), kEchoFlags);
+    EXPECT_EQ(screen_until("sec", 200).find("sec"), std::string::npos);
 }
 
 }  // namespace
