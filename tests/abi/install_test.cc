@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/child.h"
+#include "support/records.h"
 #include "support/sandbox.h"
 
 namespace vant::test {
@@ -20,13 +21,11 @@ class InstallTest : public SandboxTest {
     void SetUp() override {
         prefix = box.path("/inst");
         unsetenv("NLSPATH");
-        box.write("/etc/auth/system/default",
-                  "default:d_name=default:u_maxtries#5:u_integrity@:chkent:\n", 0664);
-        box.write("/etc/auth/system/files", "/etc/passwd:f_mode#0644:f_type=r:chkent:\n", 0664);
+        write_system_default(box, "u_maxtries#5:u_integrity@");
+        box.write("/etc/auth/system/files", file_control_line("/etc/passwd", 0644), 0664);
         box.write("/etc/auth/system/authorize", "auth:su\n");
         box.write("/etc/shadow", "alice:abcdefghijklm:19000:0:99999:7:::\n", 0640);
-        box.mkdir("/tcb/files/auth/a");
-        box.write("/tcb/files/auth/a/alice", "alice:u_name=alice:u_id#1000:u_lock:chkent:\n", 0660);
+        write_prpw(box, "alice", "u_id#1000:u_lock");
     }
 
     // Runs a shell command; its output, or a failure with the output.
@@ -78,7 +77,9 @@ constexpr const char *kAliceStatus =
     "try limit: 5\n"
     "/etc/passwd: mode 0644\n";
 
-TEST_F(InstallTest, EveryFileGoesUnderThePrefix) {
+// Every file goes under the prefix, and a client builds from there with
+// pkg-config alone and with find_package.
+TEST_F(InstallTest, EveryFileGoesUnderThePrefixAndClientsBuildFromIt) {
     std::istringstream lines(install());
     int installed = 0;
     for (std::string line; std::getline(lines, line);) {
@@ -91,19 +92,9 @@ TEST_F(InstallTest, EveryFileGoesUnderThePrefix) {
     EXPECT_GE(installed, 7);
     EXPECT_EQ(std::filesystem::canonical(pkg_config("--variable=prefix")),
               std::filesystem::canonical(prefix));
-}
 
-TEST_F(InstallTest, ClientBuiltWithPkgConfigRuns) {
-    install();
     std::string exe = box.path("/account_status");
     cc(std::string(VANT_EXAMPLES_DIR) + "/account_status.c", exe);
-    auto r = run(exe, "alice");
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.out, kAliceStatus);
-}
-
-TEST_F(InstallTest, ClientBuiltWithFindPackageRuns) {
-    install();
     box.mkdir("/client");
     box.write("/client/CMakeLists.txt",
               "cmake_minimum_required(VERSION 3.25)\nproject(client C)\n"
@@ -116,9 +107,11 @@ TEST_F(InstallTest, ClientBuiltWithFindPackageRuns) {
           "/build -G Ninja -DCMAKE_PREFIX_PATH=" + prefix +
           " -DCMAKE_C_COMPILER=" + VANT_C_COMPILER + " \"-DCMAKE_C_FLAGS=" + VANT_CLIENT_FLAGS +
           "\" && " + VANT_CMAKE_COMMAND + " --build " + dir + "/build");
-    auto r = run(dir + "/build/account_status", "alice");
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.out, kAliceStatus);
+    for (const std::string &client : {exe, dir + "/build/account_status"}) {
+        auto r = run(client, "alice");
+        EXPECT_EQ(r.exit_status, 0) << client << r.err;
+        EXPECT_EQ(r.out, kAliceStatus) << client;
+    }
 }
 
 // The installed catalog is swapped for one whose text differs from the

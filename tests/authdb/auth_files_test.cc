@@ -15,23 +15,7 @@
 #include "authdb/authcap_fixture.h"
 #include "authdb/default_stream.h"
 #include "databases/system_default.h"
-#include "platform/clock.h"
-
-namespace {
-
-std::vector<long> naps;
-std::function<void()> during_nap;
-
-}  // namespace
-
-// Replaces the library's nap: waits are counted and never slept, and a test
-// may act as a writer while the reader waits.
-static void fake_nap(long milliseconds) {
-    naps.push_back(milliseconds);
-    if (during_nap) during_nap();
-}
-[[maybe_unused]] static const bool nap_replaced =
-    (vant::platform::set_sleep_function(fake_nap), true);
+#include "support/naps.h"
 
 namespace vant::test {
 namespace {
@@ -105,7 +89,7 @@ class OpenTest : public AuthcapTest {
 TEST_F(OpenTest, OpensAtOnceWithoutAWriter) {
     open_auth_file(nullptr, 15, &fp);
     ASSERT_NE(fp, nullptr);
-    EXPECT_TRUE(naps.empty());
+    EXPECT_TRUE(naps.delays.empty());
     EXPECT_EQ(fcntl(fileno(fp), F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
     FILE *none = reinterpret_cast<FILE *>(1);
     open_auth_file(nullptr, 20, &none);
@@ -118,10 +102,10 @@ TEST_F(OpenTest, GivesUpOnAWriterThatStopped) {
     open_auth_file(nullptr, 15, &fp);
     EXPECT_EQ(fp, nullptr);
     // One look finds the file new, then 18 find it unchanged.
-    ASSERT_EQ(naps.size(), 19u);
+    ASSERT_EQ(naps.delays.size(), 19u);
     // Each wait grows by 50 to 249 milliseconds; past a second it drops to 750.
     long before = 0;
-    for (long delay : naps) {
+    for (long delay : naps.delays) {
         bool grew = delay - before >= 50 && delay - before <= 249 && delay <= 1000;
         bool dropped = delay == 750 && before + 249 > 1000;
         EXPECT_TRUE(grew || dropped) << before << " then " << delay;
@@ -132,16 +116,16 @@ TEST_F(OpenTest, GivesUpOnAWriterThatStopped) {
 TEST_F(OpenTest, WaitsForALiveWriterThenReadsItsWork) {
     box.write(kBusy, "tty02:chkent:\n");
     int touches = 0;
-    during_nap = [&] {
+    naps.each = [&](size_t) {
         if (++touches < 40)
             touch_busy_file();
         else
             rename(box.path(kBusy).c_str(), box.path(kTtys).c_str());
     };
     open_auth_file(nullptr, 15, &fp);
-    during_nap = nullptr;
+    naps.each = nullptr;
     ASSERT_NE(fp, nullptr);
-    EXPECT_EQ(naps.size(), 40u);
+    EXPECT_EQ(naps.delays.size(), 40u);
     long pos = 0;
     ASSERT_EQ(agettty(&pos, fp, nullptr), 1);
     EXPECT_STREQ(current_entry(), "tty02:chkent:");

@@ -35,27 +35,82 @@ class FieldTest : public AuthcapTest {
     char area[VANT_AUTHCAP_MAX];
 };
 
-TEST_F(FieldTest, EscapesDecode) {
-    use("e:s1=a\\:b:s2=^G:s3=\\101:s4=\\7:x:s5=\\E\\^\\\\\\n\\r\\t\\b\\f:s6=\\q\\8:s7=\\1012:"
-        "s8=:s9=^::chkent:");
-    EXPECT_EQ(str("s1"), "a:b");
-    EXPECT_EQ(str("s2"), "\a");
-    EXPECT_EQ(str("s3"), "A");
-    EXPECT_EQ(str("s4"), "\a");
-    EXPECT_EQ(str("s5"), "\033^\\\n\r\t\b\f");
-    EXPECT_EQ(str("s6"), "q8");
-    EXPECT_EQ(str("s7"), "A2");
-    EXPECT_EQ(str("s8"), "");
-    EXPECT_EQ(str("s9"), "\032");
-}
-
-TEST_F(FieldTest, EscapeOrCaretAtTheEndOfTheEntryEndsTheValue) {
-    use("e:s=ab\\");
-    EXPECT_EQ(str("s"), "ab");
-    use("e:s=ab^");
-    EXPECT_EQ(str("s"), "ab");
-    use("e:s=");
-    EXPECT_EQ(str("s"), "");
+// What each getter finds for a field of an entry: "(null)" or 999 for
+// nothing, flags as agetflag answers, ids as agetuid or agetgid.
+TEST_F(FieldTest, GettersDecodeTheFirstFieldOfTheirForm) {
+    enum Kind { kStr, kNum, kFlag, kUid, kGid };
+    struct Row {
+        const char *entry;
+        Kind kind;
+        const char *id;
+        std::string want;
+    } rows[] = {
+        // escapes
+        {"e:s=a\\:b:chkent:", kStr, "s", "a:b"},
+        {"e:s=^G:", kStr, "s", "\a"},
+        {"e:s=\\101:", kStr, "s", "A"},
+        {"e:s=\\7:x:", kStr, "s", "\a"},
+        {"e:s=\\E\\^\\\\\\n\\r\\t\\b\\f:", kStr, "s", "\033^\\\n\r\t\b\f"},
+        {"e:s=\\q\\8:", kStr, "s", "q8"},
+        {"e:s=\\1012:", kStr, "s", "A2"},
+        {"e:s=:s9=^::chkent:", kStr, "s", ""},
+        {"e:s=^::chkent:", kStr, "s", "\032"},
+        {"e:s=ab\\", kStr, "s", "ab"},  // an escape or caret ends the entry
+        {"e:s=ab^", kStr, "s", "ab"},
+        {"e:s=", kStr, "s", ""},
+        // numbers in each base
+        {"e:n#0x10:", kNum, "n", "16"},
+        {"e:n#010:", kNum, "n", "8"},
+        {"e:n#16:", kNum, "n", "16"},
+        {"e:n#-12:", kNum, "n", "-12"},
+        {"e:n#0X1f:", kNum, "n", "31"},
+        {"e:n#0:", kNum, "n", "0"},
+        {"e:n#:", kNum, "n", "0"},
+        {"e:n#-0x10:", kNum, "n", "-16"},
+        // a cancelled field met first ends the lookup
+        {"e:u_a@:u_a#5:chkent:", kNum, "u_a", "999"},
+        {"e:u_a#5:u_a@:chkent:", kNum, "u_a", "5"},
+        {"e:u_s@:u_s=x:chkent:", kStr, "u_s", "(null)"},
+        {"e:u_f@:u_f:chkent:", kFlag, "u_f", "0"},
+        {"e:u_f:chkent:", kFlag, "u_g", "-1"},
+        // fields of another form or name are passed over
+        {"e:u_lock=1:u_lock:chkent:", kFlag, "u_lock", "1"},
+        {"e:u_lock=1:u_lock:chkent:", kStr, "u_lock", "1"},
+        {"e:u_lock=1:u_lock:chkent:", kNum, "u_lock", "999"},
+        {"u_lock:u_lockout:chkent:", kFlag, "u_lock", "-1"},  // the name is no field
+        {"e:u_maxlen8:\t:u_maxlen#8:", kNum, "u_maxlen", "8"},
+        {"e:u_maxlen#8:u_last", kFlag, "u_last", "1"},  // a boolean at the end
+        // names become ids
+        {"e:t_uid=alice:chkent:", kUid, "t_uid", "1000"},
+        {"e:t_gid=users:chkent:", kGid, "t_gid", "100"},
+        {"e:t_uid=nobody:chkent:", kUid, "t_uid", "-1"},
+        {"e:t_uid@:chkent:", kUid, "t_uid", "-1"},
+        {"e:chkent:", kUid, "t_uid", "-1"},
+        {"e:t_uid=\\142ob:chkent:", kUid, "t_uid", "1001"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.entry) + " " + row.id);
+        use(row.entry);
+        switch (row.kind) {
+            case kStr:
+                EXPECT_EQ(str(row.id), row.want);
+                break;
+            case kNum:
+                EXPECT_EQ(std::to_string(num(row.id)), row.want);
+                break;
+            case kFlag:
+                EXPECT_EQ(std::to_string(agetflag(row.id)), row.want);
+                break;
+            case kUid:
+                EXPECT_EQ(std::to_string(agetuid(row.id)), row.want);
+                break;
+            case kGid:
+                EXPECT_EQ(std::to_string(agetgid(row.id)), row.want);
+                break;
+        }
+    }
+    use("e:n#99999999999999999999999:");
+    num("n");  // wraps, never overflows
 }
 
 TEST_F(FieldTest, StringsFollowEachOtherInTheArea) {
@@ -76,51 +131,6 @@ TEST(Decode, ValueIsCutAtTheEndOfItsDestination) {
     EXPECT_EQ(authdb::adecode("ab\\:cdefgh:ij", &at, 5), buffer);
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string("ab:c\0#######", sizeof buffer));
     EXPECT_EQ(at, buffer + 5);
-}
-
-TEST_F(FieldTest, NumbersInEachBase) {
-    use("e:n1#0x10:n2#010:n3#16:n4#-12:n5#0X1f:n6#0:n7#:n8#-0x10:n9#99999999999999999999999:");
-    EXPECT_EQ(num("n1"), 16);
-    EXPECT_EQ(num("n2"), 8);
-    EXPECT_EQ(num("n3"), 16);
-    EXPECT_EQ(num("n4"), -12);
-    EXPECT_EQ(num("n5"), 31);
-    EXPECT_EQ(num("n6"), 0);
-    EXPECT_EQ(num("n7"), 0);
-    EXPECT_EQ(num("n8"), -16);
-    num("n9");  // wraps, never overflows
-}
-
-TEST_F(FieldTest, CancelledFieldMetFirstEndsTheLookup) {
-    use("e:u_a@:u_a#5:chkent:");
-    EXPECT_EQ(num("u_a"), 999);
-    use("e:u_a#5:u_a@:chkent:");
-    EXPECT_EQ(num("u_a"), 5);
-    use("e:u_s@:u_s=x:u_f@:u_f:chkent:");
-    EXPECT_EQ(str("u_s"), "(null)");
-    EXPECT_EQ(agetflag("u_f"), 0);
-    EXPECT_EQ(agetflag("u_g"), -1);
-}
-
-TEST_F(FieldTest, FieldsOfAnotherFormOrAnotherNameArePassedOver) {
-    use("e:u_lock=1:u_lock:chkent:");
-    EXPECT_EQ(agetflag("u_lock"), 1);
-    EXPECT_EQ(str("u_lock"), "1");
-    EXPECT_EQ(num("u_lock"), 999);
-    use("u_lock:u_lockout:u_maxlen8:\t:u_maxlen#8:u_last");
-    EXPECT_EQ(agetflag("u_lock"), -1);  // the name field is no field
-    EXPECT_EQ(num("u_maxlen"), 8);
-    EXPECT_EQ(agetflag("u_last"), 1);  // a boolean at the end of the entry
-}
-
-TEST_F(FieldTest, UserAndGroupNamesBecomeIds) {
-    use("e:t_uid=alice:t_gid=users:t_nobody=nobody:t_gone@:t_uid2=\\142ob:chkent:");
-    EXPECT_EQ(agetuid("t_uid"), 1000);
-    EXPECT_EQ(agetgid("t_gid"), 100);
-    EXPECT_EQ(agetuid("t_nobody"), -1);
-    EXPECT_EQ(agetuid("t_gone"), -1);
-    EXPECT_EQ(agetuid("t_none"), -1);
-    EXPECT_EQ(agetuid("t_uid2"), 1001);
 }
 
 TEST_F(FieldTest, LongestValueFitsTheIdBuffer) {

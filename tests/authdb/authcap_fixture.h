@@ -9,6 +9,7 @@
 
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
@@ -18,12 +19,7 @@ using Report = std::vector<std::string>;
 
 class AuthcapTest : public SandboxTest {
   protected:
-    void SetUp() override {
-        box.install_recorder();
-        static char program[] = "authtest";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(set_auth_parameters(1, argv), 0);
-    }
+    void SetUp() override { ASSERT_EQ(start(box, {.program = "authtest"}), 0); }
     void TearDown() override {
         if (fp_ != nullptr) fclose(fp_);
     }

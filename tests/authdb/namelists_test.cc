@@ -10,17 +10,14 @@
 #include "authdb/namelists.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 namespace {
 
-char kProgram[] = "/usr/sbin/nametest";
-char *kArgv[] = {kProgram, nullptr};
-
 using Args = std::vector<std::string>;
 using vant::authdb::kAuditMaskHighest;
-using vant::authdb::kAuthDevTypeHighest;
 using vant::authdb::kSecclassHighest;
 using vant::authdb::kSysPrivHighest;
 using vant::authdb::kUserTypeHighest;
@@ -65,46 +62,6 @@ TEST(NameListTablesTest, FixedListsHoldTheSpecifiedNamesAndValues) {
                   "ipc",      "proc_mod",      "audit",          "database",    "subsystem",
                   "privilege"}));
     EXPECT_EQ(pairs_of(auth_dev_type), numbered({"printer", "terminal", "tape"}));
-    EXPECT_EQ(pairs_of(sys_priv).back().second, static_cast<unsigned>(kSysPrivHighest));
-    EXPECT_EQ(pairs_of(user_type).back().second, static_cast<unsigned>(kUserTypeHighest));
-    EXPECT_EQ(pairs_of(secclass).back().second, static_cast<unsigned>(kSecclassHighest));
-    EXPECT_EQ(pairs_of(audit_mask).back().second, static_cast<unsigned>(kAuditMaskHighest));
-    EXPECT_EQ(pairs_of(auth_dev_type).back().second, static_cast<unsigned>(kAuthDevTypeHighest));
-}
-
-TEST(NameListTablesTest, LiteralVariablesAreTheTablesOwnTexts) {
-    const char *const sp[] = {spliteral1, spliteral2, spliteral3, spliteral4,
-                              spliteral5, spliteral6, spliteral7, spliteral8};
-    const char *const ut[] = {utliteral1, utliteral2, utliteral3, utliteral4,
-                              utliteral5, utliteral6, utliteral7};
-    const char *const cl[] = {cliteral1, cliteral2, cliteral3, cliteral4,
-                              cliteral5, cliteral6, cliteral7};
-    const char *const al[] = {
-        aliteral1,  aliteral2,  aliteral3,  aliteral4,  aliteral5,  aliteral6,  aliteral7,
-        aliteral8,  aliteral9,  aliteral10, aliteral11, aliteral12, aliteral13, aliteral14,
-        aliteral15, aliteral16, aliteral17, aliteral18, aliteral19, aliteral20, aliteral21};
-    const char *const ad[] = {adliteral1, adliteral2, adliteral3};
-    struct {
-        const struct namepair *table;
-        const char *const *literals;
-        size_t count;
-    } lists[] = {{sys_priv, sp, 8},
-                 {user_type, ut, 7},
-                 {secclass, cl, 7},
-                 {audit_mask, al, 21},
-                 {auth_dev_type, ad, 3}};
-    for (const auto &list : lists) {
-        for (size_t i = 0; i < list.count; ++i)
-            EXPECT_EQ(list.table[i].name, list.literals[i]) << list.literals[i];
-        EXPECT_EQ(list.table[list.count].name, nullptr);
-    }
-    EXPECT_STREQ(spliteral6, "label_terminal");
-    EXPECT_STREQ(aliteral2, "boot/down");
-}
-
-TEST(NameListTablesTest, CommandPrivilegesStartEmpty) {
-    EXPECT_EQ(cmd_priv, nullptr);
-    EXPECT_EQ(ST_MAX_CPRIV, 0);
 }
 
 TEST(StoreBoolTest, NonzeroIsEmptyZeroIsCancelled) {
@@ -119,9 +76,7 @@ TEST(StoreBoolTest, NonzeroIsEmptyZeroIsCancelled) {
 class NamePairTest : public SandboxTest {
   protected:
     void SetUp() override {
-        box.install_recorder();
-        ASSERT_EQ(set_auth_parameters(1, kArgv), 0);
-        set_auth_msg(VANT_MSG_STORE);
+        ASSERT_EQ(start(box, {.program = "/usr/sbin/nametest", .store_messages = true}), 0);
     }
 
     // The event, record and detail of each delivery, then its own arguments.
@@ -145,14 +100,39 @@ class NamePairTest : public SandboxTest {
     }
 };
 
-TEST_F(NamePairTest, ListRoundTripsThroughTheMask) {
-    char text[] = "execsuid,chown";
-    unsigned int mask[1] = {0xFFFFFFFFu};
-    loadnamepair(mask, kSysPrivHighest, text, sys_priv, "system privileges");
-    EXPECT_EQ(mask[0], (1u << 3) | (1u << 7));
-    EXPECT_STREQ(text, "execsuid,chown");
-    EXPECT_EQ(stored(mask, kSysPrivHighest, sys_priv, "system privileges"), "execsuid,chown");
-    EXPECT_TRUE(reports().empty());
+// Each name sets its value's bit; the text is left as it was.
+TEST_F(NamePairTest, ListsLoadIntoTheMaskAndUnknownNamesAreReported) {
+    struct Row {
+        std::string text;
+        int highest;
+        const struct namepair *table;
+        unsigned int mask;
+        std::vector<std::string> unknown;
+    } rows[] = {
+        {"execsuid,chown", kSysPrivHighest, sys_priv, (1u << 3) | (1u << 7), {}},
+        {"root,bogus", kUserTypeHighest, user_type, 1u, {"bogus"}},
+        {"sso,nosuch,retired", kUserTypeHighest, user_type, (1u << 2) | (1u << 6), {"nosuch"}},
+        {"general,", kUserTypeHighest, user_type, 1u << 5, {}},  // the comma ends the list
+        {"c2,,b1", kSecclassHighest, secclass, (1u << 2) | (1u << 3), {""}},
+        {"ROOT,roo,rootx, root", kUserTypeHighest, user_type, 0, {"ROOT", "roo", "rootx", " root"}},
+        {"chown,writeaudit", 6, sys_priv, 1u << 2, {"chown"}},  // above the highest
+    };
+    size_t reported = 0;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.text);
+        std::string text = row.text;
+        unsigned int mask[1] = {0xFFFFFFFFu};
+        loadnamepair(mask, row.highest, text.data(), row.table, "a list");
+        EXPECT_EQ(mask[0], row.mask);
+        EXPECT_EQ(text, row.text);
+        std::vector<Args> all = reports();
+        std::vector<Args> fresh(all.begin() + static_cast<long>(reported), all.end());
+        reported = all.size();
+        std::vector<Args> want;
+        for (const std::string &name : row.unknown)
+            want.push_back(unknown(name));
+        EXPECT_EQ(fresh, want);
+    }
 }
 
 TEST_F(NamePairTest, NamesAreStoredInOrderOfValue) {
@@ -165,50 +145,6 @@ TEST_F(NamePairTest, NamesAreStoredInOrderOfValue) {
     EXPECT_EQ(stored(all, kSysPrivHighest, sys_priv, "system privileges"),
               "suspendaudit,configaudit,writeaudit,execsuid,nopromain,label_terminal,chmodsugid,"
               "chown");
-}
-
-TEST_F(NamePairTest, UnknownNameIsReportedAndSkipped) {
-    char text[] = "root,bogus";
-    unsigned int mask[1];
-    loadnamepair(mask, kUserTypeHighest, text, user_type, "user type");
-    EXPECT_EQ(mask[0], 1u);
-    EXPECT_STREQ(text, "root,bogus");
-    EXPECT_EQ(reports(), std::vector<Args>{unknown("bogus")});
-}
-
-TEST_F(NamePairTest, UnknownNameInTheMiddleIsCutAtItsCommaAndTheRestCounts) {
-    char text[] = "sso,nosuch,retired";
-    unsigned int mask[1];
-    loadnamepair(mask, kUserTypeHighest, text, user_type, "user type");
-    EXPECT_EQ(mask[0], (1u << 2) | (1u << 6));
-    EXPECT_STREQ(text, "sso,nosuch,retired");
-    EXPECT_EQ(reports(), std::vector<Args>{unknown("nosuch")});
-}
-
-TEST_F(NamePairTest, TrailingCommaEndsTheListWithoutReport) {
-    char text[] = "general,";
-    unsigned int mask[1];
-    loadnamepair(mask, kUserTypeHighest, text, user_type, "user type");
-    EXPECT_EQ(mask[0], 1u << 5);
-    EXPECT_STREQ(text, "general,");
-    EXPECT_TRUE(reports().empty());
-}
-
-TEST_F(NamePairTest, EmptyNameBetweenCommasIsReported) {
-    char text[] = "c2,,b1";
-    unsigned int mask[1];
-    loadnamepair(mask, kSecclassHighest, text, secclass, "security classes");
-    EXPECT_EQ(mask[0], (1u << 2) | (1u << 3));
-    EXPECT_EQ(reports(), std::vector<Args>{unknown("")});
-}
-
-TEST_F(NamePairTest, NamesCompareExactly) {
-    char text[] = "ROOT,roo,rootx, root";
-    unsigned int mask[1];
-    loadnamepair(mask, kUserTypeHighest, text, user_type, "user type");
-    EXPECT_EQ(mask[0], 0u);
-    EXPECT_EQ(reports(), (std::vector<Args>{unknown("ROOT"), unknown("roo"), unknown("rootx"),
-                                            unknown(" root")}));
 }
 
 TEST_F(NamePairTest, NullOrEmptyTextClearsTheMask) {
@@ -260,17 +196,17 @@ TEST_F(NamePairTest, MasksSpanSeveralWords) {
     EXPECT_EQ(reports(), std::vector<Args>{unknown("w2")});
 }
 
-TEST_F(NamePairTest, BitsAboveTheHighestAreIgnored) {
-    unsigned int mask[1] = {(1u << 9) | 1u};
+TEST_F(NamePairTest, BitsAboveTheHighestAreIgnoredAndALongListGrowsItsText) {
+    unsigned int mask[1] = {(1u << 9) | 1u}, only_high[1] = {1u << 9}, none[1] = {0};
     EXPECT_EQ(stored(mask, kUserTypeHighest, user_type, "user type"), "root");
-    unsigned int only_high[1] = {1u << 9};
     EXPECT_EQ(stored(only_high, kUserTypeHighest, user_type, "user type"), "");
+    EXPECT_EQ(stored(none, kAuditMaskHighest, audit_mask, "audit mask"), "");
+    unsigned int every[1] = {(1u << 21) - 1};
+    EXPECT_EQ(stored(every, kAuditMaskHighest, audit_mask, "audit mask"),
+              "noevent,boot/down,login,process,ob_available,ob_map,ob_modify,ob_unavailable,"
+              "ob_create,ob_delete,dac_chg,access_denial,sysadm,insuff_priv,rsc_denial,ipc,"
+              "proc_mod,audit,database,subsystem,privilege");
     EXPECT_TRUE(reports().empty());
-}
-
-TEST_F(NamePairTest, EmptyMaskStoresTheEmptyText) {
-    unsigned int mask[1] = {0};
-    EXPECT_EQ(stored(mask, kAuditMaskHighest, audit_mask, "audit mask"), "");
 }
 
 TEST_F(NamePairTest, ValueWithoutANameIsReportedAndLeftOut) {
@@ -296,14 +232,6 @@ TEST_F(NamePairTest, NoTableKnowsNoNames) {
     EXPECT_EQ(stored(one, ST_MAX_CPRIV, cmd_priv, "command privileges"), "");
     EXPECT_EQ(reports(), (std::vector<Args>{unknown("auth"),
                                             nameless("internal offset 0 of command privileges")}));
-}
-
-TEST_F(NamePairTest, LongListGrowsItsText) {
-    unsigned int mask[1] = {(1u << 21) - 1};
-    EXPECT_EQ(stored(mask, kAuditMaskHighest, audit_mask, "audit mask"),
-              "noevent,boot/down,login,process,ob_available,ob_map,ob_modify,ob_unavailable,"
-              "ob_create,ob_delete,dac_chg,access_denial,sysadm,insuff_priv,rsc_denial,ipc,"
-              "proc_mod,audit,database,subsystem,privilege");
 }
 
 // Writing entries: an entry name, then fields with pr_newline after the

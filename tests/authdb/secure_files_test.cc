@@ -11,37 +11,21 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "authdb/syscall_filter.h"
 #include "authdb/update.h"
-#include "platform/clock.h"
 #include "support/child.h"
+#include "support/crash.h"
+#include "support/leftovers.h"
+#include "support/naps.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
-
-namespace {
-
-// The delays asked of nap; `each` runs after every one.
-struct Naps {
-    std::vector<long> delays;
-    void (*each)(size_t count) = nullptr;
-};
-Naps naps;
-
-}  // namespace
-
-// Replaces the library's nap: waits are counted and cut short.
-static void fake_nap(long milliseconds) {
-    naps.delays.push_back(milliseconds);
-    if (naps.each != nullptr) naps.each(naps.delays.size());
-    usleep(100);
-}
-[[maybe_unused]] static const bool nap_replaced =
-    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {
@@ -89,13 +73,7 @@ class SecureFilesTest : public SandboxTest {
         return st;
     }
 
-    // The record's own arguments of every audit record delivered so far.
-    std::vector<Args> records() const {
-        std::vector<Args> all;
-        for (const Delivery &d : read_deliveries(box.recorder_log()))
-            if (d.args.size() > 9) all.emplace_back(d.args.begin() + 9, d.args.end());
-        return all;
-    }
+    std::vector<Args> records() const { return record_arguments(box.recorder_log()); }
 };
 
 class FreshIdentityTest : public SecureFilesTest {
@@ -243,28 +221,24 @@ TEST_F(SecureFilesTest, OnlyHowTwoWaitsAndHowZeroRestoresTheSignalMask) {
     EXPECT_EQ(sigismember(&after, SIGTERM), sigismember(&before, SIGTERM));
 }
 
-TEST_F(SecureFilesTest, FailureToSetTheModeRemovesTheFile) {
-    ChildResult r = run_child([] {
-        if (!fail_syscalls({VANT_CHMOD_CALLS}, EPERM)) _exit(kSkip);
-        printf("%d", create_file_securely(kTtysNew, 2, "Create new file"));
-    });
-    SKIP_WHEN_UNFILTERED(r);
-    EXPECT_EQ(r.out, "3");
-    EXPECT_FALSE(box.exists(kTtysNew));
-    EXPECT_EQ(records(),
-              (std::vector<Args>{{"1", kTtysNew, "Cannot change mode on newly created file"}}));
-}
-
-TEST_F(SecureFilesTest, FailureToSetTheOwnerRemovesTheFile) {
-    ChildResult r = run_child([] {
-        if (!fail_syscalls({VANT_CHOWN_CALLS}, EPERM)) _exit(kSkip);
-        printf("%d", create_file_securely(kTtysNew, 2, "Create new file"));
-    });
-    SKIP_WHEN_UNFILTERED(r);
-    EXPECT_EQ(r.out, "4");
-    EXPECT_FALSE(box.exists(kTtysNew));
-    EXPECT_EQ(records(),
-              (std::vector<Args>{{"1", kTtysNew, "Cannot set owner of newly created file"}}));
+TEST_F(SecureFilesTest, FailureToSetTheModeOrOwnerRemovesTheFile) {
+    struct Row {
+        std::initializer_list<long> calls;
+        const char *code, *text;
+    } rows[] = {{{VANT_CHMOD_CALLS}, "3", "Cannot change mode on newly created file"},
+                {{VANT_CHOWN_CALLS}, "4", "Cannot set owner of newly created file"}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.text);
+        box.remove("/recorder.log");
+        ChildResult r = run_child([&row] {
+            if (!fail_syscalls(row.calls, EPERM)) _exit(kSkip);
+            printf("%d", create_file_securely(kTtysNew, 2, "Create new file"));
+        });
+        SKIP_WHEN_UNFILTERED(r);
+        EXPECT_EQ(r.out, row.code);
+        EXPECT_FALSE(box.exists(kTtysNew));
+        EXPECT_EQ(records(), (std::vector<Args>{{"1", kTtysNew, row.text}}));
+    }
 }
 
 // ---------------------------------------------------------------------
@@ -276,21 +250,15 @@ class ReplaceFileTest : public SecureFilesTest {
 };
 
 TEST_F(ReplaceFileTest, SwapsInTheNewVersionAndRemovesALeftoverOldOne) {
-    box.write(kTtys, "old\n");
-    box.write(kTtysNew, "new\n");
-    box.write(kTtysOld, "left over\n");
-    EXPECT_EQ(replace(), 1);
-    EXPECT_EQ(box.read(kTtys), "new\n");
-    EXPECT_FALSE(box.exists(kTtysNew));
-    EXPECT_FALSE(box.exists(kTtysOld));
-}
-
-TEST_F(ReplaceFileTest, CreatesADatabaseThatDidNotExist) {
-    box.write(kTtysNew, "new\n");
-    EXPECT_EQ(replace(), 1);
-    EXPECT_EQ(box.read(kTtys), "new\n");
-    EXPECT_FALSE(box.exists(kTtysNew));
-    EXPECT_FALSE(box.exists(kTtysOld));
+    for (bool existed : {true, false}) {
+        box.remove(kTtys);
+        if (existed) box.write(kTtys, "old\n");
+        box.write(kTtysNew, "new\n");
+        box.write(kTtysOld, "left over\n");
+        EXPECT_EQ(replace(), 1);
+        EXPECT_EQ(box.read(kTtys), "new\n");
+        EXPECT_NOTHING_LEFT_BEHIND(box);
+    }
 }
 
 TEST_F(ReplaceFileTest, NeverAsksForASyncOfEveryFileSystem) {
@@ -373,21 +341,12 @@ UpdateResult write_text(const char *text) {
                                    [text](FILE *out) { return fputs(text, out) >= 0; });
 }
 
-std::vector<UpdateStep> steps;
-
-TEST_F(SecureFilesTest, UpdateReplacesTheDatabaseWholeThroughEveryStep) {
-    box.write(kTtys, "old\n");
-    authdb::set_update_step_hook([](UpdateStep s) { steps.push_back(s); });
-    EXPECT_EQ(write_text("new\n"), UpdateResult::replaced);
-    EXPECT_EQ(box.read(kTtys), "new\n");
-    EXPECT_FALSE(box.exists(kTtysNew));
-    EXPECT_FALSE(box.exists(kTtysOld));
-    EXPECT_EQ(steps, (std::vector<UpdateStep>{
-                         UpdateStep::quiet_zone_entered, UpdateStep::transition_created,
-                         UpdateStep::contents_written, UpdateStep::transition_closed,
-                         UpdateStep::new_version_synced, UpdateStep::old_version_linked,
-                         UpdateStep::renamed, UpdateStep::old_link_removed,
-                         UpdateStep::directory_synced}));
+TEST_F(SecureFilesTest, UpdateKilledAtAnyStepLeavesTheDatabaseWholeOldOrNew) {
+    auto kills = kill_at_every_step(box, {{kTtys, "old\n", "new\n"}},
+                                    {.prepare = [this] { box.write(kTtys, "old\n"); },
+                                     .update = [] { write_text("new\n"); },
+                                     .after_kill = {}});
+    expect_new_from_rename_on(kills);
     if (geteuid() == 0) {
         EXPECT_EQ(status(kTtys).st_mode & 07777, 0640u);
         EXPECT_EQ(status(kTtys).st_uid, 1u);
@@ -403,7 +362,7 @@ TEST_F(SecureFilesTest, UpdateLeavesTheDatabaseAloneWhenTheWriterFails) {
         });
     EXPECT_EQ(result, UpdateResult::failed);
     EXPECT_EQ(box.read(kTtys), "old\n");
-    EXPECT_FALSE(box.exists(kTtysNew));
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 TEST_F(SecureFilesTest, UpdateDoesNotStartWithoutATransitionFile) {
@@ -498,6 +457,7 @@ TEST_F(FreshIdentityTest, FailureToResetTheGroupIsStoredForTheProgram) {
 
 struct Account {
     struct pr_passwd pr {};
+    int32_t now = static_cast<int32_t>(time(nullptr));
     Account() { strcpy(pr.ufld.u_name, "alice"); }
     Account &user(uint32_t field) {
         PR_SET(pr.uflg, field);
@@ -509,56 +469,75 @@ struct Account {
     }
 };
 
-class LockoutTest : public SecureFilesTest {
-  protected:
-    int32_t now = static_cast<int32_t>(time(nullptr));
-};
+class LockoutTest : public SecureFilesTest {};
 
-TEST_F(LockoutTest, TooManyFailedLoginsLockTheAccount) {
-    Account a;
-    a.pr.ufld.u_maxtries = 3;
-    a.pr.ufld.u_numunsuclog = 3;
-    EXPECT_EQ(locked_out(&a.user(PR_U_MAXTRIES).user(PR_U_NUMUNSUCLOG).pr), 1);
-
-    Account fewer;
-    fewer.pr.sfld.u_maxtries = 3;  // from the system default
-    fewer.pr.ufld.u_numunsuclog = 2;
-    EXPECT_EQ(locked_out(&fewer.system(PR_U_MAXTRIES).user(PR_U_NUMUNSUCLOG).pr), 0);
-    fewer.pr.ufld.u_numunsuclog = 4;
-    EXPECT_EQ(locked_out(&fewer.pr), 1);
-
-    Account unlimited;
-    unlimited.pr.ufld.u_numunsuclog = 100;
-    EXPECT_EQ(locked_out(&unlimited.user(PR_U_NUMUNSUCLOG).pr), 0);
-}
-
-TEST_F(LockoutTest, TheEntrysOwnLockWinsOverTheDefault) {
-    Account a;
-    a.pr.sfld.u_lock = 1;
-    EXPECT_EQ(locked_out(&a.system(PR_U_LOCK).pr), 1);
-    a.pr.ufld.u_lock = 0;
-    EXPECT_EQ(locked_out(&a.user(PR_U_LOCK).pr), 0);
-}
-
-TEST_F(LockoutTest, ExpiredLifetimeLocksTheAccount) {
-    Account a;
-    a.pr.ufld.u_succhg = now - 200;
-    a.pr.sfld.u_life = 100;
-    EXPECT_EQ(locked_out(&a.user(PR_U_SUCCHG).system(PR_U_LIFE).pr), 1);
-    a.pr.ufld.u_succhg = now - 50;
-    EXPECT_EQ(locked_out(&a.pr), 0);
-
-    // The last change counts only from the entry itself.
-    Account defaulted;
-    defaulted.pr.sfld.u_succhg = now - 200;
-    defaulted.pr.sfld.u_life = 100;
-    EXPECT_EQ(locked_out(&defaulted.system(PR_U_SUCCHG).system(PR_U_LIFE).pr), 0);
-
-    // A lifetime reaching past 2038 is not taken for one long past.
-    Account distant;
-    distant.pr.ufld.u_succhg = now;
-    distant.pr.ufld.u_life = INT32_MAX;
-    EXPECT_EQ(locked_out(&distant.user(PR_U_SUCCHG).user(PR_U_LIFE).pr), 0);
+// Each field comes from the entry when its user flag is set, else from the
+// system default when its system flag is.
+TEST_F(LockoutTest, TheLockoutRule) {
+    struct Row {
+        const char *what;
+        std::function<void(Account &)> set;
+        int locked;
+    } rows[] = {
+        {"nothing set", [](Account &) {}, 0},
+        {"failures reach the entry's tries",
+         [](Account &a) {
+             a.pr.ufld.u_maxtries = 3, a.pr.ufld.u_numunsuclog = 3;
+             a.user(PR_U_MAXTRIES).user(PR_U_NUMUNSUCLOG);
+         },
+         1},
+        {"failures below the default's tries",
+         [](Account &a) {
+             a.pr.sfld.u_maxtries = 3, a.pr.ufld.u_numunsuclog = 2;
+             a.system(PR_U_MAXTRIES).user(PR_U_NUMUNSUCLOG);
+         },
+         0},
+        {"failures beyond the default's tries",
+         [](Account &a) {
+             a.pr.sfld.u_maxtries = 3, a.pr.ufld.u_numunsuclog = 4;
+             a.system(PR_U_MAXTRIES).user(PR_U_NUMUNSUCLOG);
+         },
+         1},
+        {"failures without a limit",
+         [](Account &a) { a.pr.ufld.u_numunsuclog = 100, a.user(PR_U_NUMUNSUCLOG); }, 0},
+        {"the default's lock", [](Account &a) { a.pr.sfld.u_lock = 1, a.system(PR_U_LOCK); }, 1},
+        {"the entry's unlock wins",
+         [](Account &a) {
+             a.pr.sfld.u_lock = 1, a.pr.ufld.u_lock = 0;
+             a.system(PR_U_LOCK).user(PR_U_LOCK);
+         },
+         0},
+        {"lifetime over",
+         [](Account &a) {
+             a.pr.ufld.u_succhg = a.now - 200, a.pr.sfld.u_life = 100;
+             a.user(PR_U_SUCCHG).system(PR_U_LIFE);
+         },
+         1},
+        {"lifetime not over",
+         [](Account &a) {
+             a.pr.ufld.u_succhg = a.now - 50, a.pr.sfld.u_life = 100;
+             a.user(PR_U_SUCCHG).system(PR_U_LIFE);
+         },
+         0},
+        {"last change only from the default",
+         [](Account &a) {
+             a.pr.sfld.u_succhg = a.now - 200, a.pr.sfld.u_life = 100;
+             a.system(PR_U_SUCCHG).system(PR_U_LIFE);
+         },
+         0},
+        {"lifetime reaching past 2038",
+         [](Account &a) {
+             a.pr.ufld.u_succhg = a.now, a.pr.ufld.u_life = INT32_MAX;
+             a.user(PR_U_SUCCHG).user(PR_U_LIFE);
+         },
+         0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        Account a;
+        row.set(a);
+        EXPECT_EQ(locked_out(&a.pr), row.locked);
+    }
 }
 
 TEST_F(LockoutTest, LockoutIsAuditedTwice) {

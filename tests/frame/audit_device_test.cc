@@ -13,13 +13,11 @@
 #include "frame/authaudit.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 namespace {
-
-char kProgram[] = "/usr/sbin/audtest";
-char *kArgv[] = {kProgram, nullptr};
 
 std::string le16(unsigned v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
@@ -65,8 +63,7 @@ class AuditDeviceTest : public SandboxTest {
   protected:
     void SetUp() override {
         box.write("/dev/auditw", "");
-        box.install_recorder();
-        ASSERT_EQ(set_auth_parameters(1, kArgv), 0);
+        ASSERT_EQ(start(box, {.program = "/usr/sbin/audtest"}), 0);
     }
     std::string written() const { return box.read("/dev/auditw"); }
     std::filesystem::path host(const char *logical) const {

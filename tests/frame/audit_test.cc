@@ -1,4 +1,5 @@
 // Tests of audit records handed to the delivery program.
+#include <stdio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -9,13 +10,11 @@
 #include "support/child.h"
 #include "support/recorder_log.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 namespace {
-
-char kProgram[] = "/usr/sbin/audtest";
-char *kArgv[] = {kProgram, nullptr};
 
 using Args = std::vector<std::string>;
 
@@ -46,22 +45,12 @@ Args vec(const char *event, const char *record, const char *detail, const Args &
     return v;
 }
 
-Args stored_messages() {
-    Args texts;
-    char *text = nullptr;
-    while (get_auth_msg(&text) == VANT_SEV_WARNING)
-        texts.push_back(text);
-    return texts;
-}
-
 class AuditDeliveryTest : public SandboxTest {
   protected:
     void SetUp() override {
         box.write("/etc/group", egid_group("auditors"));
         box.write("/tcb/files/subsys/auditors", "");
-        box.install_recorder();
-        ASSERT_EQ(set_auth_parameters(1, kArgv), 0);
-        set_auth_msg(VANT_MSG_STORE);
+        ASSERT_EQ(start(box, {.program = "/usr/sbin/audtest", .store_messages = true}), 0);
     }
 };
 
@@ -126,32 +115,36 @@ TEST_F(AuditDeliveryTest, MessagesAndPendingOutputAreOrderedAroundTheProgram) {
 }
 
 // The starting effective group names arguments 7 and 8.
-class AuditGroupTest : public SandboxTest {
-  protected:
-    Args group_args(const std::string &group_file) {
-        box.write("/etc/group", group_file);
-        box.install_recorder();
-        EXPECT_EQ(set_auth_parameters(1, kArgv), 0);
-        audit_subsystem(1, "x", "y");
-        auto all = delivered(box);
-        if (all.size() != 1) return {};
-        return {all[0][7], all[0][8]};
+TEST(AuditGroupTest, TheStartingGroupNamesTheSubsystemFileOpened) {
+    struct Row {
+        std::string name, group_file, subsystem_file;
+        Args args;
+    } rows[] = {
+        {"no name", "other:x:" + std::to_string(getegid() + 1) + ":\n", "", {"none", "-1"}},
+        {"long name cut to each buffer",
+         egid_group("averyveryverylonggroupname"),
+         "/tcb/files/subsys/averyveryveryl",
+         {"averyveryverylonggr", "fd"}},
+        {"name naming another file",
+         egid_group("../secret"),
+         "/tcb/files/secret",
+         {"../secret", "-1"}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto r = run_child([&row] {
+            Sandbox box;
+            box.write("/etc/group", row.group_file);
+            if (!row.subsystem_file.empty()) box.write(row.subsystem_file, "");
+            start(box, {.program = "/usr/sbin/audtest"});
+            audit_subsystem(1, "x", "y");
+            for (const Delivery &d : read_deliveries(box.recorder_log()))
+                printf("%s %s %s;", d.args.at(7).c_str(),
+                       d.descriptor == "read-only" ? "fd" : d.args.at(8).c_str(),
+                       d.sigterm.c_str());
+        });
+        EXPECT_EQ(r.out, row.args[0] + " " + row.args[1] + " blocked;");
     }
-};
-
-TEST_F(AuditGroupTest, GroupWithoutNameIsNone) {
-    EXPECT_EQ(group_args("other:x:" + std::to_string(getegid() + 1) + ":\n"), (Args{"none", "-1"}));
-}
-
-TEST_F(AuditGroupTest, LongGroupNameIsCutToEachBuffer) {
-    box.write("/tcb/files/subsys/averyveryveryl", "");
-    EXPECT_EQ(group_args(egid_group("averyveryverylonggroupname")),
-              (Args{"averyveryverylonggr", "fd"}));
-}
-
-TEST_F(AuditGroupTest, GroupNameNamingAnotherFileOpensNothing) {
-    box.write("/tcb/files/secret", "");
-    EXPECT_EQ(group_args(egid_group("../secret")), (Args{"../secret", "-1"}));
 }
 
 class AuditStartTest : public SandboxTest {};

@@ -2,11 +2,11 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "frame/message_table.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
@@ -20,18 +20,10 @@ struct BuiltIn {
 constexpr BuiltIn kBuiltIn[] = {VANT_MESSAGE_TABLE(VANT_BUILT_IN)};
 #undef VANT_BUILT_IN
 
-class CatalogTest : public SandboxTest {
-  protected:
-    // A directory holding a catalog under the name the library asks for.
-    void use_catalog(const std::string &file) {
-        box.mkdir("/nls");
-        std::filesystem::copy_file(file, box.path("/nls/vant.cat@Unix"));
-        setenv("NLSPATH", (box.path("/nls") + "/%N").c_str(), 1);
-    }
-};
+class CatalogTest : public SandboxTest {};
 
 TEST_F(CatalogTest, ShippedCatalogHoldsEveryBuiltInText) {
-    use_catalog(VANT_BUILT_CATALOG);
+    ASSERT_EQ(start(box, {.built_catalog = true}), 0);
     set_auth_msg(VANT_MSG_CATALOG);
     ASSERT_EQ(get_auth_msg_behaviour(), VANT_MSG_CATALOG);
     for (const BuiltIn &m : kBuiltIn) {
@@ -49,10 +41,10 @@ TEST_F(CatalogTest, ChangedTextsAreSeen) {
               "24 \"Prozess ohne erstes Argument gestartet\"\n"
               "18 \"Betriebsmittel %s fehlt: %s\"\n"
               "48 \"Zu kurz (%s Zeichen)\"\n");
-    std::string built = box.path("/custom.cat");
-    std::string cmd = "gencat " + built + " " + box.path("/custom.msg");
+    box.mkdir("/nls");
+    std::string cmd = "gencat " + box.path("/nls/vant.cat@Unix") + " " + box.path("/custom.msg");
     ASSERT_EQ(system(cmd.c_str()), 0);
-    use_catalog(built);
+    setenv("NLSPATH", (box.path("/nls") + "/%N").c_str(), 1);
     set_auth_msg(VANT_MSG_CATALOG | VANT_MSG_STORE);
     EXPECT_EQ(get_auth_msg_behaviour(), 3);
     EXPECT_STREQ(intl_msg(24, vant_badargs), "Prozess ohne erstes Argument gestartet");

@@ -12,53 +12,11 @@
 #include <vector>
 
 #include "frame/map_ids.h"
-#include "platform/clock.h"
 #include "support/child.h"
+#include "support/naps.h"
+#include "support/nis_fake.h"
 #include "support/sandbox.h"
 #include "vant.h"
-
-namespace {
-
-bool nis_on = false;
-std::string nis_asked;  // the last map and key asked, "map key"
-std::vector<long> naps;
-
-struct NisAnswer {
-    const char *map, *key, *line;
-};
-constexpr NisAnswer kNisAnswers[] = {
-    {"passwd.byname", "nisuser", "nisuser:x:4242:100::/:/bin/sh"},
-    {"passwd.byuid", "4242", "nisuser:x:4242:100::/:/bin/sh"},
-    {"passwd.byname", "big", "big:x:70000:1::/:/bin/sh"},
-    {"passwd.byname", "broken", "broken:x"},
-    {"passwd.byname", "rootish", "rootish:x:abc:0::/:/bin/sh"},
-    {"passwd.byuid", "4343", "nocolon"},
-    {"group.byname", "nisgroup", "nisgroup:x:555:"},
-    {"group.bygid", "555", "nisgroup:x:555:"},
-};
-
-}  // namespace
-
-// The host's NIS client, visible to the dynamic linker as a host library's
-// hooks would be.
-#define HOOK extern "C" __attribute__((visibility("default")))
-HOOK int _nis_enabled(int kind) {
-    return nis_on && (kind == 1 || kind == 2);
-}
-HOOK char *_nis_lookup(const char *key, const char *map) {
-    nis_asked = std::string(map) + " " + key;
-    for (const auto &a : kNisAnswers)
-        if (strcmp(a.map, map) == 0 && strcmp(a.key, key) == 0) return const_cast<char *>(a.line);
-    return nullptr;
-}
-
-// Replaces the library's nap: lock retries are counted, not waited for.
-static void fake_nap(long milliseconds) {
-    naps.push_back(milliseconds);
-    usleep(1000);
-}
-[[maybe_unused]] static const bool nap_replaced =
-    (vant::platform::set_sleep_function(fake_nap), true);
 
 namespace vant::test {
 namespace {
@@ -121,6 +79,8 @@ pid_t hold_write_lock(const std::string &path, int &release) {
 
 class MapIdsTest : public SandboxTest {
   protected:
+    // A map another process holds is waited for, briefly.
+    void SetUp() override { naps.real_share = 0.001; }
     struct stat stat_of(const std::string &logical) const {
         struct stat st {};
         stat(box.path(logical).c_str(), &st);
@@ -271,7 +231,7 @@ TEST_F(MapIdsTest, OnlyWholeMapsOfTheCurrentSourceAreLoaded) {
         auto r = run_child([&c] {
             bool right = pw_nametoid("ghost") == c.ghost && pw_nametoid("alice") == 1000;
             // A locked map is tried three times to read, three to rewrite.
-            _exit(right && naps == std::vector<long>(c.locked ? 4 : 0, 1000) ? 0 : 1);
+            _exit(right && naps.delays == std::vector<long>(c.locked ? 4 : 0, 1000) ? 0 : 1);
         });
         EXPECT_EQ(r.exit_status, 0) << c.what;
         std::string left = c.ghost >= 0 || c.locked ? c.bytes : default_image();
@@ -315,26 +275,43 @@ TEST_F(MapIdsTest, FailedWriteRemovesTheMapAndFailsTheLookup) {
 }
 
 TEST_F(MapIdsTest, NisAnswersWhatTheFilesDoNot) {
+    NisFake &host = nis();
+    host.answers = {{{"passwd.byname", "nisuser"}, "nisuser:x:4242:100::/:/bin/sh"},
+                    {{"passwd.byuid", "4242"}, "nisuser:x:4242:100::/:/bin/sh"},
+                    {{"passwd.byname", "big"}, "big:x:70000:1::/:/bin/sh"},
+                    {{"passwd.byname", "broken"}, "broken:x"},
+                    {{"passwd.byname", "rootish"}, "rootish:x:abc:0::/:/bin/sh"},
+                    {{"passwd.byuid", "4343"}, "nocolon"},
+                    {{"group.byname", "nisgroup"}, "nisgroup:x:555:"},
+                    {{"group.bygid", "555"}, "nisgroup:x:555:"}};
+    auto lookups = [&host] {
+        std::vector<std::string> asked;
+        for (const std::string &call : host.calls)
+            if (call.rfind("lookup(", 0) == 0) asked.push_back(call);
+        host.calls.clear();
+        return asked;
+    };
+    using Asked = std::vector<std::string>;
     box.write("/etc/passwd", std::string(kDefaultPasswd) + "big:x:70000:1::/:\n");
     EXPECT_EQ(pw_nametoid("nisuser"), -1);
-    EXPECT_EQ(nis_asked, "");  // not enabled: never asked
-    nis_on = true;
+    EXPECT_EQ(lookups(), Asked{});  // not enabled: never asked
+    host.enabled = {1, 2};
     EXPECT_EQ(pw_nametoid("alice"), 1000);
-    EXPECT_EQ(nis_asked, "");  // found in the file
+    EXPECT_EQ(lookups(), Asked{});  // found in the file
     EXPECT_EQ(pw_nametoid("nisuser"), 4242);
     EXPECT_STREQ(pw_idtoname(4242), "nisuser");
     EXPECT_EQ(gr_nametoid("nisgroup"), 555);
     EXPECT_STREQ(gr_idtoname(555), "nisgroup");
     EXPECT_EQ(pw_idtoname(70000), nullptr);
-    EXPECT_EQ(nis_asked, "passwd.byuid 70000");
+    EXPECT_EQ(lookups().back(), "lookup(passwd.byuid,70000)");
     // Malformed answers, and ids that do not fit, count as none.
     for (const char *name : {"big", "broken", "rootish"})
         EXPECT_EQ(pw_nametoid(name), -1) << name;
     EXPECT_EQ(pw_idtoname(4343), nullptr);
-    nis_asked.clear();
+    lookups();
     box.remove("/etc/passwd");
     EXPECT_EQ(pw_nametoid("nisuser"), -1);
-    EXPECT_EQ(nis_asked, "");  // no source, no lookup at all
+    EXPECT_EQ(lookups(), Asked{});  // no source, no lookup at all
 }
 
 bool same_table(const frame::IdTable &a, const frame::IdTable &b) {

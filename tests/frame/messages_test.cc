@@ -1,14 +1,13 @@
+// Messages: printed with the command's name, or stored for the program.
 #include <string>
 
 #include "support/child.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 namespace {
-
-char kProgram[] = "/bin/login";
-char *kArgv[] = {kProgram, nullptr};
 
 std::string next(int expected_severity) {
     char *text = nullptr;
@@ -23,84 +22,56 @@ TEST(MessagesTest, BuiltInTextIsTheVariableItself) {
     EXPECT_STREQ(smpm_lul5, " 1 unsuccessful login for %s: %s on %s");
     EXPECT_STREQ(smpm_initcond2, "Could not execute %s (errno %d)");
     EXPECT_EQ(get_auth_msg_behaviour(), 0);
+    char *text = nullptr;
+    EXPECT_EQ(get_auth_msg(&text), 0);  // nothing to read while printing
+    EXPECT_EQ(text, nullptr);
 }
 
-TEST(MessagesTest, PrintingPrefixesTheCommandName) {
-    auto r = run_child([] {
+TEST(MessagesTest, PrintingPrefixesTheCommandNameAndAFatalOneEndsTheProcess) {
+    Sandbox box;
+    auto r = run_child([&box] {
         store_msg(VANT_SEV_WARNING, "before start");
-        set_auth_parameters(1, kArgv);
+        start(box, {.program = "/bin/login", .recorder = false});
         store_msg(VANT_SEV_WARNING, "resource: %s could not be allocated due to: %s", "memory",
                   "no more is available");
-    });
-    EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(r.err,
-              "before start\n"
-              "login: resource: memory could not be allocated due to: no more is available\n");
-}
-
-TEST(MessagesTest, FatalMessageWhilePrintingEndsProcess) {
-    auto r = run_child([] {
-        set_auth_parameters(1, kArgv);
         store_msg(VANT_SEV_FATAL, "%s", "Account locked");
         printf("not reached\n");
     });
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "login: Account locked\n");
+    EXPECT_EQ(r.err,
+              "before start\n"
+              "login: resource: memory could not be allocated due to: no more is available\n"
+              "login: Account locked\n");
 }
 
-TEST(MessagesTest, StoredMessagesAreReadOldestFirst) {
+TEST(MessagesTest, StoredMessagesAreReadOldestFirstUntilDiscardedOrSwitchedOff) {
     set_auth_msg(VANT_MSG_STORE);
     EXPECT_EQ(get_auth_msg_behaviour(), VANT_MSG_STORE);
     store_msg(VANT_SEV_WARNING, "one");
-    store_msg(VANT_SEV_FATAL, "two %d", 2);
-    store_msg(VANT_SEV_WARNING, "three");
+    store_msg(VANT_SEV_FATAL, "two %d", 2);  // stored, the process goes on
+    store_msg(VANT_SEV_WARNING, "%s", std::string(3000, 'x').c_str());
     EXPECT_EQ(next(1), "one");
     EXPECT_EQ(next(2), "two 2");
-    EXPECT_EQ(next(1), "three");
+    EXPECT_EQ(next(1), std::string(1023, 'x'));  // cut to the buffer
     EXPECT_EQ(next(0), "");
     // A list that has been read is replaced by the next message.
     store_msg(VANT_SEV_WARNING, "four");
     EXPECT_EQ(next(1), "four");
     EXPECT_EQ(next(0), "");
-}
 
-TEST(MessagesTest, FatalMessageWhileStoringReturns) {
-    set_auth_msg(VANT_MSG_STORE);
-    store_msg(VANT_SEV_FATAL, "kept");
-    EXPECT_EQ(next(2), "kept");
-}
-
-TEST(MessagesTest, DiscardHidesStoredMessages) {
-    set_auth_msg(VANT_MSG_STORE);
     store_msg(VANT_SEV_WARNING, "hidden");
-    EXPECT_EQ(get_auth_msg(nullptr), 0);
+    EXPECT_EQ(get_auth_msg(nullptr), 0);  // discards
     EXPECT_EQ(next(0), "");
     store_msg(VANT_SEV_WARNING, "fresh");
     EXPECT_EQ(next(1), "fresh");
-}
 
-TEST(MessagesTest, SwitchingStoringOffEmptiesTheList) {
-    set_auth_msg(VANT_MSG_STORE);
     store_msg(VANT_SEV_WARNING, "dropped");
     set_auth_msg(VANT_MSG_PRINT);
     EXPECT_EQ(get_auth_msg_behaviour(), 0);
     EXPECT_EQ(next(0), "");
     set_auth_msg(VANT_MSG_STORE);
     EXPECT_EQ(next(0), "");
-}
-
-TEST(MessagesTest, ReadsAreNothingWhilePrinting) {
-    char *text = nullptr;
-    EXPECT_EQ(get_auth_msg(&text), 0);
-    EXPECT_EQ(text, nullptr);
-}
-
-TEST(MessagesTest, LongMessageIsCutToTheBuffer) {
-    set_auth_msg(VANT_MSG_STORE);
-    std::string big(3000, 'x');
-    store_msg(VANT_SEV_WARNING, "%s", big.c_str());
-    EXPECT_EQ(next(1), std::string(1023, 'x'));
 }
 
 TEST(MessagesTest, RepointedVariableIsReadAtReportTime) {

@@ -3,13 +3,11 @@
 
 #include "support/child.h"
 #include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 namespace {
-
-char kProgram[] = "dbwriter";
-char *kArgv[] = {kProgram, nullptr};
 
 volatile sig_atomic_t interrupts = 0;
 void count_interrupt(int) {
@@ -24,7 +22,7 @@ bool blocked(int sig) {
 
 class QuietZoneTest : public SandboxTest {
   protected:
-    void SetUp() override { ASSERT_EQ(set_auth_parameters(1, kArgv), 0); }
+    void SetUp() override { ASSERT_EQ(start(box, {.program = "dbwriter", .recorder = false}), 0); }
 };
 
 TEST_F(QuietZoneTest, InterruptHeldUntilOutermostExit) {
@@ -73,9 +71,8 @@ TEST_F(QuietZoneTest, UnbalancedExitWarnsAndRepairsDepth) {
     sigset_t before;
     sigprocmask(SIG_BLOCK, nullptr, &before);
     EXPECT_EQ(exit_quiet_zone(), -1);
-    char *text = nullptr;
-    EXPECT_EQ(get_auth_msg(&text), VANT_SEV_WARNING);
-    EXPECT_STREQ(text, "unbalanced enter_quiet_zone()/exit_quiet_zone calls");
+    EXPECT_EQ(stored_messages(),
+              std::vector<std::string>{"unbalanced enter_quiet_zone()/exit_quiet_zone calls"});
     // Depth is 0 again: the next enter is an outermost one.
     EXPECT_EQ(enter_quiet_zone(), 0);
     EXPECT_EQ(exit_quiet_zone(), 0);

@@ -32,31 +32,34 @@ std::string whole_reply(ChildProgram &child) {
     return reply;
 }
 
-TEST(ChildProgramTest, RequestGoesInReplyAndExitStatusComeBack) {
-    ChildProgram child;
-    ASSERT_TRUE(start_shell(child, "read word; echo \"$GREETING $word\"; exit 3"));
-    ASSERT_TRUE(child.send("world\n", 6));
-    child.end_input();
-    EXPECT_EQ(whole_reply(child), "hello world\n");
-    int status = 0;
-    EXPECT_GT(child.wait(status), 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
-}
-
-TEST(ChildProgramTest, NullInputReadsAsEmpty) {
-    ChildProgram child;
-    ASSERT_TRUE(start_shell(child, "cat; echo end", ChildStream::null));
-    EXPECT_EQ(whole_reply(child), "end\n");
-}
-
-TEST(ChildProgramTest, ChildThatDiesIsReportedSignalled) {
-    ChildProgram child;
-    ASSERT_TRUE(start_shell(child, "kill -KILL $$"));
-    int status = 0;
-    ASSERT_GT(child.wait(status), 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGKILL);
+TEST(ChildProgramTest, RequestGoesInReplyAndHowTheChildEndedComeBack) {
+    struct Row {
+        const char *command;
+        ChildStream input;
+        bool talks;  // is sent a word, then the end of its input
+        const char *reply;
+        bool exited;
+        int code;  // the exit status or the signal
+    } rows[] = {
+        {"read word; echo \"$GREETING $word\"; exit 3", ChildStream::pipe, true, "hello world\n",
+         true, 3},
+        {"cat; echo end", ChildStream::null, false, "end\n", true, 0},
+        {"kill -KILL $$", ChildStream::pipe, false, "", false, SIGKILL},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.command);
+        ChildProgram child;
+        ASSERT_TRUE(start_shell(child, row.command, row.input));
+        if (row.talks) {
+            ASSERT_TRUE(child.send("world\n", 6));
+            child.end_input();
+        }
+        EXPECT_EQ(whole_reply(child), row.reply);
+        int status = 0;
+        ASSERT_GT(child.wait(status), 0);
+        ASSERT_EQ(WIFEXITED(status) != 0, row.exited);
+        EXPECT_EQ(row.exited ? WEXITSTATUS(status) : WTERMSIG(status), row.code);
+    }
 }
 
 TEST(ChildProgramTest, ChildSayingMoreThanTheBoundCannotHoldTheCaller) {
