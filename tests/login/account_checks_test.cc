@@ -243,6 +243,7 @@ TEST_F(AccountChecksTest, ParallelFailuresAreAllCounted) {
     EXPECT_EQ(terminal_failures("tty1"), kProcesses * kTries);
     EXPECT_STREQ(getprpwnam("alice")->ufld.u_unsuctty, "tty1");
     EXPECT_EQ(getprtcnam("tty1")->ufld.t_unsucuid, 1000);
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 // A password longer than the segments that count still matches after the

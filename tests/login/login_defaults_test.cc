@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/recorder_log.h"
-#include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
@@ -18,15 +18,13 @@ using login::getlgdefaults;
 using login::getpwdefaults;
 using login::password_settings;
 
-class LoginDefaultsTest : public SandboxTest {
+class LoginDefaultsTest : public StartedTest {
   protected:
     void SetUp() override {
         box.write("/etc/group", "auditors:x:" + std::to_string(getegid()) + ":\n");
         box.write("/tcb/files/subsys/auditors", "");
-        box.install_recorder();
-        static char program[] = "login";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(set_auth_parameters(1, argv), 0);
+        how.program = "login";
+        StartedTest::SetUp();
     }
     void passwd(const std::string &text) { box.write("/etc/default/passwd", text); }
     void login(const std::string &text) { box.write("/etc/default/login", text); }

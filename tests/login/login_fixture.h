@@ -8,6 +8,7 @@
 
 #include "databases/protected_password_fixture.h"
 #include "login/attempt.h"
+#include "support/leftovers.h"
 
 namespace vant::test {
 

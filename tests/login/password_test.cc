@@ -269,6 +269,7 @@ TEST_F(PasswordTest, MismatchAndEmptyEntries) {
     EXPECT_EQ(set(change(), "Secret-9", "Secret-8", &retries), SMP_PW_MISMATCH);
     EXPECT_EQ(retries, 2);
     EXPECT_EQ(box.read(entry_path("alice")), before);
+    EXPECT_NOTHING_LEFT_BEHIND(box);
     // Empty entries remove the password.
     EXPECT_EQ(set(change(), "", ""), SMP_DONE);
     const pr_passwd *pr = getprpwnam("alice");
@@ -289,6 +290,7 @@ TEST_F(PasswordTest, NisProgramGetsTheCountedPartsOnly) {
     EXPECT_EQ(set(change(), "Secret-9", "Secret-9"), SMP_FAIL);
     EXPECT_EQ(last_text, "NIS password change failed");
     EXPECT_EQ(box.read(entry_path("alice")), before);
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 // The new password, and a failed login's count, go into the entry as it

@@ -103,7 +103,6 @@ TEST_F(AcceptableTest, CheckerAnswers) {
 
 TEST_F(AcceptableTest, CheckerThatCannotRunRefusesAndIsAudited) {
     set_auth_msg(VANT_MSG_STORE);
-    box.install_recorder();
     box.write("/usr/bin/spell", "kill -KILL $$\n");
     EXPECT_EQ(passwords::do_spell("word"), -1);
     EXPECT_EQ(verdict("word"), "0:");

@@ -1,4 +1,4 @@
-// A started client in a sandbox, and stand-ins for the spelling checker,
+// A password program started in a sandbox, and stand-ins for the spelling checker,
 // put at /usr/bin/spell.
 #pragma once
 
@@ -7,18 +7,14 @@
 
 #include <string>
 
-#include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 
-class PasswordsTest : public SandboxTest {
+class PasswordsTest : public StartedTest {
   protected:
-    void SetUp() override {
-        static char program[] = "/usr/bin/passwd";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(set_auth_parameters(1, argv), 0);
-    }
+    PasswordsTest() { how.program = "/usr/bin/passwd"; }
     // Knows the words of /dictionary (one a line) and lists every other word
     // it is given; each word it reads is appended to /checker.log.
     void dictionary_checker(const std::string &words) const {
