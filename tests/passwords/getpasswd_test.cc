@@ -2,19 +2,18 @@
 // pseudo-terminal that is the reader's controlling terminal, so that
 // getpasswd finds it as /dev/tty.
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <string.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "passwords/passwords_fixture.h"
 #include "support/child.h"
+#include "tools/pty_session.h"
 
 namespace vant::test {
 namespace {
@@ -86,73 +85,29 @@ TEST_F(GetpasswdTest, NoTerminalGivesNull) {
     EXPECT_EQ(r.err, "");
 }
 
-class GetpasswdTtyTest : public PasswordsTest {
-  protected:
-    void TearDown() override {
-        if (reader > 0) kill(reader, SIGKILL), waitpid(reader, nullptr, 0);
-        close(master);
-    }
-    // The reader has the terminal as its controlling terminal, with every
-    // echo flag on; body's result is its status.
-    void start_reader(const std::function<int()> &body) {
-        reader = forkpty(&master, nullptr, nullptr, nullptr);
-        ASSERT_GE(reader, 0);
-        if (reader != 0) return;
+// The reader has the terminal as its controlling terminal, with every
+// echo flag on.
+std::unique_ptr<PtySession> reader(const std::function<int()> &body) {
+    return std::make_unique<PtySession>([body] {
         struct termios t;
         tcgetattr(STDIN_FILENO, &t);
-        t.c_lflag |= kEchoFlags | ISIG | ICANON;
+        t.c_lflag |= kEchoFlags;
         tcsetattr(STDIN_FILENO, TCSANOW, &t);
-        _exit(body());
-    }
-    // What the terminal shows, up to and including needle.
-    std::string screen_until(const std::string &needle, int patience_ms = 10000) {
-        std::string seen;
-        struct pollfd p = {master, POLLIN, 0};
-        char buf[256];
-        ssize_t n;
-        while (seen.find(needle) == std::string::npos && poll(&p, 1, patience_ms) > 0 &&
-               (n = read(master, buf, sizeof buf)) > 0)
-            seen.append(buf, static_cast<size_t>(n));
-        return seen;
-    }
-    void type(const std::string &keys) {
-        ASSERT_EQ(write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-    }
-    tcflag_t echo_flags() {
-        struct termios t {};
-        tcgetattr(master, &t);
-        return t.c_lflag & kEchoFlags;
-    }
-    // Whether the reader ended well; an interrupt that came before the read
-    // began was taken and the read waits, so the nudge is typed again.
-    bool finished_well(const std::string &nudge = "") {
-        int status = 0;
-        for (int waited = 0; waited < 10000; waited += 10) {
-            if (waitpid(reader, &status, WNOHANG) == reader) {
-                reader = 0;
-                return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-            }
-            if (!nudge.empty() && waited % 1000 == 990) type(nudge);
-            usleep(10 * 1000);
-        }
-        ADD_FAILURE() << "the reader did not finish";
-        return false;
-    }
-    int master = -1;
-    pid_t reader = 0;
-};
+        return body();
+    });
+}
 
-TEST_F(GetpasswdTtyTest, EchoIsOffWhileReadingAndBackAfter) {
-    start_reader([] {
+TEST_F(GetpasswdTest, OnTheTerminalEchoIsOffWhileReadingAndBackAfter) {
+    auto s = reader([] {
         const char *p = getpasswd("Password:", 80);
         return p != nullptr && strcmp(p, "secret") == 0 ? 0 : 1;
     });
-    ASSERT_NE(screen_until("Password:").find("Password:"), std::string::npos);
-    EXPECT_EQ(echo_flags(), 0u);
-    type("secret\n");
-    EXPECT_TRUE(finished_well());
-    EXPECT_EQ(screen_until("\n"), "\r\n");
-    EXPECT_EQ(echo_flags(), kEchoFlags);
+    ASSERT_TRUE(s->expect("Password:")) << s->screen();
+    EXPECT_EQ(s->local_modes() & kEchoFlags, 0u);
+    s->type("secret\n");
+    EXPECT_EQ(s->finish(), 0);
+    EXPECT_EQ(s->screen(), "Password:\r\n");
+    EXPECT_EQ(s->local_modes() & kEchoFlags, kEchoFlags);
 }
 
 volatile sig_atomic_t handled = 0, echo_on_when_handled = 0;
@@ -163,24 +118,22 @@ void note_interrupt(int) {
     if (tcgetattr(STDERR_FILENO, &t) == 0 && (t.c_lflag & ECHO)) echo_on_when_handled = 1;
 }
 
-TEST_F(GetpasswdTtyTest, InterruptReachesCallerOnlyAfterEchoIsBack) {
-    start_reader([] {
+TEST_F(GetpasswdTest, AnInterruptReachesTheCallerOnlyAfterEchoIsBack) {
+    auto s = reader([] {
         struct sigaction own {
         }, now{};
         own.sa_handler = note_interrupt;
         sigaction(SIGINT, &own, nullptr);
         const char *p = getpasswd("Password:", 80);
         sigaction(SIGINT, nullptr, &now);
-        return p != nullptr && handled > 0 && echo_on_when_handled &&
-                       now.sa_handler == note_interrupt
-                   ? 0
-                   : 1;
+        bool good = p != nullptr && handled > 0 && echo_on_when_handled;
+        return good && now.sa_handler == note_interrupt ? 0 : 1;
     });
-    screen_until("Password:");
-    type("sec\x03");
-    EXPECT_TRUE(finished_well("\x03"));
-    EXPECT_EQ(echo_flags(), kEchoFlags);
-    EXPECT_EQ(screen_until("sec", 200).find("sec"), std::string::npos);
+    ASSERT_TRUE(s->expect("Password:")) << s->screen();
+    s->type("sec\x03");
+    EXPECT_EQ(s->finish(), 0);
+    EXPECT_EQ(s->local_modes() & kEchoFlags, kEchoFlags);
+    EXPECT_EQ(s->screen().find("sec"), std::string::npos) << s->screen();
 }
 
 }  // namespace

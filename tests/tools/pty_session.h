@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,19 +27,14 @@ class PtySession {
   public:
     // The kernel's modes for a new terminal are a person's: echo, lines, ^C
     // and ^D.
-    PtySession(const std::string &program, const std::vector<std::string> &args, RunAs who = {}) {
+    PtySession(const std::string &program, const std::vector<std::string> &args, RunAs who = {})
+        : PtySession([&]() -> int { become(program, args, who); }) {}
+    // A piece of the test itself, in a child whose controlling terminal this
+    // is; its result is the exit status.
+    explicit PtySession(const std::function<int()> &body) {
         child_ = forkpty(&master_, nullptr, nullptr, nullptr);
         if (child_ < 0) throw std::runtime_error("forkpty failed");
-        if (child_ != 0) return;
-        bool switching = who.uid != static_cast<uid_t>(-1) && who.uid != getuid();
-        if (switching && (setgroups(0, nullptr) != 0 || setgid(who.gid) != 0 || setuid(who.uid)))
-            _exit(126);
-        std::vector<char *> argv{const_cast<char *>(program.c_str())};
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+        if (child_ == 0) _exit(body());
     }
     ~PtySession() {
         if (child_ > 0) kill(child_, SIGKILL), waitpid(child_, nullptr, 0);
@@ -60,11 +56,12 @@ class PtySession {
         if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()))
             throw std::runtime_error("cannot type on the terminal");
     }
-    bool echo_on() const {
+    tcflag_t local_modes() const {
         struct termios modes {};
         tcgetattr(master_, &modes);
-        return (modes.c_lflag & ECHO) != 0;
+        return modes.c_lflag;
     }
+    bool echo_on() const { return (local_modes() & ECHO) != 0; }
     void signal(int number) const { kill(child_, number); }
     // The exit status (128 + N for a signal N), once the program ends.
     int finish() {
@@ -83,6 +80,18 @@ class PtySession {
 
   private:
     static constexpr int kPatienceMs = 10000;
+    [[noreturn]] static void become(const std::string &program,
+                                    const std::vector<std::string> &args, RunAs who) {
+        bool switching = who.uid != static_cast<uid_t>(-1) && who.uid != getuid();
+        if (switching && (setgroups(0, nullptr) != 0 || setgid(who.gid) != 0 || setuid(who.uid)))
+            _exit(126);
+        std::vector<char *> argv{const_cast<char *>(program.c_str())};
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
     bool read_some(int patience_ms) {
         struct pollfd p = {master_, POLLIN, 0};
         char buf[512];
