@@ -233,35 +233,6 @@ TEST_F(PasswordTest, OtherPasswords) {
     EXPECT_EQ(goodpw_check_other(q.data(), nullptr, &text), SMP_NEW_PW_OK);
 }
 
-// A login that must set a password first: a new account, and an expired
-// password, each go through choice, judgement and storing, and the new
-// password then logs in.
-TEST_F(PasswordTest, LoginsThatMustSetAPasswordFirst) {
-    struct Row {
-        std::string fields, typed;
-        int first;
-    } rows[] = {
-        {"u_id#1000:u_pickpw", "", SMP_MUST_SET_PW},
-        {"u_id#1000:u_pickpw:u_succhg#0:u_pwd=" + std::string(bigcryptmax("Old-Pass1", "ab")),
-         "Old-Pass1", SMP_PW_EXPIRED},
-    };
-    for (const Row &r : rows) {
-        entry("alice", r.fields);
-        std::string typed = r.typed;
-        Check c = check("alice", nullptr);
-        char *text = nullptr;
-        int retries = c.retries, result = c.result;
-        if (result == SMP_CHECK_PW) result = smp_check_pw(typed.data(), c.attempt, &text);
-        ASSERT_EQ(result, r.first) << r.fields;
-        ASSERT_EQ(smp_pw_choice(c.attempt, &text), SMP_MUST_CHOOSE);
-        std::string weak = "password", fresh = "Fresh-Pass7";
-        EXPECT_EQ(smp_try_pw(weak.data(), c.attempt, &retries, &text), SMP_NEW_PW_REJECTED);
-        ASSERT_EQ(smp_try_pw(fresh.data(), c.attempt, &retries, &text), SMP_NEW_PW_OK);
-        EXPECT_EQ(set(c.attempt, fresh, fresh), SMP_DONE);
-        EXPECT_EQ(attempt("alice", nullptr, "Fresh-Pass7"), SMP_PW_OK) << r.fields;
-    }
-}
-
 TEST_F(PasswordTest, MismatchAndEmptyEntries) {
     alice(":u_pickpw");
     std::string before = box.read(entry_path("alice"));
