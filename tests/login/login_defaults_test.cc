@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/recorder_log.h"
-#include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
@@ -16,22 +16,19 @@ namespace {
 
 using login::getlgdefaults;
 using login::getpwdefaults;
-using login::login_settings;
 using login::password_settings;
 
-class LoginDefaultsTest : public SandboxTest {
+class LoginDefaultsTest : public StartedTest {
   protected:
     void SetUp() override {
         box.write("/etc/group", "auditors:x:" + std::to_string(getegid()) + ":\n");
         box.write("/tcb/files/subsys/auditors", "");
-        box.install_recorder();
-        static char program[] = "login";
-        static char *argv[] = {program, nullptr};
-        ASSERT_EQ(set_auth_parameters(1, argv), 0);
+        how.program = "login";
+        StartedTest::SetUp();
     }
     void passwd(const std::string &text) { box.write("/etc/default/passwd", text); }
     void login(const std::string &text) { box.write("/etc/default/login", text); }
-    // The action and path of each security-failure record, with its error.
+    // The error, text and path of each security-failure record.
     std::vector<std::string> checker_reports() {
         std::vector<std::string> out;
         for (const Delivery &d : read_deliveries(box.recorder_log())) {
@@ -46,7 +43,7 @@ class LoginDefaultsTest : public SandboxTest {
 TEST_F(LoginDefaultsTest, LoginKeysMatchInAnyCaseAndAbsentTextsAreCleared) {
     login("console=/dev/console\nPATH=/bin\nULIMIT=2048\nOVERRIDE=tty1\nALLOWHUSH=yes\n");
     ASSERT_EQ(getlgdefaults(), 0);
-    auto &s = login_settings();
+    auto &s = login::login_settings();
     EXPECT_EQ(s.console, "/dev/console");
     EXPECT_EQ(s.path, "/bin");
     EXPECT_EQ(s.ulimit, 2048);
@@ -65,28 +62,29 @@ TEST_F(LoginDefaultsTest, LoginKeysMatchInAnyCaseAndAbsentTextsAreCleared) {
 }
 
 TEST_F(LoginDefaultsTest, PasswordValuesAreClamped) {
-    struct Case {
+    struct Row {
         const char *file;
         int absmin, retries;
         bool only1try;
-    } cases[] = {
+    } rows[] = {
         {"PASSLENGTH=0\nRETRIES=0\nONETRY=no\n", -1, 1, false},
         {"PASSLENGTH=-3\nRETRIES=5\nONETRY=Yes\n", -1, 5, true},
         {"PASSLENGTH=200\n", 80, 3, true},
         {"PASSLENGTH=12\n", 12, 3, true},
     };
-    for (const Case &c : cases) {
+    for (const Row &r : rows) {
         password_settings() = {};
-        passwd(c.file);
+        passwd(r.file);
         ASSERT_EQ(getpwdefaults(), 0);
-        EXPECT_TRUE(password_settings().read);
-        EXPECT_EQ(password_settings().absmin, c.absmin) << c.file;
-        EXPECT_EQ(password_settings().retries, c.retries) << c.file;
-        EXPECT_EQ(password_settings().only1try, c.only1try) << c.file;
+        const auto &s = password_settings();
+        EXPECT_TRUE(s.read);
+        EXPECT_EQ(s.absmin, r.absmin) << r.file;
+        EXPECT_EQ(s.retries, r.retries) << r.file;
+        EXPECT_EQ(s.only1try, r.only1try) << r.file;
     }
 }
 
-TEST_F(LoginDefaultsTest, CheckerSettings) {
+TEST_F(LoginDefaultsTest, CheckerSettingsAndUnusableCheckerFiles) {
     passwd("GOODPW=NONE\n");
     getpwdefaults();
     EXPECT_TRUE(password_settings().no_goodpw && password_settings().no_check);
@@ -97,9 +95,9 @@ TEST_F(LoginDefaultsTest, CheckerSettings) {
     EXPECT_EQ(password_settings().goodpw_prog, "/usr/bin/goodpw");
     EXPECT_EQ(password_settings().checkdir, "/usr/lib/rules");
     EXPECT_TRUE(checker_reports().empty());
-}
-
-TEST_F(LoginDefaultsTest, UnusableCheckerFilesAreReportedAndChangeNothing) {
+    // Unusable files are reported and change nothing.
+    box.remove("/usr/bin/goodpw");
+    password_settings() = {};
     passwd("GOODPW=YES\n");
     getpwdefaults();
     passwd("GOODPW=bin/goodpw\nCHECKDIR=rules\n");

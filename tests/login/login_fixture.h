@@ -1,11 +1,14 @@
 // A system for the login services: the Protected Password sandbox with
-// terminals, device assignments and the site's login settings.
+// terminals, device assignments and the site's login settings, and an
+// attempt driven as a login or password program drives it.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "databases/protected_password_fixture.h"
+#include "login/attempt.h"
+#include "support/leftovers.h"
 
 namespace vant::test {
 
@@ -18,8 +21,7 @@ struct Check {
     int delay;
 };
 
-inline constexpr const char *kLoginFileControl =
-    "/etc/auth/system/ttys-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n";
+inline constexpr const char *kPassword = "Secret-9";
 
 class LoginTest : public PrpwTest {
   protected:
@@ -27,7 +29,10 @@ class LoginTest : public PrpwTest {
 
     void SetUp() override {
         PrpwTest::SetUp();
-        box.write("/etc/auth/system/files", std::string(kPrpwFileControl) + kLoginFileControl,
+        box.write("/etc/auth/system/files",
+                  std::string(kPrpwFileControl) +
+                      "/etc/auth/system/ttys-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:"
+                      "chkent:\n",
                   0664);
         box.write("/etc/auth/system/devassign",
                   "term1:v_devs=/dev/pts/3,/dev/pts/4:v_type=terminal:chkent:\n", 0664);
@@ -37,12 +42,7 @@ class LoginTest : public PrpwTest {
         for (smp_attempt *a : attempts)
             smp_free_attempt(a);
     }
-    // Released when the test ends.
-    smp_attempt *track(smp_attempt *a) {
-        attempts.push_back(a);
-        return a;
-    }
-    // Starts an attempt as a login or password program would.
+    // Starts an attempt; the attempt is released when the test ends.
     Check check(const char *user, const char *tty, int request = SMP_LOGIN, int retries = 0,
                 uid_t subject = 1000) {
         Check c{};
@@ -54,13 +54,38 @@ class LoginTest : public PrpwTest {
                                   tty != nullptr ? t.data() : nullptr, subject, &c.attempt,
                                   &c.retries, &text, nullptr, &c.delay);
         c.text = text != nullptr ? text : "";
-        track(c.attempt);
+        if (c.attempt != nullptr) {
+            EXPECT_EQ(c.attempt->status, c.result);
+        }
+        attempts.push_back(c.attempt);
         return c;
+    }
+    // A login with a typed password; a refusal is recorded.
+    int attempt(const char *user, const char *tty, const std::string &typed) {
+        std::string p = typed;
+        Check c = check(user, tty);
+        char *text = nullptr;
+        int r = c.result == SMP_CHECK_PW ? smp_check_pw(p.data(), c.attempt, &text) : c.result;
+        if (r != SMP_PW_OK) smp_audit_fail(c.attempt, 0);
+        return r;
+    }
+    // alice with kPassword, and more fields.
+    void alice(const std::string &more = "") const {
+        entry("alice", std::string("u_id#1000:u_pwd=") + bigcryptmax(kPassword, "ab") + more);
+    }
+    int user_failures(const char *name) const {
+        const pr_passwd *pr = getprpwnam(name);
+        return pr != nullptr && PR_ISSET(pr->uflg, PR_U_NUMUNSUCLOG) ? pr->ufld.u_numunsuclog : 0;
+    }
+    int terminal_failures(const char *name) const {
+        const pr_term *t = getprtcnam(name);
+        return t != nullptr && PR_T_ISSET(t->uflg, PR_T_FAILURES) ? t->ufld.t_failures : 0;
     }
     void terminals(const std::string &entries) const {
         box.write("/etc/auth/system/ttys", entries, 0664);
     }
     void login_settings(const std::string &text) const { box.write("/etc/default/login", text); }
+    void spell_knows_nothing() const { box.write("/usr/bin/spell", "#!/bin/sh\ncat\n", 0755); }
 };
 
 }  // namespace vant::test

@@ -15,51 +15,28 @@
 static int no_answers;
 static char shown[128];
 
-static void remember_shown(const char *info) {
-    const char *p = strstr(info, "password is: ");
-    if (p != NULL) snprintf(shown, sizeof shown, "%s", p + strlen("password is: "));
-}
-
-static char *answer_line(void) {
-    char line[1024];
-    if (fgets(line, sizeof line, stdin) == NULL) return NULL;
-    line[strcspn(line, "\n")] = '\0';
-    return strdup(strcmp(line, "@shown") == 0 ? shown : line);
-}
-
-static const char *style_name(int style) {
-    switch (style) {
-        case PAM_PROMPT_ECHO_OFF:
-            return "secret";
-        case PAM_PROMPT_ECHO_ON:
-            return "prompt";
-        case PAM_ERROR_MSG:
-            return "error";
-        default:
-            return "info";
-    }
-}
-
 static int converse(int n, const struct pam_message **msg, struct pam_response **resp, void *data) {
+    static const char *const styles[] = {"", "secret", "prompt", "error", "info"};
     (void)data;
-    if (no_answers) {
-        *resp = NULL;
-        return PAM_SUCCESS;
-    }
+    *resp = NULL;
+    if (no_answers) return PAM_SUCCESS;
     struct pam_response *r = calloc((size_t)n, sizeof *r);
     if (r == NULL) return PAM_BUF_ERR;
     for (int i = 0; i < n; ++i) {
         int style = msg[i]->msg_style;
-        printf("%s: %s\n", style_name(style), msg[i]->msg);
-        if (style == PAM_TEXT_INFO) remember_shown(msg[i]->msg);
+        const char *p = strstr(msg[i]->msg, "password is: ");
+        printf("%s: %s\n", style >= 1 && style <= 4 ? styles[style] : "info", msg[i]->msg);
+        if (style == PAM_TEXT_INFO && p != NULL) snprintf(shown, sizeof shown, "%s", p + 13);
         if (style != PAM_PROMPT_ECHO_OFF && style != PAM_PROMPT_ECHO_ON) continue;
-        r[i].resp = answer_line();
-        if (r[i].resp == NULL) {
+        char line[1024];
+        if (fgets(line, sizeof line, stdin) == NULL) {
             for (int j = 0; j < i; ++j)
                 free(r[j].resp);
             free(r);
             return PAM_CONV_ERR;
         }
+        line[strcspn(line, "\n")] = '\0';
+        r[i].resp = strdup(strcmp(line, "@shown") == 0 ? shown : line);
     }
     *resp = r;
     return PAM_SUCCESS;
@@ -86,10 +63,8 @@ int main(int argc, char **argv) {
     if (r != PAM_SUCCESS) return 3;
     if (argv[4][0] != '\0') pam_set_item(h, PAM_TTY, argv[4]);
     for (int i = 5; i < argc; ++i) {
-        if (strcmp(argv[i], "-n") == 0) {
-            no_answers = 1;
-            continue;
-        }
+        no_answers |= strcmp(argv[i], "-n") == 0;
+        if (strcmp(argv[i], "-n") == 0) continue;
         r = run(h, argv[i]);
         printf("%s: %d\n", argv[i], r);
     }

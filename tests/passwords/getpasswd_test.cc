@@ -1,21 +1,24 @@
-// Tests of password entry from streams that are not terminals.
+// Password entry: from streams that are not terminals, and on a
+// pseudo-terminal that is the reader's controlling terminal, so that
+// getpasswd finds it as /dev/tty.
 #include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
+#include <signal.h>
 #include <string.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "passwords/passwords_fixture.h"
 #include "support/child.h"
-#include "support/sandbox.h"
-#include "vant.h"
+#include "tools/pty_session.h"
 
 namespace vant::test {
 namespace {
 
-char kProgram[] = "/bin/login";
-char *kArgv[] = {kProgram, nullptr};
+constexpr tcflag_t kEchoFlags = ECHO | ECHOE | ECHOK | ECHONL;
 
 // A stream that reads the given text and then end of file.
 FILE *stream_of(const std::string &text) {
@@ -27,20 +30,12 @@ FILE *stream_of(const std::string &text) {
     return fdopen(fds[0], "r");
 }
 
-void use_as_stdin(const std::string &text) {
-    FILE *in = stream_of(text);
-    dup2(fileno(in), STDIN_FILENO);
-    fclose(in);
-}
-
-class GetpasswdTest : public SandboxTest {
-  protected:
-    void SetUp() override { ASSERT_EQ(set_auth_parameters(1, kArgv), 0); }
-};
+using GetpasswdTest = PasswordsTest;
 
 TEST_F(GetpasswdTest, ReadsOneLineWithinTheLimitAndDiscardsTheRest) {
     auto r = run_child([] {
-        use_as_stdin("abcdefgh\nxyz\n" + std::string(90, 'p') + "\nnegative\ntail");
+        FILE *in = stream_of("abcdefgh\nxyz\n" + std::string(90, 'p') + "\nnegative\ntail");
+        dup2(fileno(in), STDIN_FILENO);
         for (int maxlen : {3, 0, 500, -4, 80, 80}) {
             const char *p = fgetpasswd("pw:", maxlen, stdin, nullptr);
             printf("[%s]%d", p, pw_was_eof());
@@ -64,22 +59,19 @@ TEST_F(GetpasswdTest, PromptAndNewlineGoToOutAndInIsClosed) {
     free(text);
 }
 
-TEST_F(GetpasswdTest, NullPromptOnlyClearsTheBuffer) {
-    char *p = fgetpasswd("pw:", 80, stream_of("secret"), stderr);
-    EXPECT_STREQ(p, "secret");
+// A null prompt only clears the buffer; a shorter password leaves nothing
+// of a longer one.
+TEST_F(GetpasswdTest, TheBufferIsClearedBeforeEachRead) {
+    char *p = fgetpasswd("pw:", 80, stream_of("a-much-longer-secret"), stderr);
+    EXPECT_STREQ(p, "a-much-longer-secret");
     EXPECT_EQ(pw_was_eof(), 1);
-    FILE *untouched = stream_of("more\n");
+    FILE *untouched = stream_of("ab\n");
     EXPECT_EQ(fgetpasswd(nullptr, 80, untouched, nullptr), p);
     EXPECT_EQ(pw_was_eof(), 0);
     for (int i = 0; i <= 80; ++i)
         ASSERT_EQ(p[i], '\0') << i;
-    EXPECT_STREQ(fgetpasswd("pw:", 80, untouched, stderr), "more");
-}
-
-TEST_F(GetpasswdTest, ShorterPasswordLeavesNothingOfTheLongerOne) {
-    char *p = fgetpasswd("pw:", 80, stream_of("a-much-longer-secret\n"), stderr);
-    fgetpasswd("pw:", 80, stream_of("ab\n"), stderr);
-    EXPECT_STREQ(p, "ab");
+    fgetpasswd("pw:", 80, stream_of("a-much-longer-secret\n"), stderr);
+    EXPECT_STREQ(fgetpasswd("pw:", 80, untouched, stderr), "ab");
     for (int i = 2; i <= 80; ++i)
         ASSERT_EQ(p[i], '\0') << i;
 }
@@ -91,6 +83,57 @@ TEST_F(GetpasswdTest, NoTerminalGivesNull) {
     });
     EXPECT_EQ(r.out, "null");
     EXPECT_EQ(r.err, "");
+}
+
+// The reader has the terminal as its controlling terminal, with every
+// echo flag on.
+std::unique_ptr<PtySession> reader(const std::function<int()> &body) {
+    return std::make_unique<PtySession>([body] {
+        struct termios t;
+        tcgetattr(STDIN_FILENO, &t);
+        t.c_lflag |= kEchoFlags;
+        tcsetattr(STDIN_FILENO, TCSANOW, &t);
+        return body();
+    });
+}
+
+TEST_F(GetpasswdTest, OnTheTerminalEchoIsOffWhileReadingAndBackAfter) {
+    auto s = reader([] {
+        const char *p = getpasswd("Password:", 80);
+        return p != nullptr && strcmp(p, "secret") == 0 ? 0 : 1;
+    });
+    ASSERT_TRUE(s->expect("Password:")) << s->screen();
+    EXPECT_EQ(s->local_modes() & kEchoFlags, 0u);
+    s->type("secret\n");
+    EXPECT_EQ(s->finish(), 0);
+    EXPECT_EQ(s->screen(), "Password:\r\n");
+    EXPECT_EQ(s->local_modes() & kEchoFlags, kEchoFlags);
+}
+
+volatile sig_atomic_t handled = 0, echo_on_when_handled = 0;
+
+void note_interrupt(int) {
+    struct termios t;
+    handled = handled + 1;
+    if (tcgetattr(STDERR_FILENO, &t) == 0 && (t.c_lflag & ECHO)) echo_on_when_handled = 1;
+}
+
+TEST_F(GetpasswdTest, AnInterruptReachesTheCallerOnlyAfterEchoIsBack) {
+    auto s = reader([] {
+        struct sigaction own {
+        }, now{};
+        own.sa_handler = note_interrupt;
+        sigaction(SIGINT, &own, nullptr);
+        const char *p = getpasswd("Password:", 80);
+        sigaction(SIGINT, nullptr, &now);
+        bool good = p != nullptr && handled > 0 && echo_on_when_handled;
+        return good && now.sa_handler == note_interrupt ? 0 : 1;
+    });
+    ASSERT_TRUE(s->expect("Password:")) << s->screen();
+    s->type("sec\x03");
+    EXPECT_EQ(s->finish(), 0);
+    EXPECT_EQ(s->local_modes() & kEchoFlags, kEchoFlags);
+    EXPECT_EQ(s->screen().find("sec"), std::string::npos) << s->screen();
 }
 
 }  // namespace

@@ -2,8 +2,16 @@
 // terminal would: read what it shows, type, look at the terminal's modes.
 #pragma once
 
-#include <sys/types.h>
+#include <grp.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,23 +25,80 @@ struct RunAs {
 
 class PtySession {
   public:
-    PtySession(const std::string &program, const std::vector<std::string> &args, RunAs who = {});
-    ~PtySession();
+    // The kernel's modes for a new terminal are a person's: echo, lines, ^C
+    // and ^D.
+    PtySession(const std::string &program, const std::vector<std::string> &args, RunAs who = {})
+        : PtySession([&]() -> int { become(program, args, who); }) {}
+    // A piece of the test itself, in a child whose controlling terminal this
+    // is; its result is the exit status.
+    explicit PtySession(const std::function<int()> &body) {
+        child_ = forkpty(&master_, nullptr, nullptr, nullptr);
+        if (child_ < 0) throw std::runtime_error("forkpty failed");
+        if (child_ == 0) _exit(body());
+    }
+    ~PtySession() {
+        if (child_ > 0) kill(child_, SIGKILL), waitpid(child_, nullptr, 0);
+        close(master_);
+    }
     PtySession(const PtySession &) = delete;
     PtySession &operator=(const PtySession &) = delete;
 
     // Reads the screen until text appears; false when it did not in time.
     // Everything read is kept in screen().
-    bool expect(const std::string &text);
-    void type(const std::string &keys);
-    bool echo_on() const;
-    void signal(int number) const;
+    bool expect(const std::string &text) {
+        size_t found;
+        while ((found = screen_.find(text, seen_)) == std::string::npos)
+            if (!read_some(kPatienceMs)) return false;
+        seen_ = found + text.size();
+        return true;
+    }
+    void type(const std::string &keys) {
+        if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()))
+            throw std::runtime_error("cannot type on the terminal");
+    }
+    tcflag_t local_modes() const {
+        struct termios modes {};
+        tcgetattr(master_, &modes);
+        return modes.c_lflag;
+    }
+    bool echo_on() const { return (local_modes() & ECHO) != 0; }
+    void signal(int number) const { kill(child_, number); }
     // The exit status (128 + N for a signal N), once the program ends.
-    int finish();
+    int finish() {
+        int status = 0;
+        for (int waited = 0; waited < kPatienceMs; waited += 10, usleep(10 * 1000)) {
+            read_some(0);
+            if (waitpid(child_, &status, WNOHANG) != child_) continue;
+            child_ = -1;
+            while (read_some(50)) {
+            }
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        return -1;
+    }
     const std::string &screen() const { return screen_; }
 
   private:
-    bool read_some(int patience_ms);
+    static constexpr int kPatienceMs = 10000;
+    [[noreturn]] static void become(const std::string &program,
+                                    const std::vector<std::string> &args, RunAs who) {
+        bool switching = who.uid != static_cast<uid_t>(-1) && who.uid != getuid();
+        if (switching && (setgroups(0, nullptr) != 0 || setgid(who.gid) != 0 || setuid(who.uid)))
+            _exit(126);
+        std::vector<char *> argv{const_cast<char *>(program.c_str())};
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    bool read_some(int patience_ms) {
+        struct pollfd p = {master_, POLLIN, 0};
+        char buf[512];
+        ssize_t n = poll(&p, 1, patience_ms) > 0 ? read(master_, buf, sizeof buf) : 0;
+        if (n > 0) screen_.append(buf, static_cast<size_t>(n));
+        return n > 0;
+    }
     int master_ = -1;
     pid_t child_ = -1;
     std::string screen_;

@@ -1,0 +1,206 @@
+// The password length rule, the seed, and the pronounceable password
+// generator: its rules checked on many generated words, and a few words
+// pinned for one seed.
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "passwords/generator.h"
+#include "passwords/passwords_fixture.h"
+#include "platform/clock.h"
+#include "support/child.h"
+#include "support/recorder_log.h"
+
+namespace vant::test {
+namespace {
+
+using passwords::kUnits;
+
+TEST(PasslenTest, LengthKeepsGuessingBelowOneInAMillion) {
+    struct Row {
+        int lifetime, delay, alphabet, length;
+    } rows[] = {
+        {86400, 1, 26, 8},     // 8.64e10 guesses: 7.8 letters
+        {5184000, 10, 26, 9},  // 60 days at 10 s: 5.2e11, 8.3
+        {5184000, 10, 95, 6},  // 5.9 printable characters
+        {15724800, 2, 36, 9},  // 26 weeks at 2 s: 7.9e12, 8.3
+        {3600, 5, 26, 7},      // 7.2e8: 6.3
+        {86400, 0, 26, INT_MAX}, {86400, 1, 1, INT_MAX}, {0, 1, 26, 0},
+        {86400, -1, 26, 0},      {86400, 1, 0, 0},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(passlen(r.lifetime, r.delay, r.alphabet), r.length)
+            << r.lifetime << " " << r.delay << " " << r.alphabet;
+}
+
+class GeneratorTest : public PasswordsTest {
+  protected:
+    char word[64], hyphenated[128];
+};
+
+time_t one() {
+    return 1;
+}
+time_t two() {
+    return 2;
+}
+
+// With the starting ids all root's, the seed is the process id times the
+// time.
+TEST_F(GeneratorTest, SeedComesFromStartingIdsProcessAndTime) {
+    platform::set_clock_function(one);
+    long first = get_seed();
+    platform::set_clock_function(two);
+    long second = get_seed();
+    platform::set_clock_function(nullptr);
+    EXPECT_GT(first, 0);
+    EXPECT_NE(first, second);
+    if (getuid() == 0 && getgid() == 0) {
+        EXPECT_EQ(first, getpid());
+        EXPECT_EQ(second, 2L * getpid());
+    }
+    set_seed(12345);
+    double drawn = drand48();
+    srand48(12345);
+    EXPECT_EQ(drand48(), drawn);
+}
+
+TEST(UnstartedTest, ToolsEndAnUnstartedClient) {
+    for (auto body : {+[] { bigcryptmax("key", "ab"); }, +[] { fgetpasswd(nullptr, 8, 0, 0); },
+                      +[] { get_seed(); },
+                      +[] {
+                          char w[9], h[16];
+                          randomword(w, h, 8, 8, 0, 1);
+                      }}) {
+        auto r = run_child(body);
+        EXPECT_EQ(r.exit_status, 1);
+        EXPECT_EQ(r.err, "set_auth_parameters(S) has not been called, see identity(S)\n");
+    }
+}
+
+bool vowel(uint8_t unit) {
+    return kUnits[unit].flags & passwords::kVowel;
+}
+
+// The rules every word must keep, checked on its units; the hyphens split
+// the word without doubling or standing at an end.
+void expect_pronounceable(const uint8_t *u, int count, const std::string &word,
+                          const std::string &hyphenated) {
+    std::string spelt;
+    for (int i = 0; i < count; ++i) {
+        spelt += kUnits[u[i]].text;
+        if (i == 0) continue;
+        EXPECT_FALSE(passwords::kDigram[u[i - 1]][u[i]] & passwords::kIllegalPair) << word;
+        if (i == 1) continue;
+        EXPECT_TRUE(vowel(u[i - 2]) || vowel(u[i - 1]) || vowel(u[i])) << word;
+        EXPECT_FALSE(vowel(u[i - 2]) && strcmp(kUnits[u[i - 2]].text, "y") != 0 &&
+                     vowel(u[i - 1]) && vowel(u[i]))
+            << word;
+    }
+    EXPECT_EQ(spelt, word);
+    EXPECT_NE(hyphenated.front(), '-') << hyphenated;
+    EXPECT_NE(hyphenated.back(), '-') << hyphenated;
+    EXPECT_EQ(hyphenated.find("--"), std::string::npos) << hyphenated;
+    std::string joined = hyphenated;
+    joined.erase(std::remove(joined.begin(), joined.end(), '-'), joined.end());
+    EXPECT_EQ(joined, word);
+}
+
+TEST_F(GeneratorTest, WordsKeepTheRules) {
+    set_seed(1);
+    passwords::WordSpace space(16);
+    ASSERT_TRUE(space.ok());
+    for (uint16_t n = 1; n <= 16; ++n) {
+        for (int k = 0; k < 150; ++k) {
+            int count = passwords::get_word(word, hyphenated, n, space);
+            ASSERT_EQ(strlen(word), n);
+            expect_pronounceable(space.word_units(), count, word, hyphenated);
+        }
+    }
+}
+
+// Within a syllable the vowels form one group, but for a final e; a y that
+// begins a syllable of more units counts as a consonant. A syllable is
+// given as its units' letters, separated by spaces.
+TEST_F(GeneratorTest, SyllableRules) {
+    auto illegal = [](const std::string &spaced) {
+        std::vector<uint8_t> u;
+        for (size_t at = 0; at < spaced.size();) {
+            size_t end = std::min(spaced.find(' ', at), spaced.size());
+            for (uint8_t unit = 0; unit < passwords::kUnitCount; ++unit)
+                if (spaced.compare(at, end - at, kUnits[unit].text) == 0) u.push_back(unit);
+            at = end + 1;
+        }
+        return passwords::illegal_placement(u.data(), static_cast<int>(u.size()) - 1);
+    };
+    for (const char *s : {"b a b a", "b e b a", "a y b a", "s t r a", "a e i"})
+        EXPECT_TRUE(illegal(s)) << s;
+    for (const char *s : {"b a b e", "y b a", "th r o", "y a o"})
+        EXPECT_FALSE(illegal(s)) << s;
+}
+
+TEST_F(GeneratorTest, LengthsStayWithinBounds) {
+    int seen[6] = {};
+    for (int k = 0; k < 400; ++k) {
+        int n = randomword(word, hyphenated, 2, 5, 0, 42);
+        ASSERT_TRUE(n >= 2 && n <= 5) << n;
+        ASSERT_EQ(strlen(word), static_cast<size_t>(n));
+        ASSERT_LT(strlen(hyphenated), 2u * 5);
+        ++seen[n];
+    }
+    for (int n = 2; n <= 5; ++n)
+        EXPECT_GT(seen[n], 0) << n;
+    std::set<std::string> words;  // one-letter words are vowels other than e and y
+    for (int k = 0; k < 300; ++k) {
+        ASSERT_EQ(randomword(word, hyphenated, 1, 1, 0, 7), 1);
+        EXPECT_STREQ(hyphenated, word);
+        words.insert(word);
+    }
+    EXPECT_EQ(words, (std::set<std::string>{"a", "i", "o", "u"}));
+    strcpy(word, "keep");
+    strcpy(hyphenated, "keep");
+    EXPECT_EQ(randomword(word, hyphenated, 5, 4, 0, 1), -1);
+    EXPECT_STREQ(word, "keep");
+    EXPECT_STREQ(hyphenated, "keep");
+    EXPECT_EQ(randomword(word, hyphenated, 0, 0, 0, 1), 0);
+    EXPECT_STREQ(word, "");
+    EXPECT_STREQ(hyphenated, "");
+}
+
+// Checked by hand against the unit and pair tables: each pair is legal, no
+// three consonants meet, and the syllables split where the pairs say. Only
+// the first call seeds: were every call to seed, the words would repeat.
+TEST_F(GeneratorTest, SeedDeterminesTheWords) {
+    for (const char *expected : {"fib-je-fryn", "nets-ea", "jef-uj-fo", "wof-eb-caws", "greds-ed",
+                                 "sij-besh-und", "yam-lom-a", "av-ect-erk"}) {
+        std::string plain = expected;
+        plain.erase(std::remove(plain.begin(), plain.end(), '-'), plain.end());
+        EXPECT_EQ(randomword(word, hyphenated, 6, 10, 0, 181), static_cast<int>(plain.size()));
+        EXPECT_EQ(word, plain);
+        EXPECT_STREQ(hyphenated, expected);
+    }
+}
+
+TEST_F(GeneratorTest, RestrictedWordsAreAcceptableOrTheProcessEndsAudited) {
+    unknowing_checker();
+    for (int k = 0; k < 40; ++k) {
+        int n = randomword(word, hyphenated, 3, 4, 1, 3);
+        ASSERT_GE(n, 3);
+        EXPECT_EQ(acceptable_password(word, nullptr), 1) << word;
+    }
+    box.write("/usr/bin/spell", "cat > /dev/null\n");  // every word is spelt
+    auto r = run_child([this] { randomword(word, hyphenated, 8, 8, 1, 1); });
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(
+        record_arguments(box.recorder_log()),
+        (std::vector<std::vector<std::string>>{{"14", "1", "21", "find acceptable random password",
+                                                "Cannot find acceptable random password"}}));
+}
+
+}  // namespace
+}  // namespace vant::test
