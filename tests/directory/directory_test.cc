@@ -231,7 +231,7 @@ TEST_F(DirectoryTest, ADirectoryUserLogsInThroughTheLoginServices) {
     ASSERT_EQ(smp_check_user(SMP_LOGIN, user, nullptr, 0, &a, &retries, &text, &nis, &delay),
               SMP_CHECK_PW)
         << (text != nullptr ? text : "");
-    track(a);
+    attempts.push_back(a);  // released when the test ends
     EXPECT_EQ(nis, 1);  // the account is kept by the directory
     EXPECT_EQ(a->pw.pw_uid, 20020u);
     EXPECT_STREQ(a->pw.pw_dir, "/home/user0020");
@@ -268,7 +268,7 @@ TEST_F(DirectoryTest, APasswordChangeReachesTheDirectoryAndTheNextLoginUsesIt) {
     char user[] = "user0030";
     ASSERT_EQ(smp_check_user(SMP_PASSWD, user, nullptr, 20030, &a, &retries, &text, &nis, nullptr),
               SMP_CHECK_PW);
-    track(a);
+    attempts.push_back(a);  // released when the test ends
     std::string old_password = kDirectoryPassword, fresh = "New-pass-77", again = fresh;
     ASSERT_EQ(smp_check_pw(old_password.data(), a, &text), SMP_PW_OK);
     ASSERT_EQ(smp_set_pw(fresh.data(), again.data(), a, &retries, &text), SMP_DONE)
