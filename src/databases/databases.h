@@ -22,6 +22,9 @@ int putprfinam(const char *name, struct pr_file *record);
 int read_pw_fields(struct pr_field *fields, struct pr_flag *flags);
 int store_pw_fields(FILE *fp, const char *name, struct pr_field *fields, struct pr_flag *flags);
 void read_tc_fields(struct t_field *fields, struct t_flag *flags);
+// Only the current entry's t_devname, which says whose entry it is; false
+// when the entry has none.
+bool read_tc_devname(struct t_field *fields);
 int store_tc_fields(FILE *stream, const char *name, struct t_field *fields, struct t_flag *flags);
 int setprtcent(void);
 void endprtcent(void);

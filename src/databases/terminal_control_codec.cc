@@ -58,6 +58,8 @@ constexpr TermField kTermFields[] = {
 #undef TEXT
 #undef NUM
 
+static_assert(kTermFields[0].bit == PR_T_DEVNAME);
+
 struct Scratch {
     char area[VANT_AUTHCAP_MAX];
 };
@@ -131,6 +133,11 @@ void read_tc_fields(struct t_field *fields, struct t_flag *flags) {
     memset(flags, 0, sizeof *flags);
     for (const TermField &f : kTermFields)
         if (read_field(f, fields)) PR_T_SET(*flags, f.bit);
+}
+
+bool read_tc_devname(struct t_field *fields) {
+    memset(fields->t_devname, 0, sizeof fields->t_devname);
+    return read_field(kTermFields[0], fields);
 }
 
 int store_tc_fields(FILE *stream, const char *name, struct t_field *fields, struct t_flag *flags) {

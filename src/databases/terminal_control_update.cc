@@ -31,10 +31,10 @@ class TerminalRewrite final : public EntryRewrite {
     Verdict decide(FILE *in, long start, const char *, size_t) override {
         long pos = start;
         if (vant::authdb::agettty(&pos, in, nullptr) != 1) return Verdict::fail;
+        // The other fields are not decoded: a user field would cost a user
+        // lookup for every terminal in the file.
         struct t_field entry;
-        struct t_flag entry_flags;
-        vant::databases::read_tc_fields(&entry, &entry_flags);
-        if (!PR_T_ISSET(entry_flags, PR_T_DEVNAME)) return Verdict::keep;
+        if (!vant::databases::read_tc_devname(&entry)) return Verdict::keep;
         return strncmp(entry.t_devname, name, sizeof entry.t_devname) == 0 ? Verdict::replace
                                                                            : Verdict::keep;
     }
