@@ -128,6 +128,23 @@ void add_passwd_rest(LineBuilder &line, const char *old_line) {
                             : std::string_view(rest));
 }
 
+// The old line's user id, when it is a number too large for the record's
+// 16-bit id and the record holds its cut-down copy: writing the copy would
+// give the user another user's id.
+std::string_view id_beyond_record(const char *old_line, const pr_field &f, const pr_flag &fl) {
+    const char *uid = after_colons(old_line, 2);
+    const char *end = uid != nullptr ? strchr(uid, ':') : nullptr;
+    if (end == nullptr || end == uid || end - uid > 10 || !has(fl, PR_U_ID)) return {};
+    std::string_view text(uid, static_cast<size_t>(end - uid));
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return {};
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    bool cut_copy = value > UINT16_MAX && static_cast<vant_id_t>(value) == f.u_id;
+    return cut_copy ? text : std::string_view();
+}
+
 }  // namespace
 
 int make_passwd_line(char *out, const pr_field &f, const pr_flag &fl, bool shadow_in_use,
@@ -142,7 +159,11 @@ int make_passwd_line(char *out, const pr_field &f, const pr_flag &fl, bool shado
         add_aging(line, f, fl);
     }
     line.add(":");
-    if (has(fl, PR_U_ID)) line.number(f.u_id);
+    std::string_view kept_id = id_beyond_record(old_line, f, fl);
+    if (!kept_id.empty())
+        line.add(kept_id);
+    else if (has(fl, PR_U_ID))
+        line.number(f.u_id);
     line.add(":");
     add_passwd_rest(line, old_line);
     return line.result();

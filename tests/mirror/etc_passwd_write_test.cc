@@ -168,6 +168,16 @@ TEST_F(WriteTest, WithoutShadowThePasswordLineCarriesTheAgingCharacters) {
     EXPECT_EQ(line_of(kPasswd, "alice"), "alice:*::100:Alice:/home/alice:/bin/sh");
 }
 
+// The record's 16-bit id holds 70000 as 4464: written back, that would be
+// another user's id.
+TEST_F(WriteTest, AUserIdTooLargeForTheRecordIsKeptUnlessTheRecordChangesIt) {
+    box.write(kPasswd, box.read(kPasswd) + "big:x:70000:100::/home/big:/bin/sh\n");
+    ASSERT_EQ(update("big", User().name("big").id(static_cast<vant_id_t>(70000)).pwd("pw")), 1);
+    EXPECT_EQ(line_of(kPasswd, "big"), "big:x:70000:100::/home/big:/bin/sh");
+    ASSERT_EQ(update("big", User().name("big").id(500).pwd("pw")), 1);
+    EXPECT_EQ(line_of(kPasswd, "big"), "big:x:500:100::/home/big:/bin/sh");
+}
+
 TEST_F(WriteTest, WhatIsWrittenReadsBackAsTheSameValues) {
     for (bool shadow : {true, false}) {
         SCOPED_TRACE(shadow ? "with shadow" : "without shadow");
