@@ -22,6 +22,11 @@ inline std::string user(int i) {
     return name;
 }
 
+// User ids are 16 bits wide: past 64,535 users they are shared.
+inline int user_id(int i) {
+    return 1000 + i % 64535;
+}
+
 inline std::string terminal(int i) {
     char name[16];
     snprintf(name, sizeof name, "tty%04d", i);
@@ -54,10 +59,10 @@ inline void write_users(std::ofstream &passwd, std::ofstream &shadow, const std:
         << "root:u_name=root:u_id#0:u_pwd=rootpassword0:chkent:\n";
     for (int i = 0; i < shape.users; ++i) {
         std::string n = user(i), pw = shape.stored_password(i);
-        passwd << n << ":x:" << 1000 + i << ":100::" << shape.home << ":/bin/sh\n";
+        passwd << n << ":x:" << user_id(i) << ":100::" << shape.home << ":/bin/sh\n";
         shadow << n << ":" << pw << ":19000::::::\n";
         std::ofstream(root + "/tcb/files/auth/u/" + n)
-            << n << ":u_name=" << n << ":u_id#" << 1000 + i << ":u_pwd=" << pw << ":chkent:\n";
+            << n << ":u_name=" << n << ":u_id#" << user_id(i) << ":u_pwd=" << pw << ":chkent:\n";
     }
 }
 
