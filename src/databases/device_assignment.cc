@@ -16,6 +16,9 @@ namespace {
 struct DeviceAssignmentState {
     vant::authdb::DatabaseStream stream;
     struct dev_asg *record;  // released by enddvagent
+    // The defaults half is the same for every entry: it is decoded once a
+    // pass, not read again from the System Default for each terminal.
+    bool defaults_decoded;
 };
 constinit DeviceAssignmentState state{};
 
@@ -30,9 +33,11 @@ struct dev_asg *decode(char *entry) {
     struct dev_asg *r = state.record;
     if (entry == nullptr || r == nullptr || decode_half(&r->ufld, &r->uflg, entry) != 0)
         return nullptr;
+    if (state.defaults_decoded) return r;
     vant::databases::setprdfent();
     char *defaults = vant::authdb::agetdefault_buf();
     if (defaults == nullptr || decode_half(&r->sfld, &r->sflg, defaults) != 0) return nullptr;
+    state.defaults_decoded = true;
     return r;
 }
 
@@ -51,6 +56,7 @@ namespace vant::databases {
 int setdvagent(void) {
     frame::check_auth_parameters();
     authdb::rewind_database(state.stream, VANT_OBJ_DEVASSIGN);
+    state.defaults_decoded = false;
     if (state.record == nullptr) {
         state.record = static_cast<struct dev_asg *>(calloc(1, sizeof(struct dev_asg)));
         if (state.record == nullptr) {
@@ -66,6 +72,7 @@ void enddvagent(void) {
     frame::check_auth_parameters();
     authdb::close_database(state.stream);
     release_record();
+    state.defaults_decoded = false;
     authdb::end_authcap(VANT_OBJ_DEVASSIGN);
 }
 
