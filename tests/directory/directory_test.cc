@@ -232,7 +232,7 @@ TEST_F(DirectoryTest, ADirectoryUserLogsInThroughTheLoginServices) {
               SMP_CHECK_PW)
         << (text != nullptr ? text : "");
     attempts.push_back(a);  // released when the test ends
-    EXPECT_EQ(nis, 1);  // the account is kept by the directory
+    EXPECT_EQ(nis, 1);      // the account is kept by the directory
     EXPECT_EQ(a->pw.pw_uid, 20020u);
     EXPECT_STREQ(a->pw.pw_dir, "/home/user0020");
     std::string wrong = "Not-the-1";
