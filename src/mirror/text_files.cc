@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "authdb/authdb.h"
+#include "authdb/update.h"
 #include "frame/frame.h"
 #include "mirror/etc_passwd_files.h"
 #include "platform/root.h"
@@ -54,14 +55,19 @@ bool replace_whole(const char *path, const struct stat &old, const text_buffer &
     if (new_name == nullptr) return false;
     platform::unlink_file(new_name);
     int fd = platform::open_file(new_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0);
+    if (fd >= 0) authdb::update_step(authdb::UpdateStep::transition_created);
     bool replaced = fd >= 0 && write_new_file(fd, old, text);
     if (fd >= 0 && close(fd) != 0) replaced = false;
+    if (replaced) authdb::update_step(authdb::UpdateStep::new_version_synced);
     replaced = replaced && platform::rename_file(new_name, path) == 0;
-    if (replaced)
+    if (replaced) {
+        authdb::update_step(authdb::UpdateStep::renamed);
         // The directory's entry changes with the rename.
         platform::sync_directory_of(path);
-    else if (fd >= 0)
+        authdb::update_step(authdb::UpdateStep::directory_synced);
+    } else if (fd >= 0) {
         platform::unlink_file(new_name);
+    }
     free(new_name);
     return replaced;
 }

@@ -10,12 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "mirror/mirror_fixture.h"
 #include "support/child.h"
+#include "support/crash.h"
 
 namespace vant::test {
 namespace {
@@ -546,7 +548,7 @@ TEST_F(MarkerTest, NoMarkerWithoutRootOrAHomeDirectory) {
 // The /etc files are replaced without the update's step hook, so the
 // writer is killed the moment its new file shows beside the old one: it
 // is then between making the new version and renaming it into place.
-TEST_F(WriteTest, AWriterKilledMidReplacementLeavesEachFileWhole) {
+TEST_F(WriteTest, AWriterKilledAtEveryStepLeavesEachFileWhole) {
     auto version = [](int v) {
         return alice().id(v == 0 ? 1000 : 1005).pwd(v == 0 ? "aaaaaaaaaaaaa" : "bbbbbbbbbbbbb");
     };
@@ -556,35 +558,20 @@ TEST_F(WriteTest, AWriterKilledMidReplacementLeavesEachFileWhole) {
         passwd[v] = box.read(kPasswd);
         shadow[v] = box.read(kShadow);
     }
-    auto whole = [&] {
-        std::string p = box.read(kPasswd), s = box.read(kShadow);
-        return (p == passwd[0] || p == passwd[1]) && (s == shadow[0] || s == shadow[1]);
-    };
-    auto replacing = [&] { return box.exists("/etc/passwd-n") || box.exists("/etc/shadow-n"); };
-    int torn = 0, mid_replacement = 0;
-    for (int round = 0; round < 30; ++round) {
-        fflush(nullptr);
-        pid_t writer = fork();
-        ASSERT_GE(writer, 0);
-        if (writer == 0)
-            for (int v = round % 2;; v ^= 1)
-                update("alice", version(v));
-        for (int look = 0; look < 200000 && !replacing(); ++look)
-            if (look % 64 == 0 && !whole()) ++torn;
-        kill(writer, SIGKILL);
-        waitpid(writer, nullptr, 0);
-        EXPECT_TRUE(whole()) << "round " << round;
-        if (replacing()) ++mid_replacement;
-        for (const std::string &left : left_behind(box))
-            box.remove(left);
-    }
-    EXPECT_EQ(torn, 0);
-    EXPECT_GT(mid_replacement, 0) << "no kill landed while a file was being replaced";
-    ASSERT_EQ(update("alice", version(1)), 1);
-    ASSERT_EQ(update("alice", version(0)), 1);
-    EXPECT_EQ(box.read(kPasswd), passwd[0]);
-    EXPECT_EQ(box.read(kShadow), shadow[0]);
-    EXPECT_NOTHING_LEFT_BEHIND(box);
+    std::vector<WholeFile> files = {{kPasswd, passwd[0], passwd[1]},
+                                    {kShadow, shadow[0], shadow[1]}};
+    std::vector<Kill> kills =
+        kill_at_every_step(box, files,
+                           {.prepare = [&] { ASSERT_EQ(update("alice", version(0)), 1); },
+                            .update = [&] { _exit(update("alice", version(1)) == 1 ? 0 : 1); },
+                            .after_kill = {}});
+    // Both files are replaced, each through its own steps.
+    EXPECT_GE(std::count_if(kills.begin(), kills.end(),
+                            [](const Kill &k) { return k.step == authdb::UpdateStep::renamed; }),
+              2);
+    EXPECT_TRUE(std::any_of(kills.begin(), kills.end(), [](const Kill &k) {
+        return k.is_new[0] != k.is_new[1];
+    })) << "no kill fell between the two replacements";
 }
 
 }  // namespace
