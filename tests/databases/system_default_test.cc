@@ -326,12 +326,17 @@ TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFi
                             {kEtcLogin, others, others + "IDLEWEEKS=4\n"},
                             {kDefaultDb, db, new_db}},
                            run);
-    ASSERT_EQ(kills.size(), 9u);
-    for (const Kill &k : kills) {
-        SCOPED_TRACE(static_cast<int>(k.step));
-        bool files_new = k.step >= authdb::UpdateStep::contents_written;
-        EXPECT_EQ(k.is_new,
-                  (std::vector<bool>{files_new, files_new, k.step >= authdb::UpdateStep::renamed}));
+    // The database's nine steps, with both /etc/default files replaced,
+    // four steps each, while its contents are written.
+    ASSERT_EQ(kills.size(), 17u);
+    for (size_t i = 0; i < kills.size(); ++i) {
+        const Kill &k = kills[i];
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(!k.is_new[2] || (k.is_new[0] && k.is_new[1]));  // the files first
+        for (size_t f = 0; f < k.is_new.size(); ++f) {  // each turns new at its own rename
+            bool turned = k.is_new[f] && (i == 0 || !kills[i - 1].is_new[f]);
+            EXPECT_TRUE(!turned || k.step == authdb::UpdateStep::renamed) << f;
+        }
     }
 }
 
