@@ -63,10 +63,12 @@ class PtySession {
     }
     bool echo_on() const { return (local_modes() & ECHO) != 0; }
     void signal(int number) const { kill(child_, number); }
-    // The exit status (128 + N for a signal N), once the program ends.
-    int finish() {
+    // The exit status (128 + N for a signal N), once the program ends;
+    // `nudge` is typed again each second it has not.
+    int finish(const std::string &nudge = "") {
         int status = 0;
         for (int waited = 0; waited < kPatienceMs; waited += 10, usleep(10 * 1000)) {
+            if (!nudge.empty() && waited % 1000 == 990) type(nudge);
             read_some(0);
             if (waitpid(child_, &status, WNOHANG) != child_) continue;
             child_ = -1;
