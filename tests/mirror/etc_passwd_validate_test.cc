@@ -2,10 +2,8 @@
 // (E) as one decision table: the regime, the units of the files in use and
 // what each side holds decide the result and what P becomes.
 #include <optional>
-#include <tuple>
 
 #include "mirror/mirror_fixture.h"
-#include "mirror/mirror_rule.h"
 
 namespace vant::test {
 namespace {
@@ -124,23 +122,6 @@ TEST(ValidateTest, WhenTheEntryLeadsTheFilesOnlyFillItsGaps) {
     User p, e;
     EXPECT_EQ(mirror::validate_passwd_fields(0, 1, nullptr, &p.fl, &e.f, &e.fl), -1);
     EXPECT_EQ(mirror::validate_passwd_fields(0, 1, &p.f, &p.fl, &e.f, nullptr), -1);
-}
-
-// An update of both sides whose files' half fails as it is put in place.
-TEST(MirrorRuleTest, OnlyUnderIntegrityTheEntryWaitsForTheFilesToLand) {
-    for (auto [integrity, authority, entry_goes_in] :
-         {std::tuple{1, 1, false}, std::tuple{0, 0, true}, std::tuple{0, 1, true}}) {
-        SCOPED_TRACE(::testing::Message() << integrity << authority);
-        int entry = 1, etc = 1, abandoned = 0;
-        const mirror::Settlement &s =
-            mirror::settle(mirror::regime(integrity, authority), true, true);
-        bool installs = mirror::carry_out(
-            s, [] { return 0; }, [&] { ++abandoned; }, entry, etc, 1);
-        EXPECT_EQ(installs, entry_goes_in);
-        EXPECT_EQ(etc, 0);
-        EXPECT_EQ(entry, 1);
-        EXPECT_EQ(abandoned, 0);
-    }
 }
 
 }  // namespace

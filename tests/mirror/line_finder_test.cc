@@ -71,19 +71,6 @@ TEST(MatchLineTest, NameMustBeFollowedBySeparatorOrLineEndAndFieldsSplitAtTheFir
     EXPECT_EQ(skipfield(line, ':'), nullptr);
 }
 
-TEST(TextBufferTest, GrowsByThreeThousandBytesKeepingTheContent) {
-    text_buffer buf{};
-    std::string line(2998, 'x');
-    ASSERT_EQ(mirror::add_to_buffer(line.c_str(), &buf), 0);
-    ASSERT_EQ(mirror::add_to_buffer("", &buf), 0);  // the 3000th byte
-    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(6000, 3000));
-    ASSERT_EQ(mirror::add_to_buffer("three:3", &buf), 0);
-    EXPECT_EQ(text_of(buf), line + "\n\nthree:3\n");
-    mirror::free_buffer(&buf);
-    EXPECT_EQ(std::tuple(buf.storage, buf.capacity, buf.used), std::tuple(nullptr, 0, 0));
-    EXPECT_EQ(mirror::add_to_buffer(nullptr, &buf), -1);
-}
-
 // Searches of files in the sandbox.
 class LineFinderTest : public SandboxTest {
   protected:
