@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "support/child.h"
 #include "support/sandbox.h"
@@ -51,27 +52,20 @@ size_t first_line_words(const char *columns) {
     return first_line_words(printed(columns, [] { printbuf(kList.c_str(), 0, ","); }));
 }
 
+// A word too long for a line goes on a line of its own; a width of zero
+// or less puts each word on its own line.
 TEST(PrintbufTest, BreaksAfterTheSeparatorAndIndentsWithinTheWidth) {
-    struct Row {
-        const char *columns, *text;
-        int indent;
-        const char *sep, *out;
-    };
-    const Row rows[] = {
+    const std::tuple<const char *, const char *, int, const char *, const char *> rows[] = {
         {"80", "a,b,c", 16, ",", "a,b,c"},
-        {"80", "", 16, ",", ""},
         {"20", "alpha, beta, gamma, delta", 5, ",", "alpha, beta,\n     gamma, delta"},
         {"20", "one two three four five", 0, " ", "one two three four \nfive"},
-        // A word too long for a line goes on a line of its own.
         {"20", "ab,abcdefghijklmnopqrstuvwxyz,cd", 5, ",",
          "ab,\n     abcdefghijklmnopqrstuvwxyz,\n     cd"},
         {"10", "x,y", 12, ",", "\n            x,\n            y"},
-        // A width of zero or less puts each word on its own line.
         {"wide", "x,y", 3, ",", "\n   x,\n   y"},
-        {"-5", "x,,y", 0, ",", "\nx,\n,\ny"},
-    };
-    for (const Row &r : rows)
-        EXPECT_EQ(printed(r.columns, [&] { printbuf(r.text, r.indent, r.sep); }), r.out) << r.text;
+        {"-5", "x,,y", 0, ",", "\nx,\n,\ny"}};
+    for (auto [columns, text, indent, sep, out] : rows)
+        EXPECT_EQ(printed(columns, [&] { printbuf(text, indent, sep); }), out) << text;
 }
 
 TEST(PrintbufTest, WidthIsDecidedOnceFromColumns) {
