@@ -23,106 +23,82 @@ TEST(MirrorModes, StartAsTheSystemNeedsThemAndRefuseValuesOutOfRange) {
     EXPECT_EQ(get_write_mode(), WRITE_MIRROR);
     set_override_mode(OVERRIDE_PROTECTED_ONLY);
     EXPECT_EQ(get_override_mode(), 3);
-    for (int wrong : {7, -1}) {
-        set_override_mode(OVERRIDE_ETC_FILES);
-        set_override_mode(wrong);
-        EXPECT_EQ(get_override_mode(), OVERRIDE_NONE) << wrong;
-    }
+    set_override_mode(7);
     set_open_lock(OPEN_NO_WAIT);
     set_open_lock(2);
-    EXPECT_EQ(get_open_lock(), OPEN_NO_WAIT);
     set_write_mode(WRITE_PROTECTED_ONLY);
-    set_write_mode(5);
     set_write_mode(-1);
-    EXPECT_EQ(get_write_mode(), WRITE_PROTECTED_ONLY);
-    set_write_mode(WRITE_MIRROR);
-    EXPECT_EQ(get_write_mode(), WRITE_MIRROR);
+    EXPECT_EQ(get_override_mode() * 100 + get_open_lock() * 10 + get_write_mode(),
+              OVERRIDE_NONE * 100 + OPEN_NO_WAIT * 10 + WRITE_PROTECTED_ONLY);
 }
 
 TEST(Rounding, RoundsToTheNearestUnitWithoutOverflow) {
-    struct Row {
-        int (*round)(int);
-        int seconds, units;
-    };
-    const Row rows[] = {
-        {mirror::round_to_weeks, 302399, 0},
-        {mirror::round_to_weeks, 302400, 1},
-        {mirror::round_to_weeks, 906000, 1},
-        {mirror::round_to_weeks, 2147483647, 3550},
-        {mirror::round_to_weeks, 2147483647 - 302399, 3550},
-        {mirror::round_to_days, 43199, 0},
-        {mirror::round_to_days, 43200, 1},
-        {mirror::round_to_days, 2147483647, 24855},
-        {mirror::round_to_days, 2147483647 - 43200, 24855},
-        {mirror::round_to_days, -1, 0},
-    };
-    for (const Row &r : rows)
-        EXPECT_EQ(r.round(r.seconds), r.units) << r.seconds;
+    const int max = 2147483647;
+    const std::pair<int, int> weeks[] = {
+        {302399, 0}, {302400, 1}, {906000, 1}, {max, 3550}, {max - 302399, 3550}};
+    const std::pair<int, int> days[] = {
+        {43199, 0}, {43200, 1}, {max, 24855}, {max - 43200, 24855}, {-1, 0}};
+    for (auto [seconds, units] : weeks)
+        EXPECT_EQ(mirror::round_to_weeks(seconds), units) << seconds;
+    for (auto [seconds, units] : days)
+        EXPECT_EQ(mirror::round_to_days(seconds), units) << seconds;
 }
 
+// A row: u_integrity (-1 absent), u_tcbpw (-1 absent), the override mode;
+// then whether mirroring is on, and the integrity and authority it gives.
 TEST(MirroringSettings, IntegrityFieldSwitchesMirroringOn) {
-    struct Row {
-        bool has_integrity;
-        int integrity;
-        bool has_tcbpw;
-        int tcbpw, override_mode;
-        int on, integrity_out, authority_out;
-    };
-    const Row rows[] = {
-        {false, 1, true, 0, OVERRIDE_NONE, 0, 0, 1},         // no u_integrity: off
-        {true, 0, false, 0, OVERRIDE_NONE, 1, 0, 1},         // u_integrity@
-        {true, 1, true, 0, OVERRIDE_NONE, 1, 1, 0},          // u_integrity, u_tcbpw@
-        {true, 1, true, 1, OVERRIDE_NO_INTEGRITY, 1, 0, 1},  // integrity overridden
-        {true, 1, false, 0, OVERRIDE_ETC_FILES, 1, 1, 1},
-    };
-    for (const Row &r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.has_integrity << r.integrity << r.has_tcbpw
-                                          << r.tcbpw << " mode " << r.override_mode);
+    const int rows[][6] = {{-1, 0, OVERRIDE_NONE, 0, 0, 1},
+                           {0, -1, OVERRIDE_NONE, 1, 0, 1},
+                           {1, 0, OVERRIDE_NONE, 1, 1, 0},
+                           {1, 1, OVERRIDE_NO_INTEGRITY, 1, 0, 1},
+                           {1, -1, OVERRIDE_ETC_FILES, 1, 1, 1}};
+    for (const auto &r : rows) {
+        SCOPED_TRACE(::testing::Message() << r[0] << " " << r[1] << " mode " << r[2]);
         User d;
-        d.f.u_integrity = static_cast<unsigned char>(r.integrity);
-        d.f.u_tcbpw = static_cast<unsigned char>(r.tcbpw);
-        if (r.has_integrity) PR_SET(d.fl, PR_U_INTEGRITY);
-        if (r.has_tcbpw) PR_SET(d.fl, PR_U_TCBPW);
-        set_override_mode(r.override_mode);
+        d.f.u_integrity = static_cast<unsigned char>(r[0] == -1 ? 1 : r[0]);
+        d.f.u_tcbpw = static_cast<unsigned char>(r[1] == -1 ? 0 : r[1]);
+        if (r[0] != -1) PR_SET(d.fl, PR_U_INTEGRITY);
+        if (r[1] != -1) PR_SET(d.fl, PR_U_TCBPW);
+        set_override_mode(r[2]);
         int integrity = 5, authority = 5;
-        EXPECT_EQ(mirror::evaluate_mirroring_fields(&integrity, &authority, &d.f, &d.fl), r.on);
-        EXPECT_EQ(integrity, r.integrity_out);
-        EXPECT_EQ(authority, r.authority_out);
-        integrity = authority = 5;
+        EXPECT_EQ(mirror::evaluate_mirroring_fields(&integrity, &authority, &d.f, &d.fl), r[3]);
+        EXPECT_EQ(std::pair(integrity, authority), std::pair(r[4], r[5]));
         EXPECT_EQ(mirror::evaluate_mirroring_fields(&integrity, &authority, nullptr, &d.fl), 0);
         EXPECT_EQ(std::pair(integrity, authority), std::pair(0, 1));
         EXPECT_EQ(mirror::evaluate_mirroring_fields(nullptr, nullptr, &d.f, &d.fl), 0);
     }
 }
 
-// ---------------------------------------------------------------------
-// Opening past a writer's lock
-
-class OpenTest : public PwMirrorTest {
-  protected:
+TEST_F(PwMirrorTest, OpensAtOnceWithoutALockOrWithoutTheOpenLock) {
     FILE *stream = nullptr;
-    void TearDown() override {
-        if (stream != nullptr) fclose(stream);
-        PwMirrorTest::TearDown();
-    }
-};
-
-TEST_F(OpenTest, OpensAtOnceWithoutALockOrWithoutTheOpenLock) {
     EXPECT_EQ(open_file(kPasswd, &stream), 1);
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(fcntl(fileno(stream), F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
-    FILE *none = stdin;
-    EXPECT_EQ(open_file("/etc/nothing", &none), 0);
-    EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(open_file(nullptr, &none), 0);
+    fclose(stream);
+    EXPECT_EQ(open_file("/etc/nothing", &stream), 0);
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(open_file(nullptr, &stream), 0);
     box.write(kShadowLock, "", 0);
     set_open_lock(OPEN_NO_WAIT);
-    EXPECT_EQ(open_file(kShadow, &none), 1);
-    fclose(none);
+    EXPECT_EQ(open_file(kShadow, &stream), 1);
+    fclose(stream);
     EXPECT_TRUE(naps.delays.empty());
 }
 
-TEST_F(OpenTest, GivesUpOnALockThatNeverChanges) {
+TEST_F(PwMirrorTest, OpeningWaitsWhileTheLockChangesAndGivesUpWhenItDoesNot) {
+    FILE *stream = stdin;
+    box.write(kPasswdLock, "", 0);
+    naps.each = [&](size_t count) {
+        if (count < 30)
+            touch(kPasswdLock, static_cast<long>(count));
+        else
+            box.remove(kPasswdLock);
+    };
+    EXPECT_EQ(open_file(kPasswd, &stream), 1);
+    EXPECT_EQ(naps.delays.size(), 30u);
+    fclose(stream);
+
+    naps = {};
     box.write(kPasswdLock, "", 0);
     EXPECT_EQ(open_file(kPasswd, &stream), -1);
     EXPECT_EQ(stream, nullptr);
@@ -134,19 +110,7 @@ TEST_F(OpenTest, GivesUpOnALockThatNeverChanges) {
     }
 }
 
-TEST_F(OpenTest, WaitsWhileTheLockChangesAndReadsOnceItIsGone) {
-    box.write(kPasswdLock, "", 0);
-    naps.each = [&](size_t count) {
-        if (count < 30)
-            touch(kPasswdLock, static_cast<long>(count));
-        else
-            box.remove(kPasswdLock);
-    };
-    EXPECT_EQ(open_file(kPasswd, &stream), 1);
-    EXPECT_EQ(naps.delays.size(), 30u);
-}
-
-TEST_F(OpenTest, OnlyTheEtcFilesModeFailsWithoutPasswd) {
+TEST_F(PwMirrorTest, OnlyTheEtcFilesModeFailsWithoutPasswd) {
     box.write(kPasswdLock, "", 0);
     EXPECT_EQ(open_pw_files(), 0);
     EXPECT_EQ(mirror::passwd_fp, nullptr);
@@ -168,9 +132,6 @@ TEST_F(OpenTest, OnlyTheEtcFilesModeFailsWithoutPasswd) {
     }
 }
 
-// ---------------------------------------------------------------------
-// Reading a user's lines
-
 class ReadTest : public PwMirrorTest {
   protected:
     User etc;
@@ -189,43 +150,40 @@ class ReadTest : public PwMirrorTest {
 };
 
 // A user's lines, and the /etc view read from them. A null shadow line
-// means there is no /etc/shadow; an empty one, no line of the user there.
+// means there is no /etc/shadow; an empty one, no line of the user there,
+// and then the user's counts are not taken as days.
 TEST_F(ReadTest, LinesGiveTheEtcView) {
     struct Row {
         const char *passwd, *shadow;
         User expected;
-        int days;  // shadow_exists after the read
     };
     auto alice = [] { return User().name("alice").id(1000).lock(0); };
     const std::string too_long = "alice:" + std::string(200, 'p') + ":1000:100::/:/bin/sh";
     const std::string cut(VANT_PWD_LEN, 'p');
+    const char *line = "alice:x:1000:100::/:";
     const Row rows[] = {
         {"alice:*LK*abc.def,M2:1000:100::/:", nullptr,
-         alice().lock(1).pwd("abc.def").exp(24 * kWeek).minchg(4 * kWeek), 0},
+         alice().lock(1).pwd("abc.def").exp(24 * kWeek).minchg(4 * kWeek)},
         {"alice:abc.def,..Ab:1000:100::/:", nullptr,
-         alice().pwd("abc.def").exp(0).minchg(0).succhg(2508 * kWeek), 0},  // "Ab": 12 + 39*64
+         alice().pwd("abc.def").exp(0).minchg(0).succhg(2508 * kWeek)},  // "Ab": 12 + 39*64
         {"alice:abc.def,zzzzzz:1000:100::/:", nullptr,
-         alice().pwd("abc.def").exp(63 * kWeek).minchg(63 * kWeek).succhg(3550 * kWeek), 0},
-        {"alice:x:1000:100::/:", nullptr, alice().pwd("x"), 0},
-        {"alice:*RETIRED*:1000:100::/:", nullptr, alice().retired(), 0},
-        {"alice:*LK**RETIRED*:1000:100::/:", nullptr, alice().lock(1).retired(), 0},
-        {"alice:*LK*:1000:100::/:", nullptr, alice().lock(1), 0},
-        {"alice::1000:100::/:", nullptr, alice(), 0},
-        {"alice:x:12ab:100::/:", nullptr, User().name("alice").lock(0).pwd("x"), 0},
-        {"alice:x", nullptr, User().name("alice").lock(0).pwd("x"), 0},
-        {too_long.c_str(), nullptr, alice().pwd(cut.c_str()), 0},
-        {"alice:x:1000:100::/:", "", User().name("alice").id(1000), 0},
-        {"alice:x:1000:100::/:", "alice:h:10957:7:90",
-         alice().pwd("h").succhg(946684800).minchg(604800).exp(7776000), 1},
-        {"alice:x:1000:100::/:", "alice:h:10957:7:90:14:30:20000:",
-         alice().pwd("h").succhg(10957 * kDay).minchg(7 * kDay).exp(90 * kDay), 1},
-        {"alice:x:1000:100::/:", "alice:h::7:", alice().pwd("h").minchg(7 * kDay), 1},
-        {"alice:x:1000:100::/:", "alice:h:99999:-5:0",
-         alice().pwd("h").succhg(24855 * kDay).minchg(0).exp(0), 1},
-        {"alice:x:1000:100::/:", "alice:h:10957x:7:90", alice().pwd("h"), 1},
-        {"alice:x:1000:100::/:", "alice:h:10957:7:90x:1:2:3:",
-         alice().pwd("h").succhg(10957 * kDay).minchg(7 * kDay), 1},
-        {"alice:ab,M:1000:100::/:", "alice:*LK*h", alice().lock(1).pwd("h").exp(24 * kWeek), 1},
+         alice().pwd("abc.def").exp(63 * kWeek).minchg(63 * kWeek).succhg(3550 * kWeek)},
+        {line, nullptr, alice().pwd("x")},
+        {"alice:*LK**RETIRED*:1000:100::/:", nullptr, alice().lock(1).retired()},
+        {"alice:*LK*:1000:100::/:", nullptr, alice().lock(1)},
+        {"alice::1000:100::/:", nullptr, alice()},
+        {"alice:x:12ab:100::/:", nullptr, User().name("alice").lock(0).pwd("x")},
+        {"alice:x", nullptr, User().name("alice").lock(0).pwd("x")},
+        {too_long.c_str(), nullptr, alice().pwd(cut.c_str())},
+        {line, "", User().name("alice").id(1000)},
+        {line, "alice:h:10957:7:90:14:30:20000:",
+         alice().pwd("h").succhg(10957 * kDay).minchg(7 * kDay).exp(90 * kDay)},
+        {line, "alice:h::7:", alice().pwd("h").minchg(7 * kDay)},
+        {line, "alice:h:99999:-5:0", alice().pwd("h").succhg(24855 * kDay).minchg(0).exp(0)},
+        {line, "alice:h:10957x:7:90", alice().pwd("h")},
+        {line,
+         "alice:h:10957:7:90x:1:2:3:", alice().pwd("h").succhg(10957 * kDay).minchg(7 * kDay)},
+        {"alice:ab,M:1000:100::/:", "alice:*LK*h", alice().lock(1).pwd("h").exp(24 * kWeek)},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(::testing::Message() << r.passwd << " / " << (r.shadow ? r.shadow : "-"));
@@ -236,21 +194,17 @@ TEST_F(ReadTest, LinesGiveTheEtcView) {
             box.write(kShadow, std::string("root:*:19000::\n") + r.shadow + "\n", 0640);
         ASSERT_EQ(read("alice"), 0);
         EXPECT_EQ(etc.text(), r.expected.text());
-        EXPECT_EQ(mirror::shadow_exists, r.days);
+        EXPECT_EQ(mirror::shadow_exists, r.shadow != nullptr && *r.shadow != '\0');
     }
 }
 
-TEST_F(ReadTest, OnlyTheUsersOwnLineIsFound) {
-    box.write(kPasswd, "alice:x:1000:100::/home/alice:/bin/sh\n");
+TEST_F(ReadTest, OnlyTheUsersOwnLineIsFoundAndAStarMarksAnOldStyleFile) {
+    passwd_line("alice:*:1000:100::/home/alice:/bin/sh");
     for (const char *name : {"nobody", "", "alicex", "alic"})
         EXPECT_EQ(read(name), -1) << name;
     EXPECT_EQ(get_pw_fields(nullptr, &etc.f, &etc.fl), -1);
     EXPECT_EQ(get_pw_fields("alice", nullptr, &etc.fl), -1);
     EXPECT_EQ(get_pw_fields("alice", &etc.f, nullptr), -1);
-}
-
-TEST_F(ReadTest, AStarPasswordMarksAnOldStylePasswordFile) {
-    passwd_line("alice:*:1000:100::/home/alice:/bin/sh");
     ASSERT_EQ(read("alice"), 0);
     EXPECT_EQ(mirror::pre_v3_passwd(), 1);
     ASSERT_EQ(read("bob"), 0);
@@ -270,25 +224,6 @@ TEST_F(ReadTest, ALookupSeesAFileReplacedSinceTheLastOne) {
     EXPECT_EQ(etc.f.u_exp, 45 * kDay);
 }
 
-// ---------------------------------------------------------------------
-// The last-login marker
-
-TEST(LastLoginPath, JoinsTheHomeDirectoryAndTheMarkerName) {
-    const std::pair<const char *, const char *> rows[] = {
-        {"/home/alice", "/home/alice/.lastlogin"},
-        {"/home/alice/", "/home/alice/.lastlogin"},
-        {"home/alice", "/home/alice/.lastlogin"},
-        {"/", "/.lastlogin"},
-        {"", "(null)"},
-        {nullptr, "(null)"},
-    };
-    for (auto [dir, expected] : rows) {
-        char *p = mirror::lastlogin_path(dir);
-        EXPECT_EQ(std::string(p != nullptr ? p : "(null)"), expected);
-        free(p);
-    }
-}
-
 // The user's own marker, its access time 2 seconds before its
 // modification time, gives the last login; nothing else does.
 TEST_F(ReadTest, TheLastLoginComesFromTheUsersOwnMarker) {
@@ -300,11 +235,11 @@ TEST_F(ReadTest, TheLastLoginComesFromTheUsersOwnMarker) {
         time_t before;
         bool other_owner, found;
     };
-    const Row rows[] = {
-        {uid.c_str(), 2, false, true},  {uid.c_str(), 3, false, false},
-        {uid.c_str(), 0, false, false}, {"", 2, false, false},
-        {uid.c_str(), 2, true, false},
-    };
+    const Row rows[] = {{uid.c_str(), 2, false, true},
+                        {uid.c_str(), 3, false, false},
+                        {uid.c_str(), 0, false, false},
+                        {"", 2, false, false},
+                        {uid.c_str(), 2, true, false}};
     for (const Row &r : rows) {
         SCOPED_TRACE(::testing::Message() << r.uid_field << " " << r.before << r.other_owner);
         if (r.other_owner && geteuid() != 0) continue;  // needs root to give the marker away

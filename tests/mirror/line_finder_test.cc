@@ -20,11 +20,9 @@
 namespace vant::test {
 namespace {
 
-using mirror::add_to_buffer;
 using mirror::find_any_line;
 using mirror::find_line;
 using mirror::found_line;
-using mirror::free_buffer;
 using mirror::match_line;
 using mirror::skipfield;
 using mirror::text_buffer;
@@ -42,108 +40,61 @@ std::string entry_text() {
 // request 3.
 Calls only(const std::set<std::string> &hooks = {}) {
     Calls kept;
-    for (const auto &c : nis().calls) {
-        bool wanted = hooks.empty() ? c != "getline(3)" && c != "control(3,3)"
-                                    : hooks.count(c.substr(0, c.find('('))) != 0;
-        if (wanted) kept.push_back(c);
-    }
+    for (const auto &c : nis().calls)
+        if (hooks.empty() ? c != "getline(3)" && c != "control(3,3)"
+                          : hooks.count(c.substr(0, c.find('('))) != 0)
+            kept.push_back(c);
     return kept;
 }
 
-TEST(MatchLineTest, NameMustBeFollowedBySeparatorOrLineEnd) {
+TEST(MatchLineTest, NameMustBeFollowedBySeparatorOrLineEndAndFieldsSplitAtTheFirst) {
     struct Row {
         const char *name, *line;
         char sep;
         int match;
     };
-    const Row rows[] = {
-        {"root", "root:x:0:0", ':', 1},
-        {"root", "rootx:x:0:...", ':', 0},
-        {"MINWEEKS", "MINWEEKS", '=', 1},
-        {"MINWEEKS", "MINWEEKS=2", '=', 1},
-        {"MINWEEKS", "MINWEEKS:2", '=', 0},
-        {"root", "roo", ':', 0},
-        {"root", " root:x", ':', 0},
-        {"Root", "root:x", ':', 0},
-        {"", ":x", ':', 1},
-        {nullptr, "root:x", ':', 0},
-        {"root", nullptr, ':', 0},
-    };
+    const Row rows[] = {{"root", "root:x:0:0", ':', 1},
+                        {"root", "rootx:x:0:...", ':', 0},
+                        {"MINWEEKS", "MINWEEKS", '=', 1},
+                        {"MINWEEKS", "MINWEEKS:2", '=', 0},
+                        {"root", "roo", ':', 0},
+                        {"Root", "root:x", ':', 0},
+                        {"", ":x", ':', 1},
+                        {nullptr, "root:x", ':', 0},
+                        {"root", nullptr, ':', 0}};
     for (const Row &r : rows)
         EXPECT_EQ(match_line(r.name, r.line, r.sep), r.match)
             << (r.name ? r.name : "null") << " in " << (r.line ? r.line : "null");
-}
-
-TEST(SkipFieldTest, SplitsAtTheFirstSeparator) {
-    char plain[] = "ab";
-    EXPECT_EQ(skipfield(plain, ':'), nullptr);
-    EXPECT_STREQ(plain, "ab");
-    EXPECT_EQ(skipfield(nullptr, ':'), nullptr);
-    char line[] = "alice:x:1000::/home/alice:";
-    std::vector<std::string> fields;
-    for (char *f = line; f != nullptr;) {
-        char *next = skipfield(f, ':');
-        fields.emplace_back(f);
-        f = next;
-    }
-    EXPECT_EQ(fields, (std::vector<std::string>{"alice", "x", "1000", "", "/home/alice", ""}));
-}
-
-TEST(TextBufferTest, GrowsByThreeThousandBytesKeepingTheContent) {
-    text_buffer buf{};
-    std::string line(2998, 'x');
-    ASSERT_EQ(add_to_buffer(line.c_str(), &buf), 0);
-    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(3000, 2999));
-    ASSERT_EQ(add_to_buffer("", &buf), 0);  // the 3000th byte
-    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(6000, 3000));
-    ASSERT_EQ(mirror::grow_buffer(&buf), 0);
-    EXPECT_EQ(buf.capacity, 9000);
-    ASSERT_EQ(add_to_buffer("three:3", &buf), 0);
-    EXPECT_EQ(text_of(buf), line + "\n\nthree:3\n");
-    free_buffer(&buf);
-    EXPECT_EQ(buf.storage, nullptr);
-    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(0, 0));
-    ASSERT_EQ(mirror::grow_buffer(&buf), 0);
-    EXPECT_EQ(std::pair(buf.capacity, buf.used), std::pair(3000, 0));
-    free_buffer(&buf);
-
-    EXPECT_EQ(mirror::grow_buffer(nullptr), -1);
-    EXPECT_EQ(add_to_buffer(nullptr, &buf), -1);
-    EXPECT_EQ(add_to_buffer("x", nullptr), -1);
-    EXPECT_EQ(buf.storage, nullptr);
-    EXPECT_EQ(mirror::get_buffer(0), nullptr);
-    char *memory = mirror::get_buffer(64);
-    ASSERT_NE(memory, nullptr);
-    EXPECT_EQ(std::string(memory, 64), std::string(64, '\0'));
-    free(memory);
+    char line[] = "alice::x";
+    EXPECT_STREQ(skipfield(skipfield(line, ':'), ':'), "x");
+    EXPECT_STREQ(line, "alice");
+    EXPECT_EQ(skipfield(line, ':'), nullptr);
 }
 
 // Searches of files in the sandbox.
 class LineFinderTest : public SandboxTest {
   protected:
     void TearDown() override {
-        if (fp_ != nullptr) fclose(fp_);
-        free_buffer(&keep);
+        close();
         mirror::passwd_fp = nullptr;
     }
     FILE *open(const std::string &content, long at = 0) {
+        close();
         box.write("/etc/lines", content);
         fp_ = fopen(box.path("/etc/lines").c_str(), "r");
         EXPECT_NE(fp_, nullptr);
         fseek(fp_, at, SEEK_SET);
         return fp_;
     }
+    void close() {
+        if (fp_ != nullptr) fclose(fp_);
+        fp_ = nullptr;
+        mirror::free_buffer(&keep);
+    }
     // The library's /etc/passwd stream, searched with the NIS hooks.
     FILE *open_passwd(const std::string &content, long at = 0) {
         nis();
         return mirror::passwd_fp = open(content, at);
-    }
-    // Rewrites the file in place (the open stream sees the new text) and
-    // dates it later than any time recorded before.
-    void modify(const std::string &content) const {
-        box.write("/etc/lines", content);
-        struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 100, 0}};
-        utimensat(AT_FDCWD, box.path("/etc/lines").c_str(), times, 0);
     }
     FILE *fp_ = nullptr;
     text_buffer keep{};
@@ -200,24 +151,21 @@ TEST_F(LineFinderTest, OneSearch) {
         if (r.then_at >= 0) {
             EXPECT_EQ(ftell(fp), r.then_at);
         }
-        fclose(fp_);
-        fp_ = nullptr;
-        free_buffer(&keep);
     }
 }
 
-TEST_F(LineFinderTest, LookupsInFileOrderReadEachLineOnce) {
+// Lookups in file order read each line once; one for a name before the
+// position wraps once; the line found is split in place and lasts until
+// the next search.
+TEST_F(LineFinderTest, SearchesGoOnFromWhereTheLastOneStopped) {
     FILE *fp = open(kFile);
     for (const char *name : {"alice", "bob", "carol", "dave"}) {
         EXPECT_EQ(find_line(name, ':', fp, &keep), 0) << name;
         EXPECT_EQ(match_line(name, found_line(), ':'), 1) << name;
     }
     EXPECT_EQ(keep.used, 0);
-    // Then one that lies before the position: the search wraps once.
     EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
-    EXPECT_EQ(entry_text(), "bob:x:2");
     EXPECT_EQ(text_of(keep), "alice:x:1\n");
-    // The line found is split in place and lasts until the next search.
     char *rest = skipfield(found_line(), ':');
     EXPECT_STREQ(found_line(), "bob");
     EXPECT_STREQ(rest, "x:2");
@@ -225,40 +173,16 @@ TEST_F(LineFinderTest, LookupsInFileOrderReadEachLineOnce) {
     EXPECT_EQ(found_line(), nullptr);
 }
 
-TEST_F(LineFinderTest, ForwardWalkStopsAtEachKeyLine) {
-    FILE *fp = open("# weeks\nMINWEEKS=1\nOTHER=2\nMAXWEEKS=3\nMINWEEKSX=4\nlast\n");
-    const char *const keys[] = {"MINWEEKS", "MAXWEEKS", nullptr};
-    for (const char *entry : {"MINWEEKS=1", "MAXWEEKS=3", "(null)", "(null)"}) {
-        EXPECT_EQ(find_any_line(keys, '=', fp, &keep, 0), 0);
-        EXPECT_EQ(entry_text(), entry);
-    }
-    EXPECT_EQ(text_of(keep), "# weeks\nOTHER=2\nMINWEEKSX=4\nlast\n");
-}
-
+// A file that shrank below the start is searched once from the top.
 TEST_F(LineFinderTest, AFileThatShrankBelowTheStartIsSearchedOnceFromTheTop) {
     FILE *fp = open(kFile, 28);
     ASSERT_EQ(truncate(box.path("/etc/lines").c_str(), 18), 0);
     EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
-    EXPECT_EQ(found_line(), nullptr);
     EXPECT_EQ(text_of(keep), "alice:x:1\nbob:x:2\n");
     EXPECT_EQ(find_line("bob", ':', fp, nullptr), 0);
     EXPECT_EQ(entry_text(), "bob:x:2");
-}
-
-TEST_F(LineFinderTest, StreamsThatCannotBeSearchedFail) {
-    FILE *fp = open(kFile);
-    ASSERT_EQ(find_line("bob", ':', fp, nullptr), 0);
     EXPECT_EQ(find_line("bob", ':', nullptr, nullptr), -1);
     EXPECT_EQ(found_line(), nullptr);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    ASSERT_EQ(write(fds[1], "alice:x:1\n", 10), 10);
-    close(fds[1]);
-    FILE *pipe_stream = fdopen(fds[0], "r");
-    ASSERT_EQ(find_line("bob", ':', fp, nullptr), 0);
-    EXPECT_EQ(find_line("alice", ':', pipe_stream, nullptr), -1);
-    EXPECT_EQ(found_line(), nullptr);
-    fclose(pipe_stream);
 }
 
 TEST_F(LineFinderTest, AKeepBufferThatCannotGrowFails) {
@@ -303,28 +227,17 @@ TEST_F(LineFinderTest, AFileModifiedDuringTheSearchIsSearchedAgainFromTheTop) {
         nis().calls.clear();
         int lines = 0;
         nis().on_line = [&] {
-            if (++lines == 1 && r.changed_to != nullptr) modify(r.changed_to);  // after c
+            if (++lines > 1 || r.changed_to == nullptr) return;
+            // Rewritten in place (the stream sees it), dated later.
+            box.write("/etc/lines", r.changed_to);
+            struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 100, 0}};
+            utimensat(AT_FDCWD, box.path("/etc/lines").c_str(), times, 0);
         };
         EXPECT_EQ(find_line("z", ':', fp, &keep), 0);
         EXPECT_EQ(entry_text(), r.entry);
         EXPECT_EQ(text_of(keep), r.kept);
         EXPECT_EQ(only({"rewind", "stopped", "reqtype", "escape"}), r.restarts);
-        fclose(fp_);
-        fp_ = nullptr;
-        free_buffer(&keep);
     }
-}
-
-TEST_F(LineFinderTest, OtherStreamsNeverCallTheHooks) {
-    nis().enabled = {3};
-    FILE *other = fopen(box.path("/etc/passwd").c_str(), "r");
-    mirror::passwd_fp = other;
-    FILE *fp = open("+\nalice:x:1\n", 2);
-    EXPECT_EQ(find_line("zed", ':', fp, &keep), 0);
-    EXPECT_EQ(text_of(keep), "alice:x:1\n+\n");
-    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    EXPECT_TRUE(nis().calls.empty());
-    fclose(other);
 }
 
 // ---------------------------------------------------------------------
@@ -346,64 +259,49 @@ TEST_F(PasswordStreamTest, WithoutNisTheSearchIsPlainAndConsultsTheHooksOnItsWay
                     {"getline(3)", "enabled(3)", "control(3,3)", "stopped(3,alice)", "rewind(3)"});
     EXPECT_EQ(nis().calls, expected);
 
-    nis().calls.clear();
     nis().stopped = 1;  // a stopped match does not count
     EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
     EXPECT_EQ(found_line(), nullptr);
-    nis().calls.clear();
-    rewind(fp);
     nis().stopped = 0;
-    const char *const names[] = {"zed", "root", nullptr};
-    EXPECT_EQ(find_any_line(names, ':', fp, nullptr, 1), 0);
-    EXPECT_EQ(entry_text(), "root:x:0");
-    EXPECT_EQ(only({"stopped", "rewind"}), (Calls{"stopped(3,zed)", "rewind(3)"}));
-}
 
-TEST_F(PasswordStreamTest, NotFoundFromTheStartRewindsTheNisSide) {
-    FILE *fp = open_passwd("root:x:0\n");
+    // Not found from the start, the NIS side is rewound.
+    fp = open_passwd("root:x:0\n");
+    nis().calls.clear();
     EXPECT_EQ(find_line("zed", ':', fp, nullptr), 0);
-    EXPECT_EQ(found_line(), nullptr);
     EXPECT_EQ(only(), (Calls{"enabled(3)", "enabled(3)", "control(3,4)", "rewind(3)"}));
+    // A stream other than the library's /etc/passwd never calls the hooks.
+    nis().calls.clear();
+    mirror::passwd_fp = stdin;
+    EXPECT_EQ(find_line("zed", ':', fp, nullptr), 0);
+    EXPECT_TRUE(nis().calls.empty());
 }
 
 // The search tells the NIS side the name, and whether the file has shown
-// it as a local user; names are noted only while escapes are on.
+// it as a local user; names are noted only while escapes are on, and
+// compared when their hashes agree.
 TEST_F(PasswordStreamTest, SearchAnnouncesTheNameAndWhetherItIsLocal) {
     FILE *fp = open_passwd("root:x:0\nalice:x:1\n");
     nis().enabled = {3};
     nis().escapes_off = 1;
     EXPECT_EQ(find_line("root", ':', fp, nullptr), 0);
     nis().escapes_off = 0;
-    struct Step {
-        const char *name, *announced;
-    };
-    for (Step s :
-         {Step{"root", "control(3,2)"}, Step{"alice", "control(3,1)"}, Step{"root", "control(3,1)"},
-          Step{"alice", "control(3,1)"}, Step{"nobody", "control(3,2)"}}) {
-        nis().calls.clear();
-        find_line(s.name, ':', fp, nullptr);
-        Calls calls = only();
-        calls.resize(4);
-        EXPECT_EQ(calls, (Calls{"enabled(3)", std::string("reqtype(3,2,") + s.name + ")",
-                                "rewind(3)", s.announced}))
-            << s.name;
-    }
-}
-
-TEST_F(PasswordStreamTest, LocalNameListComparesNamesWhenHashesAgree) {
-    FILE *fp = open_passwd("alice:x:1\n");
-    nis().enabled = {3};
-    nis().hash = [](const char *) { return 7; };
+    nis().hash = [](const char *name) { return name[0] == 'r' ? 1 : 7; };
     nis().log_hash = true;
-    EXPECT_EQ(find_line("alice", ':', fp, nullptr), 0);
-    for (auto [name, announced] :
-         {std::pair{"alicia", "control(3,2)"}, std::pair{"alice", "control(3,1)"}}) {
+    const std::pair<const char *, const char *> steps[] = {{"root", "control(3,2)"},
+                                                           {"alice", "control(3,1)"},
+                                                           {"root", "control(3,1)"},
+                                                           {"alicia", "control(3,2)"}};
+    for (auto [name, announced] : steps) {
         nis().calls.clear();
         find_line(name, ':', fp, nullptr);
         Calls calls = only();
-        ASSERT_GE(calls.size(), 5u);
-        EXPECT_EQ(calls[3], std::string("hash(") + name + ")");
-        EXPECT_EQ(calls[4], announced);
+        size_t hashed = std::erase(calls, std::string("hash(") + name + ")");
+        // alicia has alice's hash: the names are compared.
+        EXPECT_TRUE(hashed > 0 || std::string(name) != "alicia");
+        calls.resize(4);
+        EXPECT_EQ(calls, (Calls{"enabled(3)", std::string("reqtype(3,2,") + name + ")", "rewind(3)",
+                                announced}))
+            << name;
     }
 }
 
@@ -419,23 +317,21 @@ TEST_F(PasswordStreamTest, EscapeLinesGoToTheNisSideWhoseLinesMatchWithResultOne
 
     nis().calls.clear();
     nis().pending.clear();
-    free_buffer(&keep);
+    mirror::free_buffer(&keep);
     rewind(fp);
     EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
     EXPECT_EQ(entry_text(), "bob:x:2");
     EXPECT_EQ(only({"escape"}), (Calls{"escape(3,+\n)", "escape(3,-mallory\n)"}));
     EXPECT_EQ(text_of(keep), "root:x:0\n");  // nisone, nistwo were NIS's own
-}
 
-TEST_F(PasswordStreamTest, NisLinesNotSkippedAreKeptAndEscapesOffMakePlusLinesOrdinary) {
-    FILE *fp = open_passwd("+\nbob:x:2\n");
-    nis().enabled = {3};
+    // NIS lines not skipped are kept; with escapes off a "+" line is an
+    // ordinary one.
+    fp = open_passwd("+\nbob:x:2\n");
     nis().skips_its_lines = false;
     nis().escape_lines = {"nisone:x:100"};
     EXPECT_EQ(find_line("bob", ':', fp, &keep), 0);
     EXPECT_EQ(text_of(keep), "nisone:x:100\n");
-
-    free_buffer(&keep);
+    mirror::free_buffer(&keep);
     rewind(fp);
     nis().calls.clear();
     nis().escapes_off = 1;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "support/child.h"
 #include "support/sandbox.h"
@@ -20,13 +21,10 @@ namespace {
 std::string printed(const char *columns, const std::function<void()> &calls) {
     auto r = run_child([&] {
         alarm(10);
-        if (columns != nullptr)
-            setenv("COLUMNS", columns, 1);
-        else
-            unsetenv("COLUMNS");
+        if (columns != nullptr) setenv("COLUMNS", columns, 1);
+        if (columns == nullptr) unsetenv("COLUMNS");
         int real_out = dup(STDOUT_FILENO);
-        FILE *capture = tmpfile();
-        dup2(fileno(capture), STDOUT_FILENO);
+        dup2(fileno(tmpfile()), STDOUT_FILENO);
         struct rlimit cap = {1 << 16, 1 << 16};
         setrlimit(RLIMIT_FSIZE, &cap);
         calls();
@@ -39,41 +37,35 @@ std::string printed(const char *columns, const std::function<void()> &calls) {
     return r.out;
 }
 
-std::string repeated(const std::string &word, int times) {
-    std::string text;
-    for (int i = 0; i < times; ++i)
-        text += word;
-    return text;
+// Thirty words "abc,", of 4 columns each: the first line holds as many as
+// stay below the width, the column count starting at 1.
+const std::string kList = [] {
+    std::string list;
+    for (int i = 0; i < 30; ++i)
+        list += "abc,";
+    return list;
+}();
+size_t first_line_words(const std::string &out) {
+    return out.substr(0, out.find('\n')).size() / 4;
+}
+size_t first_line_words(const char *columns) {
+    return first_line_words(printed(columns, [] { printbuf(kList.c_str(), 0, ","); }));
 }
 
-// The words "abc," take 4 columns each; the first line holds as many as
-// stay below the width with the column count starting at 1.
-std::string first_line(const std::string &out) {
-    return out.substr(0, out.find('\n'));
-}
-const std::string kList = repeated("abc,", 30);
-
-TEST(PrintbufTest, ShortListStaysOnTheLabelLine) {
-    EXPECT_EQ(printed("80", [] { printbuf("a,b,c", 16, ","); }), "a,b,c");
-    EXPECT_EQ(printed("80", [] { printbuf("", 16, ","); }), "");
-}
-
-TEST(PrintbufTest, BreaksAfterSeparatorAndIndentsWithoutTheBlanks) {
-    EXPECT_EQ(printed("20", [] { printbuf("alpha, beta, gamma, delta", 5, ","); }),
-              "alpha, beta,\n     gamma, delta");
-    EXPECT_EQ(printed("20", [] { printbuf("one two three four five", 0, " "); }),
-              "one two three four \nfive");
-}
-
-TEST(PrintbufTest, WordTooLongForALineGoesOnALineOfItsOwn) {
-    EXPECT_EQ(printed("20", [] { printbuf("ab,abcdefghijklmnopqrstuvwxyz,cd", 5, ","); }),
-              "ab,\n     abcdefghijklmnopqrstuvwxyz,\n     cd");
-    EXPECT_EQ(printed("10", [] { printbuf("x,y", 12, ","); }), "\n            x,\n            y");
-}
-
-TEST(PrintbufTest, WidthOfZeroOrLessPutsEachWordOnItsOwnLine) {
-    EXPECT_EQ(printed("wide", [] { printbuf("x,y", 3, ","); }), "\n   x,\n   y");
-    EXPECT_EQ(printed("-5", [] { printbuf("x,,y", 0, ","); }), "\nx,\n,\ny");
+// A word too long for a line goes on a line of its own; a width of zero
+// or less puts each word on its own line.
+TEST(PrintbufTest, BreaksAfterTheSeparatorAndIndentsWithinTheWidth) {
+    const std::tuple<const char *, const char *, int, const char *, const char *> rows[] = {
+        {"80", "a,b,c", 16, ",", "a,b,c"},
+        {"20", "alpha, beta, gamma, delta", 5, ",", "alpha, beta,\n     gamma, delta"},
+        {"20", "one two three four five", 0, " ", "one two three four \nfive"},
+        {"20", "ab,abcdefghijklmnopqrstuvwxyz,cd", 5, ",",
+         "ab,\n     abcdefghijklmnopqrstuvwxyz,\n     cd"},
+        {"10", "x,y", 12, ",", "\n            x,\n            y"},
+        {"wide", "x,y", 3, ",", "\n   x,\n   y"},
+        {"-5", "x,,y", 0, ",", "\nx,\n,\ny"}};
+    for (auto [columns, text, indent, sep, out] : rows)
+        EXPECT_EQ(printed(columns, [&] { printbuf(text, indent, sep); }), out) << text;
 }
 
 TEST(PrintbufTest, WidthIsDecidedOnceFromColumns) {
@@ -83,37 +75,26 @@ TEST(PrintbufTest, WidthIsDecidedOnceFromColumns) {
         printf("|");
         printbuf(kList.c_str(), 0, ",");
     });
-    EXPECT_EQ(first_line(out), repeated("abc,", 9));
-    EXPECT_EQ(first_line(out.substr(out.find('|') + 1)), repeated("abc,", 9));
+    EXPECT_EQ(first_line_words(out), 9u);
+    EXPECT_EQ(first_line_words(out.substr(out.find('|') + 1)), 9u);
 }
 
-class PrintbufTerminalTest : public SandboxTest {
-  protected:
-    // A terminal description of 52 columns, named "vanttest".
-    void SetUp() override {
-        box.write("/vanttest.src", "vanttest|terminal of the tests,\n\tcols#52, lines#24,\n");
-        std::string command = "tic -o '" + box.path("/terminfo") + "' '" +
-                              box.path("/vanttest.src") + "' 2>/dev/null";
-        if (system(command.c_str()) != 0) GTEST_SKIP() << "no terminfo compiler";
-        setenv("TERMINFO", box.path("/terminfo").c_str(), 1);
-    }
-};
-
-TEST_F(PrintbufTerminalTest, TerminalDescriptionGivesTheWidthUnlessColumnsIsSet) {
+// A terminal description of 52 columns, named "vanttest", gives the width
+// unless COLUMNS is set; an unknown terminal gives eighty.
+TEST(PrintbufTerminalTest, TerminalDescriptionGivesTheWidthUnlessColumnsIsSet) {
+    Sandbox box;
+    box.write("/vanttest.src", "vanttest|terminal of the tests,\n\tcols#52, lines#24,\n");
+    std::string command =
+        "tic -o '" + box.path("/terminfo") + "' '" + box.path("/vanttest.src") + "' 2>/dev/null";
+    if (system(command.c_str()) != 0) GTEST_SKIP() << "no terminfo compiler";
+    setenv("TERMINFO", box.path("/terminfo").c_str(), 1);
     setenv("TERM", "vanttest", 1);
-    EXPECT_EQ(first_line(printed(nullptr, [] { printbuf(kList.c_str(), 0, ","); })),
-              repeated("abc,", 12));
-    EXPECT_EQ(first_line(printed("40", [] { printbuf(kList.c_str(), 0, ","); })),
-              repeated("abc,", 9));
-}
-
-TEST_F(PrintbufTerminalTest, UnknownTerminalGivesEighty) {
-    unsetenv("TERM");
-    EXPECT_EQ(first_line(printed(nullptr, [] { printbuf(kList.c_str(), 0, ","); })),
-              repeated("abc,", 19));
+    EXPECT_EQ(first_line_words(nullptr), 12u);
+    EXPECT_EQ(first_line_words("40"), 9u);
     setenv("TERM", "no-such-terminal", 1);
-    EXPECT_EQ(first_line(printed(nullptr, [] { printbuf(kList.c_str(), 0, ","); })),
-              repeated("abc,", 19));
+    EXPECT_EQ(first_line_words(nullptr), 19u);
+    unsetenv("TERM");
+    EXPECT_EQ(first_line_words(nullptr), 19u);
 }
 
 }  // namespace

@@ -14,16 +14,13 @@ TEST_F(AccountsTest, UsersAndGroupsComeFromTheRoot) {
     ASSERT_NE(pw, nullptr);
     EXPECT_EQ(pw->pw_uid, 1000u);
     EXPECT_STREQ(pw->pw_dir, "/home/alice");
-    pw = platform::getpwuid(7);
-    ASSERT_NE(pw, nullptr);
+    ASSERT_NE(pw = platform::getpwuid(7), nullptr);
     EXPECT_STREQ(pw->pw_name, "auth");
     struct group *gr = platform::getgrnam("users");
     ASSERT_NE(gr, nullptr);
     EXPECT_EQ(gr->gr_gid, 100u);
     ASSERT_NE(gr->gr_mem[0], nullptr);
     EXPECT_STREQ(gr->gr_mem[1], "bob");
-    EXPECT_EQ(platform::getgrgid(4242), nullptr);
-    EXPECT_EQ(platform::getpwnam("nosuchuser"), nullptr);
     for (int round = 0; round < 2; ++round) {  // the enumeration rewinds
         Names groups;
         platform::setgrent();
@@ -34,6 +31,8 @@ TEST_F(AccountsTest, UsersAndGroupsComeFromTheRoot) {
     platform::endgrent();
 }
 
+// The enumeration skips NIS inclusion lines; without the file there are
+// no accounts.
 TEST_F(AccountsTest, EnumerationSkipsNisInclusionLines) {
     box.write("/etc/passwd",
               std::string(kDefaultPasswd) + "+carol::::::\n-dave\nerin:x:1002:100::/:/bin/sh\n");
@@ -44,9 +43,6 @@ TEST_F(AccountsTest, EnumerationSkipsNisInclusionLines) {
     platform::endpwent();
     EXPECT_EQ(names, (Names{"root", "daemon", "auth", "alice", "bob", "erin"}));
     EXPECT_EQ(platform::getpwnam("+carol"), nullptr);
-}
-
-TEST_F(AccountsTest, MissingFilesMeanNoAccounts) {
     box.remove("/etc/passwd");
     EXPECT_EQ(platform::getpwnam("root"), nullptr);
     platform::setpwent();

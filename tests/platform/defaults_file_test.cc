@@ -23,14 +23,18 @@ class DefaultsFileTest : public SandboxTest {
 };
 
 TEST_F(DefaultsFileTest, FindsTheFirstLineThatBeginsWithTheKey) {
+    EXPECT_EQ(defread("CONSOLE="), nullptr);
+    EXPECT_NE(defopen("/etc/default/missing"), 0);
     ASSERT_EQ(defopen("/etc/default/login"), 0);
-    EXPECT_STREQ(defread("CONSOLE="), "/dev/console");
-    EXPECT_STREQ(defread("PATH="), "/bin:/usr/bin");
-    EXPECT_STREQ(defread("EMPTY="), "");
-    EXPECT_STREQ(defread("LAST="), "no newline");
-    EXPECT_STREQ(defread("PATH"), "=/bin:/usr/bin");
-    EXPECT_EQ(defread("MISSING="), nullptr);
-    EXPECT_EQ(defread("ATH="), nullptr);
+    const std::pair<const char *, const char *> rows[] = {
+        {"CONSOLE=", "/dev/console"}, {"EMPTY=", ""},         {"LAST=", "no newline"},
+        {"PATH", "=/bin:/usr/bin"},   {"MISSING=", "(null)"}, {"ATH=", "(null)"}};
+    for (auto [key, value] : rows) {
+        const char *got = defread(key);
+        EXPECT_STREQ(got != nullptr ? got : "(null)", value) << key;
+    }
+    EXPECT_EQ(defopen(nullptr), 0);
+    EXPECT_EQ(defread("CONSOLE="), nullptr);
 }
 
 TEST_F(DefaultsFileTest, CaseIsFoldedOnlyWhenTheFlagIsCleared) {
@@ -39,20 +43,10 @@ TEST_F(DefaultsFileTest, CaseIsFoldedOnlyWhenTheFlagIsCleared) {
     EXPECT_EQ(flags, platform::kDefaultsCaseSensitive);
     EXPECT_EQ(defcntl(1, flags & ~platform::kDefaultsCaseSensitive), flags);
     EXPECT_STREQ(defread("CONSOLE="), "/dev/tty9");
-    // The flags outlive the file.
-    defopen(nullptr);
+    defopen(nullptr);  // the flags outlive the file
     ASSERT_EQ(defopen("/etc/default/login"), 0);
     EXPECT_STREQ(defread("Console="), "/dev/tty9");
     EXPECT_EQ(defcntl(7, 0), -1);
-}
-
-TEST_F(DefaultsFileTest, NothingIsReadWithoutAnOpenFile) {
-    EXPECT_EQ(defread("CONSOLE="), nullptr);
-    EXPECT_NE(defopen("/etc/default/missing"), 0);
-    EXPECT_EQ(defread("CONSOLE="), nullptr);
-    ASSERT_EQ(defopen("/etc/default/login"), 0);
-    EXPECT_EQ(defopen(nullptr), 0);
-    EXPECT_EQ(defread("CONSOLE="), nullptr);
 }
 
 }  // namespace
