@@ -1,13 +1,13 @@
 // Users and groups from a real directory server, through the provider the
 // site's settings name, and what an absent, silent or unsound one gives.
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <stdio.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "directory/connection.h"
@@ -24,19 +24,15 @@ namespace {
 using directory::PasswordField;
 using Values = std::map<std::string, std::vector<std::string>>;
 
-// A sound user entry's line (or why there is none) with `changes` made; no
-// values remove the attribute.
+// The line of a sound user entry with `changes` made (no values: none of
+// that attribute), or why there is none.
 directory::Line line_of(const Values &changes, PasswordField field = PasswordField::crypted,
                         const char *name = "u") {
-    directory::Entry e{"uid=u,ou=people", {}};
+    directory::Entry e{"uid=u,ou=people", changes};
     for (std::string a : {"uid=u", "uidnumber=1234", "gidnumber=100", "gecos=U Ser",
                           "homedirectory=/home/u", "loginshell=/bin/sh", "userpassword={crypt}abC"})
-        e.attributes[a.substr(0, a.find('='))] = {a.substr(a.find('=') + 1)};
-    for (const auto &[k, v] : changes)
-        if (v.empty())
-            e.attributes.erase(k);
-        else
-            e.attributes[k] = v;
+        e.attributes.emplace(a.substr(0, a.find('=')),
+                             Values::mapped_type{a.substr(a.find('=') + 1)});
     return directory::user_line(e, name, field);
 }
 
@@ -44,14 +40,11 @@ TEST(EntryLinesTest, EntriesMakeTheLinesTheCallersParseOrAreRefusedWithTheReason
     const std::string rest = ":1234:100:U Ser:/home/u:/bin/sh";
     const std::pair<Values, std::string> cases[] = {
         {{}, "u:abC" + rest},
-        {{{"uid", {"other", "u"}}}, "u:abC" + rest},  // of several names, the one asked for
-        // No password the library can check is a locked one, never an empty one.
-        {{{"userpassword", {"{SSHA}abc"}}}, "u:*" + rest},
-        {{{"userpassword", {"{CRYPT}"}}}, "u:*" + rest},
+        {{{"uid", {"other", "u"}}}, "u:abC" + rest},      // of several names, the one asked for
+        {{{"userpassword", {"{CRYPT}"}}}, "u:*" + rest},  // not checkable: locked, not empty
         {{{"userpassword", {"{CRYPT}a:b"}}}, "u:*" + rest},
         {{{"userpassword", {}}, {"gecos", {}}}, "u:*:1234:100::/home/u:/bin/sh"},
         {{{"uidnumber", {"12x"}}}, "uidNumber is not a number"},
-        {{{"uidnumber", {"-1"}}}, "uidNumber is not a number"},
         {{{"uidnumber", {"65536"}}}, "uidNumber is above 65535"},
         {{{"gidnumber", {"70000"}}}, "gidNumber is above 65535"},
         {{{"uidnumber", {"1", "2"}}}, "uidNumber has more than one value"},
@@ -68,11 +61,9 @@ TEST(EntryLinesTest, EntriesMakeTheLinesTheCallersParseOrAreRefusedWithTheReason
         EXPECT_TRUE(l.ok || l.text.empty()) << l.text;
     }
     EXPECT_EQ(line_of({}, PasswordField::placeholder).text, "u:x" + rest);
-    for (const char *name : {"bad:colon", "bad\nline", "+plus", "-minus", "a,b"}) {
-        directory::Line l = line_of({{"uid", {name}}}, PasswordField::crypted, nullptr);
-        EXPECT_FALSE(l.ok) << name;
-        EXPECT_EQ(l.why, "uid=u,ou=people: uid is not a usable name");
-    }
+    for (const char *name : {"bad:colon", "bad\nline", "+plus", "-minus", "a,b"})
+        EXPECT_EQ(line_of({{"uid", {name}}}, PasswordField::crypted, nullptr).why,
+                  "uid=u,ou=people: uid is not a usable name");
     directory::Entry g{"cn=g", {{"cn", {"g"}}, {"gidnumber", {"0"}}, {"memberuid", {"a", "b"}}}};
     EXPECT_EQ(directory::group_line(g, "g").text, "g:*:0:a,b");
     g.attributes["memberuid"] = {"a", "b,c"};
@@ -98,37 +89,32 @@ TEST_F(SettingsTest, EveryValueIsCheckedAndMissingOnesNamed) {
     const std::string seconds = " is not a number of seconds from 1 to 3600";
     const std::pair<const char *, std::string> cases[] = {
         {"BASE=dc=x\n", "URI is missing"},
-        {"URI=ldap://h/\n", "BASE is missing"},
         {"URI=ldap://h/\nBASE=b\nBINDDN=cn=a\n", "BINDDN is given without SECRET"},
         {"URI=ldap://h/\nBASE=b\nTIMEOUT=0\n", "TIMEOUT" + seconds},
-        {"URI=ldap://h/\nBASE=b\nTIMEOUT=2s\n", "TIMEOUT" + seconds},
         {"URI=ldap://h/\nBASE=b\nRETRY=3601\n", "RETRY" + seconds},
         {"URI=ldap://h/\nBASE=b\nTLS=yes\n", "TLS is neither no nor start"},
         {"URI=ldap://h/\nBASE=b\nTLS_REQCERT=maybe\n",
          "TLS_REQCERT is not one of never, allow, try, demand, hard"},
     };
-    for (const auto &[text, refusal] : cases) {
-        EXPECT_FALSE(read(text)) << text;
-        EXPECT_EQ(why, refusal);
-    }
+    for (const auto &[text, refusal] : cases)
+        EXPECT_TRUE(!read(text) && why == refusal) << text << why;
     // The secret is taken only from a file only its owner may read.
     std::string secret;
     box.write("/secret", "s3cret\n", 0600);
-    ASSERT_TRUE(directory::read_secret("/secret", secret, why)) << why;
-    EXPECT_EQ(secret, "s3cret");
+    EXPECT_TRUE(directory::read_secret("/secret", secret, why) && secret == "s3cret") << why;
     for (mode_t mode : {0640, 0604, 0620}) {
         chmod(box.path("/secret").c_str(), mode);
-        EXPECT_FALSE(directory::read_secret("/secret", secret, why)) << mode;
-        EXPECT_EQ(why, "/secret may be read or changed by others than its owner");
+        EXPECT_TRUE(!directory::read_secret("/secret", secret, why) &&
+                    why == "/secret may be read or changed by others than its owner")
+            << mode << why;
     }
 }
 
 constexpr const char *kDirectoryPassword = "Dir-pass-1";
 constexpr int kDirectoryUsers = 300;
 
-// A system whose users come partly from slapd, loaded with a few hundred
-// users and groups, through the provider built here; /etc/passwd takes in
-// all directory users but user0002.
+// Users partly from slapd, through the provider built here; /etc/passwd
+// takes in all directory users but user0002.
 class DirectoryTest : public LoginTest {
   protected:
     static constexpr const char *kProvider = "/usr/lib/vant/libvant-directory.so";
@@ -138,7 +124,8 @@ class DirectoryTest : public LoginTest {
         LoginTest::SetUp();
         mirroring(false, true);
         box.write("/etc/passwd", std::string(kDefaultPasswd) + "-user0002\n+\n");
-        for (const char *dir : {"/usr", "/usr/lib", "/usr/lib/vant", "/etc/vant", "/home"})
+        for (const char *dir : {"/usr", "/usr/lib", "/usr/lib/vant", "/etc/vant", "/etc/yp",
+                                "/home", "/home/user0020"})
             box.mkdir(dir);
         ASSERT_EQ(symlink(VANT_DIRECTORY_PROVIDER, box.path(kProvider).c_str()), 0);
         box.write("/etc/vant/directory.secret", std::string(kDirectorySecret) + "\n", 0600);
@@ -150,17 +137,10 @@ class DirectoryTest : public LoginTest {
                       "\nBASE=" + kDirectorySuffix + "\nBINDDN=" + kDirectoryAdmin +
                       "\nSECRET=/etc/vant/directory.secret\nTIMEOUT=1\nRETRY=60\n");
     }
-    void start_directory(const std::string &unchecked = "") {
-        std::string why, crypted = bigcrypt(kDirectoryPassword, "ab");
-        ASSERT_TRUE(server.start(directory_ldif(kDirectoryUsers, 60, crypted), unchecked, why))
-            << why;
-        settings(server.uri());
-    }
 };
 
 // How long something took, in seconds.
-template <typename F>
-double timed(F f) {
+double timed(const std::function<void()> &f) {
     auto start = std::chrono::steady_clock::now();
     f();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -169,16 +149,18 @@ double timed(F f) {
 // One server through a session: lookups, a login, a password change, entries
 // refused, the whole directory streamed; then it stops.
 TEST_F(DirectoryTest, ADirectoryServesLookupsLoginsAndPasswordChangesUntilItStops) {
-    start_directory(  // the uid "bad\nline", in base64
-        "dn: uid=badnum,ou=people,dc=example,dc=org\nobjectClass: posixAccount\nuid: badnum\n"
-        "cn: x\nuidNumber: 12x\ngidNumber: 100\nhomeDirectory: /home/x\n\n"
-        "dn: cn=newline,ou=people,dc=example,dc=org\nobjectClass: posixAccount\n"
-        "uid:: YmFkCmxpbmU=\ncn: x\nuidNumber: 21002\ngidNumber: 100\nhomeDirectory: /x\n\n");
+    std::string why, crypted = bigcrypt(kDirectoryPassword, "ab");
+    ASSERT_TRUE(
+        server.start(directory_ldif(kDirectoryUsers, 60, crypted),
+                     "dn: cn=newline,ou=people,dc=example,dc=org\nobjectClass: posixAccount\n"
+                     "uid:: YmFkCmxpbmU=\ncn: x\nuidNumber: 21002\ngidNumber: 100\n"
+                     "homeDirectory: /x\n",  // the uid "bad\nline", in base64
+                     why))
+        << why;
+    settings(server.uri());
     EXPECT_EQ(pw_nametoid("user0150"), 20150);
-    EXPECT_STREQ(pw_idtoname(20299), "user0299");
     EXPECT_EQ(gr_nametoid("group042"), 30042);
     EXPECT_STREQ(gr_idtoname(30060), "group060");
-    EXPECT_EQ(pw_nametoid("alice"), 1000);   // the local file first
     EXPECT_EQ(pw_nametoid("USER0150"), -1);  // the directory's matching ignores case; ours not
     struct pr_passwd *pr = getprpwnam("user0007");
     ASSERT_NE(pr, nullptr);
@@ -186,13 +168,10 @@ TEST_F(DirectoryTest, ADirectoryServesLookupsLoginsAndPasswordChangesUntilItStop
     EXPECT_STREQ(pr->ufld.u_pwd, bigcrypt(kDirectoryPassword, "ab"));
     EXPECT_EQ(pr->ufld.u_type, kGeneralType);
     EXPECT_EQ(getprpwnam("user0002"), nullptr);  // "-user0002" before "+"
-    EXPECT_EQ(getprpwnam("badnum"), nullptr);
     EXPECT_EQ(pw_idtoname(21002), nullptr);
-    EXPECT_TRUE(audited("uid=badnum,ou=people,dc=example,dc=org: uidNumber is not a number"));
     EXPECT_TRUE(audited("cn=newline,ou=people,dc=example,dc=org: uid is not a usable name"));
 
-    // As the login and password programs ask: wanting to know whether the
-    // account is kept by the directory.
+    // As the programs ask: wanting to know whether the directory keeps it.
     int nis = 0, retries = 0;
     char *text = nullptr;
     auto begin = [&](int request, std::string user, uid_t subject) {
@@ -206,7 +185,6 @@ TEST_F(DirectoryTest, ADirectoryServesLookupsLoginsAndPasswordChangesUntilItStop
     };
     box.write("/bin/passwd", "");
     ASSERT_EQ(link(box.path("/bin/passwd").c_str(), box.path("/bin/yppasswd").c_str()), 0);
-    box.mkdir("/etc/yp");
     ASSERT_EQ(symlink(VANT_YPPWD_PROGRAM, box.path("/etc/yp/yppwd").c_str()), 0);
     smp_attempt *a = begin(SMP_PASSWD, "user0030", 20030);
     ASSERT_NE(a, nullptr);
@@ -218,7 +196,6 @@ TEST_F(DirectoryTest, ADirectoryServesLookupsLoginsAndPasswordChangesUntilItStop
     EXPECT_EQ(attempt("user0030", nullptr, kDirectoryPassword), SMP_BAD_PW);
     EXPECT_FALSE(box.exists("/tcb/files/auth/u"));  // nothing written for directory users
 
-    box.mkdir("/home/user0020");
     ASSERT_NE(a = begin(SMP_LOGIN, "user0020", 0), nullptr);
     EXPECT_STREQ(a->pw.pw_dir, "/home/user0020");
     ASSERT_EQ(smp_check_pw(right.data(), a, &text), SMP_PW_OK);
@@ -269,9 +246,7 @@ TEST_F(DirectoryTest, AServerThatNeverAnswersIsGivenUpWithinTheTimeOut) {
     ASSERT_EQ(listen(s, 16), 0);  // connections are taken in, never answered
     getsockname(s, reinterpret_cast<sockaddr *>(&addr), &n);
     settings("ldap://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/");
-    Check c{};
-    double first = timed([&] { c = check("user0050", nullptr); });
-    EXPECT_EQ(c.result, SMP_NO_USER);
+    double first = timed([&] { EXPECT_EQ(check("user0050", nullptr).result, SMP_NO_USER); });
     EXPECT_LT(first, 4.0);  // connect, then one bind of one second
     EXPECT_GT(first, 0.9);
     double later = timed([&] { EXPECT_EQ(pw_nametoid("user0051"), -1); });
@@ -279,7 +254,6 @@ TEST_F(DirectoryTest, AServerThatNeverAnswersIsGivenUpWithinTheTimeOut) {
     EXPECT_EQ(check("alice", nullptr).result, SMP_CHECK_PW);
     EXPECT_TRUE(audited("directory server unreachable: no answer in time"));
     EXPECT_TRUE(audited("directory user not resolved: server unavailable"));
-    close(s);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "directory/slapd_server.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <stdio.h>
@@ -18,15 +17,12 @@
 namespace vant::test {
 namespace {
 
-// Starts a program with its output appended to `log`; a `tied` one ends
-// with the test.
-pid_t spawn(const std::vector<std::string> &args, const std::string &log, bool tied) {
+// Starts a program, its complaints on the test's own output; a `tied` one
+// ends with the test.
+pid_t spawn(const std::vector<std::string> &args, bool tied) {
     pid_t pid = fork();
     if (pid != 0) return pid;
     if (tied) prctl(PR_SET_PDEATHSIG, SIGTERM);
-    int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    dup2(fd, 1);
-    dup2(fd, 2);
     std::vector<char *> argv;
     for (const std::string &a : args)
         argv.push_back(const_cast<char *>(a.c_str()));
@@ -81,7 +77,7 @@ bool SlapdServer::start(const std::string &ldif, const std::string &unchecked, s
     if (mkdtemp(templ) == nullptr) return why = "no temporary directory", false;
     dir_ = templ;
     std::filesystem::create_directory(dir_ + "/db");
-    std::string conf = dir_ + "/slapd.conf", log = dir_ + "/log", data = dir_ + "/data.ldif";
+    std::string conf = dir_ + "/slapd.conf", data = dir_ + "/data.ldif";
     std::ofstream c(conf);
     for (const char *schema : {"core", "cosine", "nis", "inetorgperson"})
         c << "include /etc/ldap/schema/" << schema << ".schema\n";
@@ -92,30 +88,24 @@ bool SlapdServer::start(const std::string &ldif, const std::string &unchecked, s
       << "access to attrs=userPassword by self write by anonymous auth by * none\n"
       << "access to * by * read\n";
     if (!c.flush()) return why = "cannot write the configuration", false;
-    auto failed = [&](const std::string &what) {
-        std::stringstream text;
-        text << std::ifstream(log).rdbuf();
-        why = what + ": " + text.str();
-        stop();
-        return false;
-    };
     int status = -1;
     for (const std::string *part : {&ldif, &unchecked}) {
         if (part->empty()) continue;
         std::ofstream(data) << *part;
         std::vector<std::string> args = {"/usr/sbin/slapadd", "-q", "-f", conf, "-l", data};
         if (part == &unchecked) args.insert(args.begin() + 1, "-s");  // no schema checks
-        waitpid(spawn(args, log, false), &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return failed("slapadd failed");
+        waitpid(spawn(args, false), &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return why = "slapadd failed", false;
     }
     port_ = loopback(0);
-    pid_ = spawn({"/usr/sbin/slapd", "-d", "0", "-f", conf, "-h", uri()}, log, true);
+    pid_ = spawn({"/usr/sbin/slapd", "-d", "0", "-f", conf, "-h", uri()}, true);
     for (int i = 0; i < 200; ++i, usleep(50 * 1000)) {
         if (loopback(port_)) return true;
         if (waitpid(pid_, &status, WNOHANG) == pid_) pid_ = -1;  // gone: nothing to stop
         if (pid_ < 0) break;
     }
-    return failed("slapd did not start");
+    stop();
+    return why = "slapd did not start", false;
 }
 
 void SlapdServer::stop() {

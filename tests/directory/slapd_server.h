@@ -12,9 +12,8 @@ inline constexpr const char *kDirectorySuffix = "dc=example,dc=org";
 inline constexpr const char *kDirectoryAdmin = "cn=admin,dc=example,dc=org";
 inline constexpr const char *kDirectorySecret = "admin-secret";
 
-// The users userNNNN (uid 20000 + N, group 100, password "{CRYPT}" +
-// `crypted`) and the groups groupNNN (gid 30000 + N, the first users as
-// members).
+// Users userNNNN (uid 20000 + N, password `crypted`), groups groupNNN
+// (gid 30000 + N, the first three users as members).
 std::string directory_ldif(int users, int groups, const std::string &crypted);
 
 class SlapdServer {
