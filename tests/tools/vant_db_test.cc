@@ -10,35 +10,28 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/child.h"
+#include "support/sandbox.h"
 
 namespace vant::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 // A command line (its words split at spaces), the status it ends with and a
 // part of what it prints; a refusal (status 2) is one line on standard error.
-struct Step {
-    std::string command;
-    int status;
-    std::string shows;
-};
+using Step = std::tuple<std::string, int, std::string>;
 
-class VantDbTest : public ::testing::Test {
+class VantDbTest : public SandboxTest {
   protected:
-    std::string root;
+    const std::string root = box.path("/db");
 
     void SetUp() override {
-        char templ[] = "/tmp/vant-db-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        root = templ;
+        box.mkdir("/db");
         setenv("VANT_ROOT", root.c_str(), 1);
         play({{"init " + root, 0, ""}});
     }
-    void TearDown() override { fs::remove_all(root); }
 
     static ChildResult run(std::vector<std::string> args) {
         args.insert(args.begin(), VANT_DB_PROGRAM);
@@ -51,22 +44,17 @@ class VantDbTest : public ::testing::Test {
         });
     }
     static void play(const std::vector<Step> &steps) {
-        for (const Step &step : steps) {
+        for (const auto &[command, status, shows] : steps) {
             std::vector<std::string> args;
-            std::istringstream words(step.command);
+            std::istringstream words(command);
             for (std::string w; std::getline(words, w, ' ');)
                 args.push_back(w);
             ChildResult r = run(args);
-            EXPECT_EQ(r.exit_status, step.status) << step.command << "\n" << r.err;
-            EXPECT_NE((r.out + r.err).find(step.shows), std::string::npos)
-                << step.command << " shows " << r.out << r.err;
-            EXPECT_TRUE(step.status != 2 || r.err.find('\n') == r.err.size() - 1) << r.err;
+            EXPECT_EQ(r.exit_status, status) << command << "\n" << r.err;
+            EXPECT_NE((r.out + r.err).find(shows), std::string::npos)
+                << command << " shows " << r.out << r.err;
+            EXPECT_TRUE(status != 2 || r.err.find('\n') == r.err.size() - 1) << r.err;
         }
-    }
-    std::string read(const std::string &path) const {
-        std::ostringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
     }
 };
 
@@ -87,7 +75,34 @@ constexpr const char *kTerminalFields =
     R"(t_prevtime=2024-01-04>"2024-01-04T00:00:00Z";t_failures=4;t_maxtries=9;t_logdelay=3s>3;)"
     R"(t_label=the desk by the door;t_lock=yes>true;t_login_timeout=2m>120;)";
 
-TEST_F(VantDbTest, EveryFieldRoundTripsThroughSetAndShow) {
+// Bad input: one line on standard error naming the fault, status 2, and
+// not one file of the root changed. Good input: every field round trips.
+TEST_F(VantDbTest, BadInputChangesNothingAndEveryFieldRoundTrips) {
+    // Every file of the root and its content, but the name indexes: a
+    // lookup may build them whenever their source is old enough to trust.
+    auto snapshot = [&] {
+        std::map<std::string, std::string> files;
+        for (const auto &e : std::filesystem::recursive_directory_iterator(root))
+            if (e.is_regular_file() && !e.path().string().ends_with("_name_index"))
+                files[e.path()] = box.read(e.path().string().substr(box.root().size()));
+        return files;
+    };
+    auto before = snapshot();
+    play({{"show user nobody", 2, "no such user: nobody"},
+          {"unlock terminal tty9", 2, "no such terminal: tty9"},
+          {"set user alice u_maxtries=70000", 2, "out of range"},
+          {"set user alice u_maxtries=3 u_pwseg=11", 2, "u_pwseg"},
+          {"set user alice u_cmdpriv=auth,fly", 2, "unknown authorization name \"fly\""},
+          {"set user alice u_syspriv=fly", 2, "unknown system privilege name"},
+          {"set user alice u_succhg=yesterday", 2, "not a date"},
+          {"set user alice u_colour=red", 2, "no settable field \"u_colour\""},
+          {"grant alice fly", 2, "unknown authorization name \"fly\""},
+          {"create user a:b 1010", 2, "\":\""},
+          {"create user a\nb 1010", 2, "newline"},
+          {"create user alice 1010", 2, "already has an entry"},
+          {"frobnicate", 2, "unknown command"},
+          {"init /", 2, "not an empty directory"}});
+    EXPECT_EQ(snapshot(), before);
     for (const auto &[kind, name, table] : {std::tuple{"terminal", "tty2", kTerminalFields},
                                             std::tuple{"user", "carol", kUserFields}}) {
         std::vector<std::string> set{"set", kind, name}, fields;
@@ -115,6 +130,8 @@ TEST_F(VantDbTest, EveryFieldRoundTripsThroughSetAndShow) {
           {"unlock terminal tty2", 0, ""},
           {"--json show terminal tty2", 0, R"("t_lock":{"value":false,"default":false})"},
           {"--json show terminal tty2", 0, R"("t_failures":{"value":0,"default":false})"}});
+    setenv("VANT_ROOT", (root + "/missing").c_str(), 1);
+    play({{"list users", 2, "VANT_ROOT names no directory"}});
 }
 
 TEST_F(VantDbTest, AnAdministratorListsLocksGrantsCreatesAndChecks) {
@@ -124,7 +141,7 @@ TEST_F(VantDbTest, AnAdministratorListsLocksGrantsCreatesAndChecks) {
           {"--json show user sam", 0, R"("authorizations":{"value":["auth"],"default":false})"},
           {"set user alice u_numunsuclog=3", 0, ""},
           {"lock user alice", 0, ""}});
-    EXPECT_NE(read(root + "/etc/shadow").find("alice:*LK*"), std::string::npos);
+    EXPECT_NE(box.read("/db/etc/shadow").find("alice:*LK*"), std::string::npos);
     play({{"unlock user alice", 0, ""},
           {"grant alice passwd su", 0, ""},
           {"--json show user alice", 0, R"("u_numunsuclog":{"value":0,"default":false})"},
@@ -137,44 +154,12 @@ TEST_F(VantDbTest, AnAdministratorListsLocksGrantsCreatesAndChecks) {
           {"remove user dave", 0, ""},
           {"show user dave", 2, "no such user: dave"},
           {"--json check", 0, R"({"checked":4,"disagreements":[]})"}});
-    std::string shadow = read(root + "/etc/shadow");
+    std::string shadow = box.read("/db/etc/shadow");
     std::ofstream(root + "/etc/shadow") << shadow.insert(shadow.find("alice:") + 6, "Zz");
     play({{"check", 1,
            "alice: the protected entry and /etc/passwd or /etc/shadow disagree on u_pwd\n"},
           {"--json check", 1,
            R"({"checked":4,"disagreements":[{"user":"alice","fields":["u_pwd"]}]})"}});
-}
-
-// Bad input: one line on standard error naming the fault, status 2, and
-// not one file of the root changed.
-TEST_F(VantDbTest, BadInputIsNamedInOneLineAndChangesNothing) {
-    // Every file of the root and its content, but the name indexes: a
-    // lookup may build them whenever their source is old enough to trust.
-    auto snapshot = [&] {
-        std::map<std::string, std::string> files;
-        for (const auto &e : fs::recursive_directory_iterator(root))
-            if (e.is_regular_file() && !e.path().string().ends_with("_name_index"))
-                files[e.path().string()] = read(e.path().string());
-        return files;
-    };
-    auto before = snapshot();
-    play({{"show user nobody", 2, "no such user: nobody"},
-          {"unlock terminal tty9", 2, "no such terminal: tty9"},
-          {"set user alice u_maxtries=70000", 2, "out of range"},
-          {"set user alice u_maxtries=3 u_pwseg=11", 2, "u_pwseg"},
-          {"set user alice u_cmdpriv=auth,fly", 2, "unknown authorization name \"fly\""},
-          {"set user alice u_syspriv=fly", 2, "unknown system privilege name"},
-          {"set user alice u_succhg=yesterday", 2, "not a date"},
-          {"set user alice u_colour=red", 2, "no settable field \"u_colour\""},
-          {"grant alice fly", 2, "unknown authorization name \"fly\""},
-          {"create user a:b 1010", 2, "\":\""},
-          {"create user a\nb 1010", 2, "newline"},
-          {"create user alice 1010", 2, "already has an entry"},
-          {"frobnicate", 2, "unknown command"},
-          {"init /", 2, "not an empty directory"}});
-    EXPECT_EQ(snapshot(), before);
-    setenv("VANT_ROOT", (root + "/missing").c_str(), 1);
-    play({{"list users", 2, "VANT_ROOT names no directory"}});
 }
 
 }  // namespace
