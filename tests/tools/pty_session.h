@@ -19,8 +19,8 @@ namespace vant::test {
 
 // Who the program runs as; the default is the test's own identity.
 struct RunAs {
-    uid_t uid = static_cast<uid_t>(-1);
-    gid_t gid = static_cast<gid_t>(-1);
+    uid_t uid = getuid();
+    gid_t gid = getegid();
 };
 
 class PtySession {
@@ -29,8 +29,8 @@ class PtySession {
     // and ^D.
     PtySession(const std::string &program, std::vector<std::string> args, RunAs who = {})
         : PtySession([&]() -> int {
-              bool switching = who.uid != static_cast<uid_t>(-1) && who.uid != getuid();
-              if (switching && (setgroups(0, nullptr) || setgid(who.gid) || setuid(who.uid)))
+              if (who.uid != getuid() &&
+                  (setgroups(0, nullptr) || setgid(who.gid) || setuid(who.uid)))
                   return 126;
               std::vector<char *> argv{const_cast<char *>(program.c_str())};
               for (std::string &a : args)
