@@ -111,14 +111,11 @@ TEST_F(VantDbTest, AnAdministratorsSession) {
         for (size_t at = 0, end; (end = all.find(';', at)) != std::string::npos; at = end + 1) {
             std::string f = all.substr(at, end - at);
             size_t is = f.find('='), gt = f.find('>');
-            std::string value = f.substr(is + 1, gt - is - 1);
-            if (gt != std::string::npos)
-                value = f.substr(gt + 1);
-            else if (value.find_first_not_of("-0123456789") != std::string::npos)
-                value = "\"" + value + "\"";
+            std::string v = f.substr(gt != std::string::npos ? gt + 1 : is + 1);
+            if (gt == std::string::npos && v.find_first_not_of("-0123456789") != std::string::npos)
+                v = "\"" + v + "\"";
             set.push_back(f.substr(0, gt));
-            fields.push_back("\"" + f.substr(0, is) + "\":{\"value\":" + value +
-                             ",\"default\":false}");
+            fields.push_back("\"" + f.substr(0, is) + "\":{\"value\":" + v + ",\"default\":false}");
         }
         ChildResult r = run(set);
         ASSERT_EQ(r.exit_status, 0) << r.err;
