@@ -25,8 +25,7 @@ struct RunAs {
 
 class PtySession {
   public:
-    // The kernel's modes for a new terminal are a person's: echo, lines, ^C
-    // and ^D.
+    // A new terminal has a person's modes: echo, lines, ^C and ^D.
     PtySession(const std::string &program, std::vector<std::string> args, RunAs who = {})
         : PtySession([&]() -> int {
               if (who.uid != getuid() &&
@@ -88,7 +87,6 @@ class PtySession {
         }
         return -1;
     }
-    // Everything the program has shown.
     const std::string &screen() const { return screen_; }
 
   private:
