@@ -26,7 +26,6 @@ class VantDbTest : public SandboxTest {
     const std::string root = box.path("/db");
 
     void SetUp() override {
-        box.mkdir("/db");
         setenv("VANT_ROOT", root.c_str(), 1);
         play({{"init " + root, 0, {}}});
     }
@@ -42,6 +41,7 @@ class VantDbTest : public SandboxTest {
                     argv.push_back(a.data());
                 argv.push_back(nullptr);
                 execv(VANT_DB_PROGRAM, argv.data());
+                _exit(127);
             });
             EXPECT_EQ(r.exit_status, status) << command << "\n" << r.err;
             for (const std::string &part : shows)
