@@ -1,6 +1,5 @@
-// A real directory server for tests and benchmarks: slapd with its
-// configuration and database in a temporary directory, on 127.0.0.1 at a
-// free port, loaded from generated LDIF and stopped with its owner.
+// slapd for tests and benchmarks, on 127.0.0.1 at a free port, with its
+// configuration and database in a temporary directory.
 #pragma once
 
 #include <sys/types.h>
@@ -13,13 +12,9 @@ inline constexpr const char *kDirectorySuffix = "dc=example,dc=org";
 inline constexpr const char *kDirectoryAdmin = "cn=admin,dc=example,dc=org";
 inline constexpr const char *kDirectorySecret = "admin-secret";
 
-// The users userNNNN (uid 20000 + N, group 100, password "{CRYPT}" +
-// `crypted`) and the groups groupNNN (gid 30000 + N, the first users as
-// members).
+// Users userNNNN (uid 20000 + N, password `crypted`), groups groupNNN
+// (gid 30000 + N, the first three users as members).
 std::string directory_ldif(int users, int groups, const std::string &crypted);
-
-// A plain LDIF entry of one user.
-std::string user_ldif(const std::string &name, long uid, const std::string &crypted);
 
 class SlapdServer {
   public:
@@ -29,19 +24,16 @@ class SlapdServer {
     SlapdServer &operator=(const SlapdServer &) = delete;
 
     // Loads the LDIF, then `unchecked` (entries no schema allows) without
-    // schema checks, and starts the server; false (with the reason in
-    // `why`) when any step fails.
+    // schema checks, and starts; false, with the reason in `why`, when a
+    // step fails.
     bool start(const std::string &ldif, const std::string &unchecked, std::string &why);
     void stop();
-    std::string uri() const;
+    std::string uri() const { return "ldap://127.0.0.1:" + std::to_string(port_) + "/"; }
 
   private:
     std::string dir_;
     int port_ = 0;
     pid_t pid_ = -1;
 };
-
-// A port on 127.0.0.1 that nothing listens on at the moment.
-int free_port();
 
 }  // namespace vant::test

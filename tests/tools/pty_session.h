@@ -19,16 +19,25 @@ namespace vant::test {
 
 // Who the program runs as; the default is the test's own identity.
 struct RunAs {
-    uid_t uid = static_cast<uid_t>(-1);
-    gid_t gid = static_cast<gid_t>(-1);
+    uid_t uid = getuid();
+    gid_t gid = getegid();
 };
 
 class PtySession {
   public:
-    // The kernel's modes for a new terminal are a person's: echo, lines, ^C
-    // and ^D.
-    PtySession(const std::string &program, const std::vector<std::string> &args, RunAs who = {})
-        : PtySession([&]() -> int { become(program, args, who); }) {}
+    // A new terminal has a person's modes: echo, lines, ^C and ^D.
+    PtySession(const std::string &program, std::vector<std::string> args, RunAs who = {})
+        : PtySession([&]() -> int {
+              if (who.uid != getuid() &&
+                  (setgroups(0, nullptr) || setgid(who.gid) || setuid(who.uid)))
+                  return 126;
+              std::vector<char *> argv{const_cast<char *>(program.c_str())};
+              for (std::string &a : args)
+                  argv.push_back(a.data());
+              argv.push_back(nullptr);
+              execv(program.c_str(), argv.data());
+              return 127;
+          }) {}
     // A piece of the test itself, in a child whose controlling terminal this
     // is; its result is the exit status.
     explicit PtySession(const std::function<int()> &body) {
@@ -43,8 +52,8 @@ class PtySession {
     PtySession(const PtySession &) = delete;
     PtySession &operator=(const PtySession &) = delete;
 
-    // Reads the screen until text appears; false when it did not in time.
-    // Everything read is kept in screen().
+    // Reads the screen until text appears after what was last expected;
+    // false when it did not in time.
     bool expect(const std::string &text) {
         size_t found;
         while ((found = screen_.find(text, seen_)) == std::string::npos)
@@ -82,18 +91,6 @@ class PtySession {
 
   private:
     static constexpr int kPatienceMs = 10000;
-    [[noreturn]] static void become(const std::string &program,
-                                    const std::vector<std::string> &args, RunAs who) {
-        bool switching = who.uid != static_cast<uid_t>(-1) && who.uid != getuid();
-        if (switching && (setgroups(0, nullptr) != 0 || setgid(who.gid) != 0 || setuid(who.uid)))
-            _exit(126);
-        std::vector<char *> argv{const_cast<char *>(program.c_str())};
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
     bool read_some(int patience_ms) {
         struct pollfd p = {master_, POLLIN, 0};
         char buf[512];
