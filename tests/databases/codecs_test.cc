@@ -97,26 +97,10 @@ TEST_F(CodecTest, ReadingClampsSegmentsAndCutsLongTexts) {
 }
 
 TEST_F(CodecTest, TerminalWrapsAfterEveryFourthCountedFieldAndRoundTrips) {
-    t_field t{};
-    t_flag tf{};
-    strcpy(t.t_devname, "tty1");
-    PR_T_SET(tf, PR_T_DEVNAME);
+    // Every field, in declaration order; the ids are alice, bob and root.
+    t_field t = {"tty1", 1000, 100, 1001, 200, 0, 300, 1, 9, 2, "front desk", 0, 60};
+    t_flag tf = {0x1FFF};
     auto store = [&](FILE *fp) { return store_tc_fields(fp, "tty1", &t, &tf); };
-    EXPECT_EQ(written(store), "tty1:t_devname=tty1:chkent:\n");
-    t = {.t_devname = "tty1",
-         .t_uid = 1000,
-         .t_logtime = 100,
-         .t_unsucuid = 1001,
-         .t_unsuctime = 200,
-         .t_prevuid = 0,
-         .t_prevtime = 300,
-         .t_failures = 1,
-         .t_maxtries = 9,
-         .t_logdelay = 2,
-         .t_label = "front desk",
-         .t_lock = 0,
-         .t_login_timeout = 60};
-    tf.word = 0x1FFF;
     std::string text = written(store);
     EXPECT_EQ(text,
               "tty1:t_devname=tty1:t_uid=alice:t_logtime#100:\\\n"

@@ -43,8 +43,7 @@ std::string tc_entry(const std::string &key, int v) {
     return key + ":t_devname=" + key + ":t_failures#" + std::to_string(v) + ":chkent:\n";
 }
 int tc_put(const std::string &key, int v) {
-    struct pr_term r {
-    }, *own = v == kOwn ? getprtcnam(key.c_str()) : &r;
+    struct pr_term r = {}, *own = v == kOwn ? getprtcnam(key.c_str()) : &r;
     if (own == nullptr) return 0;
     if (v == kOwn) own->ufld.t_failures = 2;
     if (v == 1 || v == 2 || v == kRefused) {
@@ -64,8 +63,7 @@ int dv_put(const std::string &key, int v) {
     static char null_dev[] = "/dev/null";
     static char *devs[] = {null_dev, nullptr};
     std::string name = key;
-    struct dev_asg r {
-    }, *own = v == kOwn ? getdvagnam(key.c_str()) : &r;
+    struct dev_asg r = {}, *own = v == kOwn ? getdvagnam(key.c_str()) : &r;
     if (own == nullptr) return 0;
     if (v != 0) {
         r.ufld.v_name = name.data();
@@ -81,8 +79,7 @@ std::string fc_entry(const std::string &key, int v) {
     return key + ":f_mode#0" + (v == 1 ? "640" : "600") + ":f_type=r:chkent:\n";
 }
 int fc_put(const std::string &key, int v) {
-    struct pr_file r {
-    }, *own = v == kOwn ? getprfinam(key.c_str()) : &r;
+    struct pr_file r = {}, *own = v == kOwn ? getprfinam(key.c_str()) : &r;
     if (v == 0 || own == nullptr) return v == 0 ? kCannot : 0;  // entries stay
     own->ufld.f_mode = v == 1 || v == kRefused ? 0640 : 0600;
     if (own == &r) {
@@ -98,8 +95,7 @@ std::string df_entry(const std::string &key, int v) {
            ":\\\n\t:\\\n\t:chkent:\n";
 }
 int df_put(const std::string &key, int v) {
-    struct pr_default r {
-    }, *own = v == kOwn ? getprdfnam(key.c_str()) : &r;
+    struct pr_default r = {}, *own = v == kOwn ? getprdfnam(key.c_str()) : &r;
     if (own == nullptr) return 0;
     if (v != 0) {
         snprintf(r.d_name, sizeof r.d_name, "%s", key.c_str());
