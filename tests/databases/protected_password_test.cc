@@ -1,6 +1,6 @@
 // The Protected Password database: which view of a user a lookup answers
-// with, NIS users, the fixed rules, the enumeration, what the writer adds to
-// a mirrored record, and writers at work together.
+// with, the fixed rules, what the writer adds to a mirrored record, and
+// writers at work together.
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "databases/databases_fixture.h"
-#include "support/nis_fake.h"
 
 namespace vant::test {
 namespace {
@@ -96,42 +95,6 @@ TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
     }
 }
 
-// NIS users are not checked against the integrity requirement: their own
-// entry goes when the site does not require integrity, else it is refused.
-TEST_F(ProtectedPasswordTest, ANisUsersLineWinsAndTheirEntryIsRemovedOrRefused) {
-    nis().enabled = {3};
-    nis().stream = {"nisuser:xyNISPASSWORD:4242:100::/:/bin/sh"};
-    for (bool integrity : {true, false}) {
-        SCOPED_TRACE(integrity ? "integrity" : "no integrity");
-        mirroring(integrity, true);
-        box.remove(prpw_path("nisuser"));
-        struct pr_passwd *pr = getprpwnam("nisuser");
-        ASSERT_NE(pr, nullptr);
-        EXPECT_EQ(pr->ufld.u_id, 4242);
-        EXPECT_STREQ(pr->ufld.u_pwd, "xyNISPASSWORD");
-        EXPECT_EQ(pr->ufld.u_type, kGeneralType);
-        entry("nisuser", "u_id#4242:u_pwd=xyOLDPASSWORD");
-        pr = getprpwnam("nisuser");
-        ASSERT_EQ(pr != nullptr, !integrity);
-        EXPECT_EQ(box.exists(prpw_path("nisuser")), integrity);
-        if (pr != nullptr) {
-            EXPECT_STREQ(pr->ufld.u_pwd, "xyNISPASSWORD");
-        }
-    }
-}
-
-TEST_F(ProtectedPasswordTest, TheEntryComesWithTheSystemDefaultsBesideItOrNotAtAll) {
-    entry("alice", "u_id#1000:u_pwd=abcdefghijklm:u_maxlen#5");
-    entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz");
-    ASSERT_NE(getprpwnam("alice"), nullptr);
-    struct pr_passwd *pr = getprpwuid(1001);
-    ASSERT_NE(pr, nullptr);
-    EXPECT_FALSE(PR_ISSET(pr->uflg, PR_U_MAXLEN)) << "each lookup starts from a clear record";
-    EXPECT_EQ(pr->sfld.u_maxlen, 8);
-    EXPECT_EQ(getprpwnam(nullptr), nullptr);
-    EXPECT_EQ(getprpwuid(4242), nullptr);
-}
-
 TEST_F(ProtectedPasswordTest, WithoutSystemDefaultsEveryLookupFailsAndIsReported) {
     entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
     box.remove(kDefaultDb);
@@ -181,28 +144,6 @@ TEST_F(ProtectedPasswordTest, APasswordCutToItsSegmentsIsWrittenBackWhole) {
     set_override_mode(OVERRIDE_ETC_FILES);  // both views cut alike: the files' one answers
     ASSERT_NE(pr = getprpwnam("alice"), nullptr);
     EXPECT_EQ(std::string(pr->ufld.u_pwd), std::string(kLong, 13));
-}
-
-TEST_F(ProtectedPasswordTest, EnumerationFollowsThePasswordFileEachUserWithOwnLines) {
-    mirroring(false, true);
-    box.write("/etc/passwd", std::string(kDefaultPasswd) + "carol:x:1002:100::/:/bin/sh\n");
-    std::string shadow;
-    for (auto [user, id] : {std::pair{"alice", 1000}, {"bob", 1001}, {"carol", 1002}}) {
-        shadow += user + std::string(":") + user + "password1:19000::::::\n";
-        entry(user, "u_id#" + std::to_string(id) + ":u_pwd=" + user + "password1");
-    }
-    box.write("/etc/shadow", shadow);
-    Names seen;
-    ASSERT_EQ(setprpwent(), 0);
-    while (struct pr_passwd *pr = getprpwent()) {
-        seen.push_back(std::string(pr->ufld.u_name) + "=" + pr->ufld.u_pwd);
-        EXPECT_TRUE(seen.size() > 1 || getprpwnam("bob") != nullptr);  // starts the pass again
-    }
-    EXPECT_EQ(seen, (Names{"alice=alicepassword1", "alice=alicepassword1", "bob=bobpassword1",
-                           "carol=carolpassword1"}));
-    box.remove("/etc/passwd");
-    set_override_mode(OVERRIDE_ETC_FILES);
-    EXPECT_EQ(setprpwent(), -1) << "no run can start that the files must answer";
 }
 
 // ---- what the writer does beyond the entry

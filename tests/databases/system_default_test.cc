@@ -157,20 +157,6 @@ TEST_F(SystemDefaultTest, TheCacheAnswersUntilAFileIsNewerThanTheLookup) {
     EXPECT_EQ(life(getprdfnam("default")), 7);
     box.write(kEtcLogin, "IDLEWEEKS=5\n");
     EXPECT_EQ(life(getprdfnam("default")), 5);
-
-    // Merged and unmerged copies are cached apart.
-    age_files();
-    for (int copy = 0; copy < 2; ++copy) {
-        disable_etc_default();
-        EXPECT_EQ(life(getprdfnam("default")), -1);
-        EXPECT_TRUE(copy == 0 || getprdfnam("default") != pr_default) << "the unmerged copy";
-        enable_etc_default();
-        EXPECT_EQ(life(getprdfnam("default")), 5);
-    }
-    set_override_mode(OVERRIDE_PROTECTED_ONLY);
-    EXPECT_EQ(life(getprdfnam("default")), -1);
-    EXPECT_STREQ(getprdfnam("other")->d_name, "other");
-    EXPECT_EQ(getprdfnam("nobody"), nullptr);
 }
 
 TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
