@@ -11,19 +11,19 @@
 
 #include "platform/security_call.h"
 #include "support/recorder_log.h"
-#include "support/sandbox.h"
+#include "support/records.h"
 #include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
+
+using Texts = std::vector<std::string>;
 
 // Numbered in file order: audit 0, audittrail 1, auth 2, su 3, passwd 4,
 // ..., lp 8, printqueue 9, printerstat 10, ..., root 15, shutdown 16.
 inline constexpr const char *kDeclaration =
     "audit:audittrail\nauth:su,passwd\nbackup:queryspace\ncron:\n"
     "lp:printqueue,printerstat\nmem:\nsysadmin:\nterminal:\nuucp:\nroot:shutdown\n";
-inline const std::vector<std::string> kPrimaries = {
-    "audit", "auth", "backup", "cron", "lp", "mem", "sysadmin", "terminal", "uucp", "root"};
 
 inline std::string grants(const std::string &name) {
     return "/etc/auth/subsystems/" + name;
@@ -34,7 +34,7 @@ class GrantsTest : public SandboxTest {
     void SetUp() override {
         box.write("/etc/auth/system/authorize", kDeclaration);
         list_in_file_control({"*"});
-        system_default("u_cmdpriv=auth,printqueue");
+        write_system_default(box, "u_cmdpriv=auth,printqueue");
         box.write("/loginuid", "1000\n");
         platform::set_loginuid_file_for_tests(strdup(box.path("/loginuid").c_str()));
         identity();
@@ -46,20 +46,16 @@ class GrantsTest : public SandboxTest {
 
     // File Control entries for the transition files of these grant files
     // ("*": all of them).
-    void list_in_file_control(const std::vector<std::string> &names) const {
+    void list_in_file_control(const Texts &names) const {
         std::string entries;
         for (const auto &n : names)
             entries += grants(n) + (n == "*" ? "" : "-t") + ":f_mode#0640:f_type=r:chkent:\n";
         box.write("/etc/auth/system/files", entries);
     }
-    void system_default(const std::string &fields) const {
-        box.write("/etc/auth/system/default", "default:d_name=default:" + fields + ":chkent:\n");
-    }
     void grant_file(const std::string &name, const std::string &text) const {
         box.write(grants(name), text);
     }
     std::string grant_file(const std::string &name) const { return box.read(grants(name)); }
-
     bool audited(const std::string &text) const {
         for (const Delivery &d : read_deliveries(box.recorder_log()))
             if (std::find(d.args.begin(), d.args.end(), text) != d.args.end()) return true;

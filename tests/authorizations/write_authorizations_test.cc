@@ -7,6 +7,7 @@
 
 #include "authorizations/grants_fixture.h"
 #include "support/child.h"
+#include "support/leftovers.h"
 
 namespace vant::test {
 namespace {
@@ -18,14 +19,16 @@ int grant(const char *user, std::vector<const char *> names) {
 
 class GrantWriteTest : public GrantsTest {
   protected:
-    // Every grant file but those given is empty, and no transition file is left.
-    void expect_files(const std::vector<std::pair<std::string, std::string>> &wanted) const {
-        for (const auto &name : kPrimaries) {
-            auto w = std::find_if(wanted.begin(), wanted.end(),
-                                  [&](const auto &p) { return p.first == name; });
-            EXPECT_EQ(grant_file(name), w != wanted.end() ? w->second : "") << name;
-            EXPECT_FALSE(box.exists(grants(name) + "-t") || box.exists(grants(name) + "-o"));
-        }
+    // The grant files that are not empty, as "name=text"; nothing is left
+    // beside them.
+    Texts written() const {
+        Texts all;
+        for (const char *name : {"audit", "auth", "backup", "cron", "lp", "mem", "sysadmin",
+                                 "terminal", "uucp", "root", "dflt_users"})
+            if (std::string text = grant_file(name); !text.empty())
+                all.push_back(name + ("=" + text));
+        EXPECT_NOTHING_LEFT_BEHIND(box);
+        return all;
     }
 };
 
@@ -35,34 +38,27 @@ TEST_F(GrantWriteTest, BitsBecomeLinesOfTheirSubsystemsInListOrder) {
     box.write(grants("dflt_users"), "carol\njdoe\n");
     vant_mask_t bits = (1u << 2) | (1u << 3) | (1u << 20);
     ASSERT_EQ(write_authorization_bits("jdoe", &bits), 0);
-    expect_files({{"auth", "alice:passwd\njdoe:auth,su\nbob:su\n"}, {"lp", "alice:lp\n"}});
-    EXPECT_EQ(box.read(grants("dflt_users")), "carol\n");
+    EXPECT_EQ(written(), (Texts{"auth=alice:passwd\njdoe:auth,su\nbob:su\n", "lp=alice:lp\n",
+                                "dflt_users=carol\n"}));
     EXPECT_TRUE(audited("look-up of value 20 in subsystems authorizations namepair"));
     EXPECT_TRUE(audited("value has no corresponding name"));
 
     ASSERT_EQ(grant("jdoe", {"passwd", "printqueue", "", "bogus", "auth", "lp"}), 0);
-    expect_files({{"auth", "alice:passwd\njdoe:passwd,auth\nbob:su\n"},
-                  {"lp", "alice:lp\njdoe:printqueue,lp\n"}});
-}
+    EXPECT_EQ(written(), (Texts{"auth=alice:passwd\njdoe:passwd,auth\nbob:su\n",
+                                "lp=alice:lp\njdoe:printqueue,lp\n", "dflt_users=carol\n"}));
 
-TEST_F(GrantWriteTest, ADefaultUserHasNoLinesAndIsListedOnce) {
-    grant_file("auth", "jdoe:auth\nalice:auth\n");
+    // A default user has no lines and is listed once.
     box.write(grants("dflt_users"), "jdoe\ncarol\njdoe");
     ASSERT_EQ(write_authorization_bits("jdoe", nullptr), 0);
     ASSERT_EQ(grant("jdoe", {"default"}), 0);
     ASSERT_EQ(grant("dave", {"default", "auth"}), 0);
-    expect_files({{"auth", "alice:auth\n"}});
-    EXPECT_EQ(box.read(grants("dflt_users")), "jdoe\ncarol\ndave\n");
-}
+    EXPECT_EQ(written(), (Texts{"auth=alice:passwd\nbob:su\n", "lp=alice:lp\n",
+                                "dflt_users=jdoe\ncarol\ndave\n"}));
 
-TEST_F(GrantWriteTest, NamesThatWouldMakeAnotherUsersLineAreRefused) {
-    grant_file("auth", "alice:passwd\n");
-    for (const char *user : {"eve\nbob", "eve:auth", ""})
-        EXPECT_EQ(grant(user, {"auth"}), -1);
-    EXPECT_EQ(grant(nullptr, {"auth"}), -1);
+    for (const char *user : {"eve\nbob", "eve:auth", "", static_cast<const char *>(nullptr)})
+        EXPECT_EQ(grant(user, {"auth"}), -1) << "a line for another user";
     EXPECT_EQ(write_authorization_bits(nullptr, nullptr), -1);
-    EXPECT_EQ(grant_file("auth"), "alice:passwd\n");
-    EXPECT_FALSE(box.exists(grants("dflt_users")));
+    EXPECT_EQ(grant_file("auth"), "alice:passwd\nbob:su\n");
 }
 
 // The files are replaced one after another: a failure part way leaves
@@ -72,21 +68,19 @@ TEST_F(GrantWriteTest, TheRewriteStopsAtTheFirstFileThatCannotBeReplaced) {
     grant_file("lp", "jdoe:lp\n");
     list_in_file_control({"dflt_users", "audit"});
     EXPECT_EQ(grant("jdoe", {"printqueue"}), -1);
-    EXPECT_EQ(grant_file("audit"), "");  // rewritten before auth failed
-    EXPECT_EQ(grant_file("auth"), "jdoe:su\n");
-    EXPECT_EQ(grant_file("lp"), "jdoe:lp\n");
-    EXPECT_FALSE(box.exists(grants("auth-t")));
+    EXPECT_EQ(written(), (Texts{"auth=jdoe:su\n", "lp=jdoe:lp\n"}));
+    EXPECT_TRUE(box.exists(grants("audit")));  // rewritten before auth failed
 
     // A failed removal from the default users matters only for a listed user.
-    list_in_file_control(kPrimaries);
+    list_in_file_control(
+        {"audit", "auth", "backup", "cron", "lp", "mem", "sysadmin", "terminal", "uucp", "root"});
     box.write(grants("dflt_users"), "jdoe\n");
     EXPECT_EQ(grant("jdoe", {"auth"}), -1);
     EXPECT_EQ(grant("alice", {"auth"}), 0);
     EXPECT_EQ(grant_file("auth"), "jdoe:su\nalice:auth\n");
-}
 
-TEST_F(GrantWriteTest, AGrantFileThatCannotBeReadIsNotTakenForAnEmptyOne) {
-    box.mkdir(grants("lp"));
+    box.remove(grants("lp"));
+    box.mkdir(grants("lp"));  // cannot be read: not taken for an empty file
     EXPECT_EQ(grant("jdoe", {"auth"}), -1);
     EXPECT_FALSE(box.exists(grants("lp-t")));
 }
@@ -107,7 +101,8 @@ TEST_F(GrantWriteTest, AWriteErrorLeavesTheGrantFileAsItWas) {
     EXPECT_FALSE(box.exists(grants("auth-t")));
 }
 
-TEST_F(GrantsTest, KernelVectorNamesTheSetBitsInOrderInOneAllocation) {
+// The kernel vector names the set bits in order, in one allocation.
+TEST_F(GrantsTest, VectorsNameTheSetBits) {
     priv_t bits = (1u << 3) | (1u << 7) | (1u << 8) | (1u << 31);
     char **names = build_kern_vec(&bits);
     ASSERT_NE(names, nullptr);
@@ -116,42 +111,23 @@ TEST_F(GrantsTest, KernelVectorNamesTheSetBitsInOrderInOneAllocation) {
     EXPECT_EQ(names[2], nullptr);
     EXPECT_EQ(names[0], reinterpret_cast<char *>(names + 3));  // the names follow the array
     free(names);
-    priv_t none = 0;
-    names = build_kern_vec(&none);
-    ASSERT_NE(names, nullptr);
-    EXPECT_EQ(names[0], nullptr);
-    free(names);
-}
 
-// Each entry as "primary:name,name"; the final entry's primary as "-".
-std::vector<std::string> entries(const vant_mask_t &bits) {
-    struct subsys_vec_entry *v = build_subsys_vec(&bits);
-    std::vector<std::string> all;
-    for (auto *e = v;; ++e) {
-        std::string text = e->primary != nullptr ? e->primary : "-";
-        text += ":";
-        for (char **n = e->names; *n != nullptr; ++n)
-            text += std::string(n == e->names ? "" : ",") + *n;
-        all.push_back(text);
-        if (e->primary == nullptr) break;
-    }
+    // Subsystem entries group secondaries under their set primaries; the
+    // final entry, without a primary, holds the rest.
+    vant_mask_t set = (1u << 3) | (1u << 8) | (1u << 9) | (1u << 20);
+    struct subsys_vec_entry *v = build_subsys_vec(&set);
+    ASSERT_NE(v, nullptr);
+    EXPECT_STREQ(v[0].primary, "lp");
+    EXPECT_EQ(Texts(v[0].names, v[0].names + 1), Texts{"printqueue"});
+    EXPECT_EQ(v[0].names[1], nullptr);
+    EXPECT_EQ(v[1].primary, nullptr);
+    EXPECT_EQ(Texts(v[1].names, v[1].names + 2), (Texts{"su", "auth-20"}));
     free(v);
-    return all;
-}
-
-TEST_F(GrantsTest, SubsystemVectorGroupsSecondariesUnderTheirSetPrimaries) {
-    vant_mask_t bits = (1u << 2) | (1u << 4) | (1u << 16);
-    EXPECT_EQ(entries(bits), (std::vector<std::string>{"auth:passwd", "-:shutdown"}));
-    EXPECT_EQ(bits, (1u << 2) | (1u << 4) | (1u << 16));
-    bits = (1u << 3) | (1u << 8) | (1u << 9) | (1u << 10) | (1u << 20) | (1u << 12);
-    EXPECT_EQ(entries(bits),
-              (std::vector<std::string>{"lp:printqueue,printerstat", "sysadmin:", "-:su,auth-20"}));
-    EXPECT_EQ(entries(0), (std::vector<std::string>{"-:"}));
 
     // Primary bits bring their secondaries.
-    bits = (1u << 2) | (1u << 15) | (1u << 6);
-    add_secondary_auths(&bits);
-    EXPECT_EQ(bits, (1u << 2) | (1u << 3) | (1u << 4) | (1u << 6) | (1u << 15) | (1u << 16));
+    vant_mask_t mask = (1u << 2) | (1u << 15) | (1u << 6);
+    add_secondary_auths(&mask);
+    EXPECT_EQ(mask, (1u << 2) | (1u << 3) | (1u << 4) | (1u << 6) | (1u << 15) | (1u << 16));
 }
 
 }  // namespace

@@ -3,29 +3,27 @@
 
 #include <string>
 
-#include "support/sandbox.h"
+#include "support/startup.h"
 #include "vant.h"
 
 namespace vant::test {
 namespace {
 
-char kProgram[] = "codec";
-char *kArgv[] = {kProgram, nullptr};
-
-class CodecTest : public SandboxTest {
+class CodecTest : public StartedTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(set_auth_parameters(1, kArgv), 0);
+        StartedTest::SetUp();
         box.write("/etc/default/security", "TCBFILES=OFF\n");  // built-in authorizations
     }
     void TearDown() override { free(buf); }
 
+    // What `store` wrote, or "FAILED " and what it wrote.
     template <typename Store>
     std::string written(Store store) {
         FILE *f = fopen(box.path("/entry").c_str(), "w+");
-        EXPECT_EQ(store(f), 1);
+        int ok = store(f);
         fclose(f);
-        return box.read("/entry");
+        return (ok == 1 ? "" : "FAILED ") + box.read("/entry");
     }
     // Makes `text` the current authcap entry.
     void current(const std::string &text) {
@@ -37,24 +35,12 @@ class CodecTest : public SandboxTest {
 
     char *buf = nullptr;
     int len = 0;
-};
-
-TEST_F(CodecTest, UserEntryWrapsAroundThePassword) {
     pr_field f{};
     pr_flag fl{};
-    strcpy(f.u_name, "alice");
-    f.u_id = 1000;
-    strcpy(f.u_pwd, "abCDEFGHIJKLM");
-    f.u_lock = 1;
-    for (auto bit : {PR_U_NAME, PR_U_ID, PR_U_PWD, PR_U_LOCK})
-        PR_SET(fl, bit);
-    EXPECT_EQ(written([&](FILE *fp) { return store_pw_fields(fp, "alice", &f, &fl); }),
-              "alice:u_name=alice:u_id#1000:\\\n"
-              "\t:u_pwd=abCDEFGHIJKLM:\\\n"
-              "\t:u_lock:chkent:\n");
-}
+};
 
-// Every field read, and written again as it was read.
+// Every field read, and written again as it was read, the password on a
+// line of its own.
 TEST_F(CodecTest, EveryUserFieldIsWrittenAsItWasRead) {
     const std::string text =
         "bob:u_name=bob:u_id#1001:\\\n"
@@ -70,8 +56,6 @@ TEST_F(CodecTest, EveryUserFieldIsWrittenAsItWasRead) {
         "\t:u_maxtries#5:u_lock@:u_singleuserpswd:u_secclass=c2:\\\n"
         "\t:u_integrity:u_tcbpw@:u_pwseg#3:chkent:\n";
     current(text);
-    pr_field f{};
-    pr_flag fl{};
     ASSERT_EQ(read_pw_fields(&f, &fl), 0);
     // Every assigned bit is present, the unassigned ones are not.
     EXPECT_EQ(fl.words[0], 0xFFFF);
@@ -87,25 +71,18 @@ TEST_F(CodecTest, EveryUserFieldIsWrittenAsItWasRead) {
 }
 
 TEST_F(CodecTest, OwnIdIsWrittenAsOwnNameEvenWhenUnknownAnotherNot) {
-    pr_field f{};
-    pr_flag fl{};
     strcpy(f.u_name, "ghost");
-    f.u_id = 4242;
-    f.u_pswduser = 4242;
+    f.u_id = f.u_pswduser = 4242;
     for (auto bit : {PR_U_NAME, PR_U_ID, PR_U_PSWDUSER})
         PR_SET(fl, bit);
-    EXPECT_EQ(written([&](FILE *fp) { return store_pw_fields(fp, "ghost", &f, &fl); }),
-              "ghost:u_name=ghost:u_id#4242:u_pswduser=ghost:\\\n\t:chkent:\n");
+    auto store = [&](FILE *fp) { return store_pw_fields(fp, "ghost", &f, &fl); };
+    EXPECT_EQ(written(store), "ghost:u_name=ghost:u_id#4242:u_pswduser=ghost:\\\n\t:chkent:\n");
     f.u_pswduser = 4243;
-    FILE *fp = fopen(box.path("/entry").c_str(), "w");
-    EXPECT_EQ(store_pw_fields(fp, "ghost", &f, &fl), 0);
-    fclose(fp);
+    EXPECT_EQ(written(store), "FAILED ghost:u_name=ghost:u_id#4242:");
 }
 
 TEST_F(CodecTest, ReadingClampsSegmentsAndCutsLongTexts) {
     current("x:u_name=averyveryverylongname:u_pwseg#0:u_suctty=abcdefghijklmnop:u_lock@:chkent:\n");
-    pr_field f{};
-    pr_flag fl{};
     ASSERT_EQ(read_pw_fields(&f, &fl), 0);
     EXPECT_STREQ(f.u_name, "averyver");
     EXPECT_STREQ(f.u_suctty, "abcdefghijkl");
@@ -120,26 +97,11 @@ TEST_F(CodecTest, ReadingClampsSegmentsAndCutsLongTexts) {
 }
 
 TEST_F(CodecTest, TerminalWrapsAfterEveryFourthCountedFieldAndRoundTrips) {
-    t_field f{};
-    t_flag fl{};
-    strcpy(f.t_devname, "tty1");
-    PR_T_SET(fl, PR_T_DEVNAME);
-    EXPECT_EQ(written([&](FILE *fp) { return store_tc_fields(fp, "tty1", &f, &fl); }),
-              "tty1:t_devname=tty1:chkent:\n");
-    f.t_uid = 1000;
-    f.t_logtime = 100;
-    f.t_unsucuid = 1001;
-    f.t_unsuctime = 200;
-    f.t_prevuid = 0;
-    f.t_prevtime = 300;
-    f.t_failures = 1;
-    f.t_maxtries = 9;
-    f.t_logdelay = 2;
-    strcpy(f.t_label, "front desk");
-    f.t_lock = 0;
-    f.t_login_timeout = 60;
-    fl.word = 0x1FFF;
-    std::string text = written([&](FILE *fp) { return store_tc_fields(fp, "tty1", &f, &fl); });
+    // Every field, in declaration order; the ids are alice, bob and root.
+    t_field t = {"tty1", 1000, 100, 1001, 200, 0, 300, 1, 9, 2, "front desk", 0, 60};
+    t_flag tf = {0x1FFF};
+    auto store = [&](FILE *fp) { return store_tc_fields(fp, "tty1", &t, &tf); };
+    std::string text = written(store);
     EXPECT_EQ(text,
               "tty1:t_devname=tty1:t_uid=alice:t_logtime#100:\\\n"
               "\t:t_unsucuid=bob:t_unsuctime#200:t_prevuid=root:t_prevtime#300:\\\n"
@@ -150,14 +112,9 @@ TEST_F(CodecTest, TerminalWrapsAfterEveryFourthCountedFieldAndRoundTrips) {
     t_flag back_fl{};
     read_tc_fields(&back, &back_fl);
     EXPECT_EQ(back_fl.word, 0x1FFF);
-    EXPECT_EQ(memcmp(&back, &f, sizeof f), 0);
-
-    // A user without a name cannot be written.
-    f.t_uid = 4242;
-    FILE *fp = fopen(box.path("/entry").c_str(), "w");
-    EXPECT_EQ(store_tc_fields(fp, "tty1", &f, &fl), 0);
-    fclose(fp);
-    EXPECT_EQ(box.read("/entry"), "tty1:t_devname=tty1:");
+    EXPECT_EQ(memcmp(&back, &t, sizeof t), 0);
+    t.t_uid = 4242;  // a user without a name cannot be written
+    EXPECT_EQ(written(store), "FAILED tty1:t_devname=tty1:");
 }
 
 }  // namespace

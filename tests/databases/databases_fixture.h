@@ -1,15 +1,18 @@
 // One sandbox for every database: File Control entries for every file an
 // update creates, a System Default entry, declared authorizations, per-letter
 // Protected Password directories, /etc/shadow beside /etc/passwd, and the
-// audit trail recorded.
+// audit trail recorded. PrpwTest is the plainer system the login services
+// build on; DatabasesTest adds the system databases' entries.
 #pragma once
 
 #include <pwd.h>
 #include <shadow.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +33,11 @@ inline constexpr const char *kDefaultDb = kSystemDefault;
 inline constexpr const char *kAuthGrants = "/etc/auth/subsystems/auth";
 inline constexpr const char *kDefaultUsers = "/etc/auth/subsystems/dflt_users";
 
+inline constexpr const char *kPrpwFileControl =
+    "/tcb/files/auth/?/*:f_mode#0660:f_type=r:chkent:\n"
+    "/etc/passwd:f_mode#0644:f_type=r:chkent:\n"
+    "/etc/shadow:f_mode#0640:f_type=r:chkent:\n"
+    "/etc/auth/subsystems/*:f_mode#0640:f_type=r:chkent:\n";
 inline constexpr const char *kFileControl =
     "# File Control database of the sandbox\n"
     "/etc/auth/system/files-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n"
@@ -56,20 +64,21 @@ inline constexpr const char *kAuthorize = "audit:audittrail\nauth:su\n";
 inline constexpr vant_mask_t kRootType = 1u << 0;
 inline constexpr vant_mask_t kGeneralType = 1u << 5;
 
-class DatabasesTest : public SandboxTest {
+class PrpwTest : public SandboxTest {
   protected:
     void SetUp() override {
-        box.write(kFiles, kFileControl, 0664);
+        box.write(kFiles, file_control, 0664);
         box.write("/etc/shadow", kShadow, 0640);
         box.write("/etc/auth/system/authorize", kAuthorize);
         for (const char *letter : {"a", "b", "c", "r", "u"})
             box.mkdir(std::string("/tcb/files/auth/") + letter);
-        defaults(
-            "u_maxlen#8:t_maxtries#5:t_logdelay#2:t_login_timeout#30:v_type=terminal:"
-            "v_users=root");
+        defaults(default_fields);
         ASSERT_EQ(start(box, {.program = "dbtest"}), 0);
     }
+    const char *file_control = kPrpwFileControl;
+    const char *default_fields = "u_maxlen#8";
 
+    static std::string entry_path(const std::string &name) { return prpw_path(name); }
     void entry(const std::string &name, const std::string &fields) const {
         write_prpw(box, name, fields);
     }
@@ -88,6 +97,11 @@ class DatabasesTest : public SandboxTest {
     bool audited(const std::string &object, int code) const {
         for (const auto &r : audited())
             if (r.size() == 3 && r[0] == std::to_string(code) && r[1] == object) return true;
+        return false;
+    }
+    bool audited(const std::string &text) const {
+        for (const Delivery &d : read_deliveries(box.recorder_log()))
+            if (std::find(d.args.begin(), d.args.end(), text) != d.args.end()) return true;
         return false;
     }
 
@@ -117,6 +131,29 @@ class DatabasesTest : public SandboxTest {
     }
 };
 
+class DatabasesTest : public PrpwTest {
+  protected:
+    DatabasesTest() {
+        file_control = kFileControl;
+        default_fields =
+            "u_maxlen#8:t_maxtries#5:t_logdelay#2:t_login_timeout#30:v_type=terminal:"
+            "v_users=root";
+    }
+};
+
+// What a codec's store function wrote, or "FAILED " and what it wrote.
+template <typename Store>
+std::string stored_text(Store store) {
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&text, &size);
+    int ok = store(out);
+    fclose(out);
+    std::string result = (ok == 1 ? "" : "FAILED ") + std::string(text, size);
+    free(text);
+    return result;
+}
+
 // A Protected Password record built field by field.
 struct Record {
     struct pr_passwd pr {};
@@ -131,10 +168,6 @@ struct Record {
     Record &pwd(const char *p) {
         snprintf(pr.ufld.u_pwd, sizeof pr.ufld.u_pwd, "%s", p);
         return set(PR_U_PWD);
-    }
-    Record &type(vant_mask_t t) {
-        pr.ufld.u_type = t;
-        return set(PR_U_TYPE);
     }
     Record &cmdpriv(vant_mask_t m) {
         pr.ufld.u_cmdpriv = m;

@@ -42,18 +42,17 @@ constexpr Row kRows[] = {
 class MirroredWriterTest : public DatabasesTest,
                            public ::testing::WithParamInterface<std::tuple<bool, Row>> {
   protected:
-    bool prpw() const { return std::get<0>(GetParam()); }
-    const Row &row() const { return std::get<1>(GetParam()); }
+    const bool prpw = std::get<0>(GetParam());
+    const Row &row = std::get<1>(GetParam());
 
     // The lock a competing writer of each side holds.
     std::string lock(Side side) const {
-        if (prpw()) return side == entry_side ? prpw_path("alice") + "-t" : "/etc/shadow-t";
+        if (prpw) return side == entry_side ? prpw_path("alice") + "-t" : "/etc/shadow-t";
         return side == entry_side ? std::string(kDefaultDb) + "-t" : "/etc/default/login-t";
     }
     int put() {
-        bool integrity = row().regime == Regime::integrity;
-        bool authority = row().regime != etc_wins;
-        if (prpw()) {
+        bool integrity = row.regime == Regime::integrity, authority = row.regime != etc_wins;
+        if (prpw) {
             mirroring(integrity, authority);
             entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
             Record r = Record().name("alice").id(1000).pwd("newpassword12");
@@ -70,33 +69,28 @@ class MirroredWriterTest : public DatabasesTest,
         return putprdfnam("default", &d);
     }
     bool changed(Side side) const {
-        if (prpw())
-            return side == entry_side
-                       ? box.read(prpw_path("alice")).find("newpassword12") != std::string::npos
-                       : shadow_password("alice") == "newpassword12";
-        return side == entry_side
-                   ? box.read(kDefaultDb).find("u_minchg#604800") != std::string::npos
-                   : box.read("/etc/default/passwd") == "MINWEEKS=1\n";
+        if (side == entry_side)
+            return box.read(prpw ? prpw_path("alice") : kDefaultDb)
+                       .find(prpw ? "newpassword12" : "u_minchg#604800") != std::string::npos;
+        return prpw ? shadow_password("alice") == "newpassword12"
+                    : box.read("/etc/default/passwd") == "MINWEEKS=1\n";
     }
     bool audited(Side side) const {
-        if (prpw()) return DatabasesTest::audited("alice", side == entry_side ? 14 : 12);
+        if (prpw) return DatabasesTest::audited("alice", side == entry_side ? 14 : 12);
         return DatabasesTest::audited(side == entry_side ? "default" : "/etc/default files", 18);
     }
 };
 
 TEST_P(MirroredWriterTest, TheLeadingSideDecides) {
     for (Side side : {entry_side, etc_side})
-        if ((row().fails & side) != 0) box.write(lock(side), "");
-    bool done = row().changes == both || (row().gave_way && prpw());
-    EXPECT_EQ(put(), done ? 1 : 0);
+        if ((row.fails & side) != 0) box.write(lock(side), "");
+    EXPECT_EQ(put(), row.changes == both || (row.gave_way && prpw) ? 1 : 0);
     for (Side side : {entry_side, etc_side}) {
         SCOPED_TRACE(side == entry_side ? "entry side" : "etc side");
-        EXPECT_EQ(changed(side), (row().changes & side) != 0);
-        bool gave_way = row().gave_way && (row().changes & side) == 0;
-        EXPECT_EQ(audited(side), (row().audited & side) != 0 || (gave_way && !prpw()));
-        if ((row().fails & side) != 0) {
-            EXPECT_TRUE(box.exists(lock(side))) << "the other's lock";
-        }
+        EXPECT_EQ(changed(side), (row.changes & side) != 0);
+        bool gave_way = row.gave_way && (row.changes & side) == 0;
+        EXPECT_EQ(audited(side), (row.audited & side) != 0 || (gave_way && !prpw));
+        EXPECT_EQ(box.exists(lock(side)), (row.fails & side) != 0) << "the other's lock";
     }
     for (const std::string &left : left_behind(box))
         EXPECT_TRUE(left == lock(entry_side) || left == lock(etc_side)) << left;

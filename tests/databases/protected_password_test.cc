@@ -1,23 +1,30 @@
 // The Protected Password database: which view of a user a lookup answers
-// with, the fixed rules, the enumeration, and what the writer adds to a
-// mirrored record.
+// with, NIS users, the fixed rules, the enumeration, what the writer adds to
+// a mirrored record, and writers at work together.
 #include <string.h>
-#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "databases/databases_fixture.h"
+#include "support/nis_fake.h"
 
 namespace vant::test {
 namespace {
 
 using Names = std::vector<std::string>;
-constexpr const char *kLong = "abcdefghijklmnopqrstuvwx";  // 24 characters
-
 using ProtectedPasswordTest = DatabasesTest;
 
-enum Lines { no_lines, same_password, other_password };
+constexpr const char *kLong = "abcdefghijklmnopqrstuvwx";  // 24 characters
+constexpr const char *kInt = "u_integrity", *kProt = "u_integrity@",
+                     *kEtc = "u_integrity@:u_tcbpw@";
+constexpr const char *kP = "protectedpw12", *kE = "etcpassword1";
+
+// alice's lines in /etc/passwd and /etc/shadow; an old-style passwd line
+// keeps its password itself.
+enum Lines { no_lines, same_password, other_password, old_style };
 
 struct LookupRow {
     const char *mirroring;  // the System Default fields; "" mirrors nothing
@@ -28,9 +35,6 @@ struct LookupRow {
     bool typed;            // the fixed rules were applied
 };
 
-constexpr const char *kInt = "u_integrity", *kProt = "u_integrity@",
-                     *kEtc = "u_integrity@:u_tcbpw@";
-constexpr const char *kP = "protectedpw12", *kE = "etcpassword1";
 constexpr LookupRow kLookups[] = {
     {"", OVERRIDE_NONE, true, no_lines, kP, false},
     {"", OVERRIDE_NONE, true, other_password, kP, false},
@@ -50,12 +54,19 @@ constexpr LookupRow kLookups[] = {
     {kInt, OVERRIDE_PROTECTED_ONLY, false, other_password, nullptr, false},
     {kProt, OVERRIDE_NONE, true, no_lines, kP, true},
     {kProt, OVERRIDE_NONE, true, other_password, kP, true},
+    {kProt, OVERRIDE_NONE, true, old_style, kP, false},  // returned before the fixed rules
     {kProt, OVERRIDE_NONE, false, other_password, nullptr, false},
     {kEtc, OVERRIDE_NONE, true, other_password, kE, true},
     {kEtc, OVERRIDE_NONE, true, same_password, kP, true},
     {kEtc, OVERRIDE_NONE, true, no_lines, nullptr, false},
     {kEtc, OVERRIDE_NONE, false, other_password, kE, true},
 };
+
+// Replaces alice's line of a passwd or shadow text.
+void alice_line(std::string &text, const std::string &line) {
+    size_t at = text.find("alice:");
+    text.replace(at, text.find("bob:") - at, line);
+}
 
 TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
     for (const LookupRow &row : kLookups) {
@@ -65,15 +76,13 @@ TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
         box.remove(prpw_path("alice"));
         if (row.entry) entry("alice", "u_id#1000:u_pwd=protectedpw12:u_lock@");
         std::string passwd = kDefaultPasswd, shadow = kShadow;
-        if (row.lines == no_lines) {
-            passwd.erase(passwd.find("alice:"), passwd.find("bob:") - passwd.find("alice:"));
-            shadow.erase(shadow.find("alice:"), shadow.find("bob:") - shadow.find("alice:"));
-        } else {
-            // No aging fields: under integrity they would differ from the entry's.
-            const char *pwd = row.lines == same_password ? "protectedpw12" : "etcpassword1";
-            shadow.replace(shadow.find("alice:"), shadow.find("bob:") - shadow.find("alice:"),
-                           std::string("alice:") + pwd + ":::::::\n");
-        }
+        // No aging fields: under integrity they would differ from the entry's.
+        alice_line(shadow, row.lines == no_lines
+                               ? ""
+                               : std::string("alice:") + (row.lines == same_password ? kP : kE) +
+                                     ":::::::\n");
+        if (row.lines == no_lines) alice_line(passwd, "");
+        if (row.lines == old_style) alice_line(passwd, "alice:*:1000:100::/home/alice:/bin/sh\n");
         box.write("/etc/passwd", passwd);
         box.write("/etc/shadow", shadow, 0640);
         set_override_mode(row.mode);
@@ -85,22 +94,6 @@ TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
         EXPECT_STREQ(pr->ufld.u_pwd, row.password);
         EXPECT_EQ(PR_ISSET(pr->uflg, PR_U_TYPE), row.typed);
     }
-}
-
-TEST_F(ProtectedPasswordTest, TheEntryComesWithTheSystemDefaultsBesideItOrNotAtAll) {
-    entry("alice", "u_id#1000:u_pwd=abcdefghijklm:u_maxlen#5");
-    entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz");
-    ASSERT_NE(getprpwnam("alice"), nullptr);
-    struct pr_passwd *pr = getprpwnam("bob");
-    ASSERT_NE(pr, nullptr);
-    EXPECT_FALSE(PR_ISSET(pr->uflg, PR_U_MAXLEN)) << "each lookup starts from a clear record";
-    ASSERT_TRUE(PR_ISSET(pr->sflg, PR_U_MAXLEN));
-    EXPECT_EQ(pr->sfld.u_maxlen, 8);
-    EXPECT_EQ(getprpwnam(""), nullptr);
-    EXPECT_EQ(getprpwnam(nullptr), nullptr);
-    ASSERT_NE(pr = getprpwuid(1001), nullptr);
-    EXPECT_STREQ(pr->ufld.u_name, "bob");
-    EXPECT_EQ(getprpwuid(4242), nullptr);
 }
 
 TEST_F(ProtectedPasswordTest, WithoutSystemDefaultsEveryLookupFailsAndIsReported) {
@@ -125,8 +118,9 @@ TEST_F(ProtectedPasswordTest, TheFixedRulesGiveTheSuperuserEverythingAndRetiredU
     EXPECT_STREQ(pr->ufld.u_pwd, "*");
 
     // The superuser is written with everything too.
-    Record r = Record().name("root").id(0).pwd("$1$rootpw").type(kGeneralType);
-    struct pr_passwd before = r.pr;
+    Record r = Record().name("root").id(0).pwd("$1$rootpw");
+    r.pr.ufld.u_type = kGeneralType;
+    struct pr_passwd before = r.set(PR_U_TYPE).pr;
     ASSERT_EQ(putprpwnam("root", &r.pr), 1);
     EXPECT_EQ(memcmp(&before, &r.pr, sizeof before), 0) << "the caller's record is not changed";
     std::string text = box.read(prpw_path("root"));
@@ -153,46 +147,44 @@ TEST_F(ProtectedPasswordTest, APasswordCutToItsSegmentsIsWrittenBackWhole) {
     EXPECT_EQ(std::string(pr->ufld.u_pwd), std::string(kLong, 13));
 }
 
-TEST_F(ProtectedPasswordTest, AnOldStylePasswordFileLineLeavesTheEntryUnreconciled) {
-    mirroring(false, true);
-    box.write("/etc/passwd", "alice:*:1000:100::/home/alice:/bin/sh\n");
-    entry("alice", "u_id#1000:u_pwd=protectedpass");
-    struct pr_passwd *pr = getprpwnam("alice");
-    ASSERT_NE(pr, nullptr);
-    EXPECT_STREQ(pr->ufld.u_pwd, "protectedpass");
-    EXPECT_FALSE(PR_ISSET(pr->uflg, PR_U_TYPE));  // returned before the fixed rules
+// NIS users are not checked against the integrity requirement; their own
+// entry goes when the site does not require integrity, else it is refused.
+TEST_F(ProtectedPasswordTest, ANisUsersLineWinsAndTheirEntryIsRemovedOrRefused) {
+    nis().enabled = {3};
+    nis().stream = {"nisuser:xyNISPASSWORD:4242:100::/:/bin/sh"};
+    for (bool integrity : {true, false}) {
+        mirroring(integrity, true);
+        box.remove(prpw_path("nisuser"));
+        struct pr_passwd *pr = getprpwnam("nisuser");
+        ASSERT_NE(pr, nullptr);
+        EXPECT_EQ(pr->ufld.u_type, kGeneralType);
+        EXPECT_STREQ(pr->ufld.u_pwd, "xyNISPASSWORD");
+        entry("nisuser", "u_id#4242:u_pwd=xyOLDPASSWORD");
+        EXPECT_EQ(getprpwnam("nisuser") != nullptr, !integrity) << integrity;
+        EXPECT_EQ(box.exists(prpw_path("nisuser")), integrity) << integrity;
+    }
 }
 
 TEST_F(ProtectedPasswordTest, EnumerationFollowsThePasswordFileEachUserWithOwnLines) {
     mirroring(false, true);
-    box.write("/etc/passwd", std::string(kDefaultPasswd) +
-                                 "nobody:x:65534:65534::/:/bin/false\n"
-                                 "carol:x:1002:100::/home/carol:/bin/sh\n");
-    box.write("/etc/shadow",
-              "alice:alicepassword:19000::::::\nbob:bobpassword:19000::::::\n"
-              "nobody:nobodypasswd:19000::::::\ncarol:carolpasswd1:19000::::::\n");
-    entry("alice", "u_id#1000:u_pwd=alicepassword");
-    entry("bob", "u_id#1001:u_pwd=bobpassword");
-    entry("carol", "u_id#1002:u_pwd=carolpasswd1");
-    box.mkdir("/tcb/files/auth/n");
-    entry("nobody", "u_id#65534:u_pwd=nobodypasswd");
+    box.write("/etc/passwd", std::string(kDefaultPasswd) + "carol:x:1002:100::/:/bin/sh\n");
+    std::string shadow;
+    for (auto [user, id] : {std::pair{"alice", 1000}, {"bob", 1001}, {"carol", 1002}}) {
+        shadow += user + std::string(":") + user + "password1:19000::::::\n";
+        entry(user, "u_id#" + std::to_string(id) + ":u_pwd=" + user + "password1");
+    }
+    box.write("/etc/shadow", shadow);
     Names seen;
     ASSERT_EQ(setprpwent(), 0);
     while (struct pr_passwd *pr = getprpwent()) {
         seen.push_back(std::string(pr->ufld.u_name) + "=" + pr->ufld.u_pwd);
-        if (seen.size() == 1) {  // starts the pass again
-            ASSERT_NE(getprpwnam("bob"), nullptr);
-        }
+        EXPECT_TRUE(seen.size() > 1 || getprpwnam("bob") != nullptr);  // starts the pass again
     }
-    EXPECT_EQ(getprpwent(), nullptr);
-    endprpwent();
-    EXPECT_EQ(seen, (Names{"alice=alicepassword", "alice=alicepassword", "bob=bobpassword",
-                           "carol=carolpasswd1"}));
-
-    // Without /etc/passwd no run can start that the files must answer.
+    EXPECT_EQ(seen, (Names{"alice=alicepassword1", "alice=alicepassword1", "bob=bobpassword1",
+                           "carol=carolpassword1"}));
     box.remove("/etc/passwd");
     set_override_mode(OVERRIDE_ETC_FILES);
-    EXPECT_EQ(setprpwent(), -1);
+    EXPECT_EQ(setprpwent(), -1) << "no run can start that the files must answer";
 }
 
 // ---- what the writer does beyond the entry
@@ -230,10 +222,18 @@ TEST_F(ProtectedPasswordTest, AMirroredNewUserGetsLinesAndAuthorizationsOthersKe
     EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
-TEST_F(ProtectedPasswordTest, ARecordWithoutNameRemovesTheUserEverywhere) {
-    mirroring(false, true);
+TEST_F(ProtectedPasswordTest, ARecordWithoutNameRemovesTheUserEverywhereUnlessOnlyProtected) {
+    mirroring(true, true);
     entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz");
     struct pr_passwd clear {};
+    set_write_mode(WRITE_PROTECTED_ONLY);
+    Sandbox::Stamp shadow = box.stamp("/etc/shadow"), passwd = box.stamp("/etc/passwd");
+    ASSERT_EQ(putprpwnam("bob", &clear), 1);
+    EXPECT_FALSE(box.exists(prpw_path("bob")));
+    EXPECT_EQ(box.stamp("/etc/shadow"), shadow);
+    EXPECT_EQ(box.stamp("/etc/passwd"), passwd);
+    set_write_mode(WRITE_MIRROR);
+    entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz");
     ASSERT_EQ(putprpwnam("bob", &clear), 1);
     EXPECT_FALSE(box.exists(prpw_path("bob")));
     EXPECT_TRUE(box.exists("/tcb/files/auth/b"));
@@ -245,44 +245,92 @@ TEST_F(ProtectedPasswordTest, ARecordWithoutNameRemovesTheUserEverywhere) {
     EXPECT_EQ(putprpwnam(nullptr, &clear), 0);
 }
 
-TEST_F(ProtectedPasswordTest, WriteModeProtectedOnlyNeverTouchesTheConventionalFiles) {
-    mirroring(true, true);
-    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
-    set_write_mode(WRITE_PROTECTED_ONLY);
-    Sandbox::Stamp shadow = box.stamp("/etc/shadow"), passwd = box.stamp("/etc/passwd");
-    Record r = Record().name("alice").id(1000).pwd("newpassword12");
-    ASSERT_EQ(putprpwnam("alice", &r.pr), 1);
-    EXPECT_NE(box.read(prpw_path("alice")).find("newpassword12"), std::string::npos);
-    EXPECT_EQ(box.stamp("/etc/shadow"), shadow);
-    EXPECT_EQ(box.stamp("/etc/passwd"), passwd);
-}
-
-TEST_F(ProtectedPasswordTest, AMissingLetterDirectoryLeavesTheFilesToLeadOrFails) {
+// The files lead where the letter directory is missing, else the put fails;
+// names that would break out of the database are refused.
+TEST_F(ProtectedPasswordTest, AMissingLetterDirectoryOrABadNameStopsThePut) {
     struct Row {
-        const char *mirroring;
+        const char *mirroring, *name;
         int result;
         bool lines;  // the files got zed's lines
     };
-    for (const Row &row : {Row{kEtc, 1, true}, Row{kProt, 0, false}, Row{"u_maxlen#8", 0, false}}) {
-        SCOPED_TRACE(row.mirroring);
+    for (const Row &row : {Row{kEtc, "zed", 1, true}, Row{kProt, "zed", 0, false},
+                           Row{"u_maxlen#8", "zed", 0, false}, Row{kProt, "a\nroot", 0, false},
+                           Row{kProt, "../x", 0, false}, Row{kProt, "a:b", 0, false}}) {
+        SCOPED_TRACE(std::string(row.mirroring) + " " + row.name);
         defaults(row.mirroring);
-        std::string shadow = box.read("/etc/shadow");
+        std::string shadow = box.read("/etc/shadow"), passwd = box.read("/etc/passwd");
         Record r = Record().name("zed").id(1003).pwd("zedpassword12");
-        EXPECT_EQ(putprpwnam("zed", &r.pr), row.result);
+        EXPECT_EQ(putprpwnam(row.name, &r.pr), row.result);
         EXPECT_FALSE(box.exists("/tcb/files/auth/z"));
         EXPECT_EQ(box.read("/etc/shadow") != shadow, row.lines);
-        EXPECT_EQ(audited("zed", 14), row.result == 0);
+        EXPECT_EQ(box.read("/etc/passwd") != passwd, row.lines);
+        if (row.name[0] == 'z') {
+            EXPECT_EQ(audited("zed", 14), row.result == 0);
+        }
     }
 }
 
-TEST_F(ProtectedPasswordTest, NamesThatWouldBreakOutOfTheDatabaseAreRefused) {
-    mirroring(false, true);
-    std::string passwd = box.read("/etc/passwd"), shadow = box.read("/etc/shadow");
-    Record r = Record().name("eve").id(1004).pwd("evepassword12");
-    for (const char *name : {"a\nroot", "../x", "a:b"})
-        EXPECT_EQ(putprpwnam(name, &r.pr), 0) << name;
+// Writers at work together under integrity, each on its own user, then all
+// on alice: every update lands, both sides agree, and the conventional files
+// keep one line per user, none lost or duplicated.
+TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
+    constexpr int kWriters = 8;
+    mirroring(true, true);
+    std::string passwd = kDefaultPasswd, shadow = kShadow;
+    for (int i = 0; i < kWriters; ++i) {
+        std::string user = "user" + std::to_string(i), id = std::to_string(2000 + i);
+        passwd += user + ":x:" + id + ":100::/home/" + user + ":/bin/sh\n";
+        shadow += user + ":oldpassword00:19000:0:99999:7:::\n";
+        entry(user, "u_id#" + id + ":u_pwd=oldpassword00");
+    }
+    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
+    box.write("/etc/passwd", passwd);
+    box.write("/etc/shadow", shadow, 0640);
+    auto put = [](const std::string &name, int id, int i) {
+        std::string password = "password" + std::to_string(10000 + i);
+        Record r = Record().name(name.c_str()).id(id).pwd(password.c_str());
+        return putprpwnam(name.c_str(), &r.pr);
+    };
+    // Each writer puts its own user, then all of them alice, without retrying.
+    for (bool own : {true, false}) {
+        std::vector<pid_t> pids;
+        for (int i = 0; i < kWriters; ++i)
+            if (pid_t pid = fork(); pid != 0) {
+                pids.push_back(pid);
+            } else {
+                int landed = own ? 0 : put("alice", 1000, i);
+                for (int attempt = 0; own && landed != 1 && attempt < 400; ++attempt, usleep(1000))
+                    landed = put("user" + std::to_string(i), 2000 + i, i);
+                _exit(landed);
+            }
+        for (pid_t pid : pids) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "an update failed";
+        }
+    }
+    auto entry_password = [this](const std::string &name) {
+        std::string text = box.read(prpw_path(name));
+        size_t at = text.find("u_pwd=") + 6;
+        return text.substr(at, text.find(':', at) - at);
+    };
+    for (int i = 0; i < kWriters; ++i) {
+        std::string user = "user" + std::to_string(i);
+        EXPECT_EQ(entry_password(user), "password" + std::to_string(10000 + i));
+        EXPECT_EQ(shadow_password(user), entry_password(user));
+    }
+    EXPECT_EQ(shadow_password("alice"), entry_password("alice"));
+    EXPECT_EQ(entry_password("alice").rfind("password1000", 0), 0u);
     EXPECT_EQ(box.read("/etc/passwd"), passwd);
-    EXPECT_EQ(box.read("/etc/shadow"), shadow);
+    std::vector<std::string> names;
+    for (const auto &[n, p] : shadow_users())
+        names.push_back(n);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end()) << "a duplicated line";
+    EXPECT_EQ(names.size(), 5u + kWriters);
+    shadow = box.read("/etc/shadow");
+    EXPECT_EQ(std::count(shadow.begin(), shadow.end(), '\n'), 5 + kWriters);
+    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 }  // namespace

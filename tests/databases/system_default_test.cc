@@ -1,12 +1,8 @@
 // The System Default database: entries with the /etc/default values merged
 // in by the mirroring settings, the cached "default" lookup, the "default"
 // entry mirrored into the /etc/default files, and the integrity requirement.
-#include <signal.h>
-#include <stdlib.h>
 #include <sys/time.h>
-#include <sys/wait.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -30,23 +26,15 @@ constexpr const char *kOtherEntries =
 struct Defaults {
     struct pr_default r {};
     explicit Defaults(const char *name) {
-        if (name == nullptr) return;
-        strcpy(r.d_name, name);
+        snprintf(r.d_name, sizeof r.d_name, "%s", name);
         r.d_name_present = 1;
     }
-    Defaults &minchg(vant_time_t w) { return set(PR_U_MINCHG, r.prd.u_minchg = w * kWeek); }
-    Defaults &exp(vant_time_t w) { return set(PR_U_EXP, r.prd.u_exp = w * kWeek); }
-    Defaults &life(vant_time_t w) { return set(PR_U_LIFE, r.prd.u_life = w * kWeek); }
-    Defaults &nullpw(int v) {
-        return set(PR_U_NULLPW, r.prd.u_nullpw = static_cast<unsigned char>(v));
+    Defaults &weeks(uint32_t field, vant_time_t pr_field::*at, vant_time_t w) {
+        r.prd.*at = w * kWeek;
+        return set(field);
     }
-    Defaults &integrity(int v) {
-        return set(PR_U_INTEGRITY, r.prd.u_integrity = static_cast<unsigned char>(v));
-    }
-
-  private:
-    template <typename T>
-    Defaults &set(uint32_t field, T) {
+    Defaults &minchg(vant_time_t w) { return weeks(PR_U_MINCHG, &pr_field::u_minchg, w); }
+    Defaults &set(uint32_t field) {
         PR_SET(r.prg, field);
         return *this;
     }
@@ -88,43 +76,36 @@ class SystemDefaultTest : public DatabasesTest {
     }
 };
 
-// ---- reading
-
-TEST_F(SystemDefaultTest, APassGivesEveryEntryAsStoredWhileEtcIsIgnored) {
-    database("u_minchg#604800:u_integrity@:u_tcbpw@");
-    disable_etc_default();
-    struct pr_default *d = first();
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d, pr_default);
-    EXPECT_STREQ(d->d_name, "default");
-    EXPECT_EQ(minchg(d), 1);
-    EXPECT_EQ(life(d), -1);
-    ASSERT_NE(d = getprdfent(), nullptr);
-    EXPECT_STREQ(d->d_name, "other");
-    EXPECT_EQ(d->prd.u_maxlen, 10);
-    EXPECT_TRUE(PR_T_ISSET(d->tcg, PR_T_MAXTRIES));
-    EXPECT_EQ(d->tcd.t_maxtries, 5);
-    ASSERT_NE(d = getprdfent(), nullptr);
-    EXPECT_EQ(d->d_name_present, 0);
-    EXPECT_EQ(d->prd.u_maxlen, 3);
-    EXPECT_EQ(getprdfent(), nullptr);
-}
-
+// A writer's lock left on /etc/default/passwd: /etc/default/login is still
+// read, /etc/default/passwd is not. Override modes decide what the files may
+// do; under OVERRIDE_ETC_FILES they replace every user default.
 TEST_F(SystemDefaultTest, TheEtcValuesMergeByTheMirroringSettings) {
     struct Case {
         const char *fields;
-        bool found;
+        int mode;
+        bool locked, found;
         vant_time_t minchg, life;  // weeks; -1 absent
     };
+    constexpr const char *kDiffer = "u_minchg#604800:u_maxlen#8:u_integrity";
     for (const Case &c : {
-             Case{"u_minchg#604800", true, 1, -1},                             // mirroring off
-             Case{"u_minchg#604800:u_integrity@", true, 1, 2},                 // fill in
-             Case{"u_minchg#604800:u_integrity@:u_tcbpw@", true, 3, 2},        // /etc wins
-             Case{"u_minchg#604800:u_integrity", false, 0, 0},                 // differ
-             Case{"u_minchg#1814400:u_life#1209600:u_integrity", true, 3, 2},  // agree
+             Case{"u_minchg#604800", OVERRIDE_NONE, false, true, 1, -1},
+             Case{"u_minchg#604800:u_integrity@", OVERRIDE_NONE, false, true, 1, 2},
+             Case{"u_minchg#604800:u_integrity@:u_tcbpw@", OVERRIDE_NONE, false, true, 3, 2},
+             Case{kDiffer, OVERRIDE_NONE, false, false, 0, 0},
+             Case{"u_minchg#1814400:u_life#1209600:u_integrity", OVERRIDE_NONE, false, true, 3, 2},
+             Case{"u_integrity@", OVERRIDE_NONE, true, true, -1, 2},
+             Case{"u_integrity@:u_tcbpw@", OVERRIDE_NONE, true, false, 0, 0},
+             Case{"u_integrity", OVERRIDE_NONE, true, false, 0, 0},
+             Case{kDiffer, OVERRIDE_PROTECTED_ONLY, false, true, 1, -1},
+             Case{kDiffer, OVERRIDE_NO_INTEGRITY, false, true, 1, 2},
+             Case{kDiffer, OVERRIDE_ETC_FILES, false, true, 3, 2},
          }) {
-        SCOPED_TRACE(c.fields);
-        database(c.fields);
+        SCOPED_TRACE(std::string(c.fields) + " mode " + std::to_string(c.mode) +
+                     (c.locked ? " locked" : ""));
+        database(c.fields + std::string(":t_login_timeout#60"));
+        box.remove("/etc/default/passwd-t");
+        if (c.locked) box.write("/etc/default/passwd-t", "");
+        set_override_mode(c.mode);
         struct pr_default *d = first();
         ASSERT_EQ(d != nullptr, c.found);
         if (!c.found) {
@@ -133,32 +114,13 @@ TEST_F(SystemDefaultTest, TheEtcValuesMergeByTheMirroringSettings) {
         }
         EXPECT_EQ(minchg(d), c.minchg);
         EXPECT_EQ(life(d), c.life);
+        EXPECT_EQ(PR_ISSET(d->prg, PR_U_MAXLEN),
+                  c.fields == kDiffer && c.mode != OVERRIDE_ETC_FILES);
+        EXPECT_EQ(d->tcd.t_login_timeout, 60) << "the terminal defaults stay";
         ASSERT_NE(d = getprdfent(), nullptr);  // other entries are never merged
         EXPECT_STREQ(d->d_name, "other");
         EXPECT_EQ(minchg(d), -1);
     }
-}
-
-TEST_F(SystemDefaultTest, OverrideModesDecideWhatTheFilesMayDo) {
-    database("u_minchg#604800:u_maxlen#8:u_integrity:t_login_timeout#60");
-    set_override_mode(OVERRIDE_PROTECTED_ONLY);
-    ASSERT_NE(first(), nullptr);
-    EXPECT_EQ(minchg(pr_default), 1);
-
-    set_override_mode(OVERRIDE_NO_INTEGRITY);  // reconciled, not refused
-    ASSERT_NE(first(), nullptr);
-    EXPECT_EQ(minchg(pr_default), 1);
-    EXPECT_EQ(life(pr_default), 2);
-
-    // The files replace every user default; the terminal defaults stay.
-    set_override_mode(OVERRIDE_ETC_FILES);
-    ASSERT_NE(first(), nullptr);
-    EXPECT_EQ(minchg(pr_default), 3);
-    EXPECT_EQ(life(pr_default), 2);
-    EXPECT_FALSE(PR_ISSET(pr_default->prg, PR_U_MAXLEN));
-    EXPECT_FALSE(PR_ISSET(pr_default->prg, PR_U_INTEGRITY));
-    EXPECT_EQ(pr_default->tcd.t_login_timeout, 60);
-
     // Without a "default" entry the files make one up, last.
     database("");
     EXPECT_STREQ(first()->d_name, "other");
@@ -168,23 +130,8 @@ TEST_F(SystemDefaultTest, OverrideModesDecideWhatTheFilesMayDo) {
     EXPECT_STREQ(d->d_name, "default");
     EXPECT_EQ(minchg(d), 3);
     EXPECT_EQ(getprdfent(), nullptr);
-    ASSERT_NE(getprdfnam("default"), nullptr);
     set_override_mode(OVERRIDE_NONE);
     EXPECT_EQ(getprdfnam("default"), nullptr);
-}
-
-// A writer's lock left on /etc/default/passwd: /etc/default/login is read,
-// /etc/default/passwd is not.
-TEST_F(SystemDefaultTest, ALockedEtcFileRefusesTheEntryUnlessTheDatabaseLeads) {
-    box.write("/etc/default/passwd-t", "");
-    database("u_integrity@");
-    ASSERT_NE(first(), nullptr);
-    EXPECT_EQ(life(pr_default), 2);
-    EXPECT_EQ(minchg(pr_default), -1);
-    database("u_integrity@:u_tcbpw@");
-    EXPECT_EQ(first(), nullptr);
-    database("u_integrity");
-    EXPECT_EQ(first(), nullptr);
 }
 
 TEST_F(SystemDefaultTest, TheCacheAnswersUntilAFileIsNewerThanTheLookup) {
@@ -212,33 +159,16 @@ TEST_F(SystemDefaultTest, TheCacheAnswersUntilAFileIsNewerThanTheLookup) {
     EXPECT_EQ(life(getprdfnam("default")), 5);
 }
 
-TEST_F(SystemDefaultTest, TheCacheKeepsMergedAndUnmergedCopiesApart) {
-    database("u_integrity@");
-    age_files();
-    EXPECT_EQ(life(getprdfnam("default")), 2);
-    disable_etc_default();
-    EXPECT_EQ(life(getprdfnam("default")), -1);
-    enable_etc_default();
-    EXPECT_EQ(life(getprdfnam("default")), 2);
-    disable_etc_default();
-    struct pr_default *d = getprdfnam("default");
-    EXPECT_NE(d, pr_default);  // the unmerged copy
-    EXPECT_EQ(life(d), -1);
-    enable_etc_default();
-    EXPECT_EQ(life(getprdfnam("default")), 2);
-    set_override_mode(OVERRIDE_PROTECTED_ONLY);
-    EXPECT_EQ(life(getprdfnam("default")), -1);
-    EXPECT_STREQ(getprdfnam("other")->d_name, "other");
-    EXPECT_EQ(getprdfnam("nobody"), nullptr);
-}
-
-// ---- writing
-
 TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     database("u_maxlen#8");
     box.write(kEtcPasswd, "# password defaults\nMINWEEKS=3\n");
     box.remove(kEtcLogin);
-    Defaults d = Defaults("default").minchg(2).exp(8).life(4).nullpw(0).integrity(0);
+    Defaults d = Defaults("default")
+                     .minchg(2)
+                     .weeks(PR_U_EXP, &pr_field::u_exp, 8)
+                     .weeks(PR_U_LIFE, &pr_field::u_life, 4)
+                     .set(PR_U_NULLPW)
+                     .set(PR_U_INTEGRITY);
     ASSERT_EQ(putprdfnam("default", &d.r), 1);
     EXPECT_EQ(box.read(kEtcPasswd), "# password defaults\nMINWEEKS=2\nMAXWEEKS=8\n");
     EXPECT_EQ(box.read(kEtcLogin), "IDLEWEEKS=4\nPASSREQ=YES\n");
@@ -263,39 +193,14 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
 
     // Deleting the entry takes its values out of the files.
     box.write(kEtcLogin, "IDLEWEEKS=4\nTIMEOUT=60\nPASSREQ=YES\n");
-    Defaults gone = d;
-    gone.r.d_name_present = 0;
-    ASSERT_EQ(putprdfnam("default", &gone.r), 1);
+    d.r.d_name_present = 0;
+    ASSERT_EQ(putprdfnam("default", &d.r), 1);
     EXPECT_EQ(box.read(kEtcPasswd), "# password defaults\n");
     EXPECT_EQ(box.read(kEtcLogin), "TIMEOUT=60\n");
     EXPECT_EQ(getprdfnam("default"), nullptr);
     EXPECT_NOTHING_LEFT_BEHIND(box);
 
-    // Deleting what is not there leaves the database as it was.
-    move_time(kDefaultDb, -100);
-    Sandbox::Stamp db = box.stamp(kDefaultDb);
-    Defaults nobody(nullptr);
-    EXPECT_EQ(putprdfnam("nobody", &nobody.r), 1);
-    EXPECT_EQ(box.stamp(kDefaultDb), db);
     EXPECT_TRUE(audited().empty());
-}
-
-TEST_F(SystemDefaultTest, ADamagedEntryOrAnUnstorableNameLeavesTheDatabaseAlone) {
-    std::string text = "default:d_name=default:u_maxlen#8:chkent:\nbroken:u_maxlen#3:\n" +
-                       std::string(kOtherEntries);
-    box.write(kDefaultDb, text);
-    Defaults other("other");
-    EXPECT_EQ(putprdfnam("other", &other.r), 0);
-    EXPECT_EQ(box.read(kDefaultDb), text);
-    Defaults x("x");
-    for (const char *name : {"x:u_lock", "x\nevil:chkent:"})
-        EXPECT_EQ(putprdfnam(name, &x.r), 0) << name;
-    Defaults colon("x:u_lock");
-    EXPECT_EQ(putprdfnam("x", &colon.r), 0);
-    EXPECT_EQ(putprdfnam(nullptr, &x.r), 0);
-    EXPECT_EQ(putprdfnam("x", nullptr), 0);
-    EXPECT_EQ(box.read(kDefaultDb), text);
-    EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
 // The /etc files go into place first, while the database's new version is
@@ -314,8 +219,8 @@ TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFi
         box.write(kEtcLogin, others);
     };
     run.update = [] {
-        Defaults d = Defaults("default").minchg(1).life(4).integrity(0);
-        putprdfnam("default", &d.r);
+        Defaults d = Defaults("default").minchg(1).weeks(PR_U_LIFE, &pr_field::u_life, 4);
+        putprdfnam("default", &d.set(PR_U_INTEGRITY).r);
     };
     run.prepare();
     run_child(run.update);  // the database as the writer re-encodes it
@@ -355,23 +260,6 @@ TEST_F(SystemDefaultTest, IntegrityRequirement) {
                              {"18", "System Defaults database", "cannot be read"}}));
     database("u_integrity@");
     EXPECT_EQ(life(getprdfnam("default")), -1);  // still ignored, as the caller asked
-}
-
-// Without the protected files a built-in entry stands in, /etc leading.
-TEST_F(SystemDefaultTest, TheBuiltInEntryStandsInWhenTheProtectedFilesAreOff) {
-    box.remove(kDefaultDb);
-    box.remove(kFiles);
-    box.write("/etc/default/security", "TCBFILES=OFF\n");
-    struct pr_default *d = getprdfnam("default");
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->prd.u_maxlen, 8);
-    EXPECT_EQ(d->tcd.t_login_timeout, 60);
-    EXPECT_TRUE(PR_ISSET(d->prg, PR_U_INTEGRITY));
-    EXPECT_EQ(minchg(d), 3);
-    disable_etc_default();  // every full lookup is a new pass, which serves it again
-    ASSERT_NE(d = getprdfnam("default"), nullptr);
-    EXPECT_EQ(minchg(d), 0);
-    EXPECT_EQ(integreq(), 0);
 }
 
 }  // namespace

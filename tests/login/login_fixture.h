@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "databases/protected_password_fixture.h"
+#include "databases/databases_fixture.h"
 #include "login/attempt.h"
 #include "support/leftovers.h"
 
