@@ -152,28 +152,6 @@ TEST_F(DefaultTest, WithoutTheSwitchAMissingFileHasNoEntries) {
     EXPECT_EQ(agetdefault_buf(), nullptr);
 }
 
-TEST_F(DefaultTest, BuiltInEntryIsServedOncePerPass) {
-    tcb_files_off();
-    ASSERT_EQ(agetdefault(), 1);
-    EXPECT_EQ(name(), "default");
-    EXPECT_EQ(agetflag("u_pickpw"), 1);
-    EXPECT_EQ(agetflag("u_genpwd"), 0);
-    long timeout = 0;
-    EXPECT_EQ(agtnum("t_login_timeout", &timeout), 0);
-    EXPECT_EQ(timeout, 60);
-    EXPECT_EQ(agetdefault(), 0);
-    EXPECT_EQ(agetdefault_buf(), nullptr);
-    endprdfent();
-    char *entry = agetdefault_buf();
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry, current_entry());
-    EXPECT_EQ(strncmp(entry, "default:d_name=default:u_pwd=*:", 31), 0);
-    EXPECT_EQ(agetdefault(), 0);
-    setprdfent();  // a new pass, the file still missing
-    EXPECT_EQ(agetdefault(), 1);
-    EXPECT_TRUE(reports().empty());
-}
-
 TEST_F(DefaultTest, FileIsReadInPassesAndItsBuiltInNotServed) {
     tcb_files_off();
     box.write(kDefault, "default:d_name=default:chkent:\nother:d_name=other:chkent:\n");

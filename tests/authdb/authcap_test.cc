@@ -252,19 +252,6 @@ TEST_F(FieldTest, StringsFollowEachOtherInTheAreaAndAreCutToTheirDestination) {
     EXPECT_EQ(at, buffer + 5);
 }
 
-TEST(StrList, SplitsAtCommasInPlace) {
-    char text[] = "tty01,,tty02,";
-    char **list = agetstrlist(text);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(std::vector<std::string>(list, list + 4),
-              (std::vector<std::string>{"tty01", "", "tty02", ""}));
-    EXPECT_EQ(list[0], text);
-    EXPECT_EQ(list[4], nullptr);
-    free(list);
-    char empty[] = "";
-    EXPECT_EQ(agetstrlist(empty), nullptr);
-}
-
 // The getters follow whichever database was read last, and never an entry
 // whose buffer is gone.
 TEST_F(AuthcapTest, GettersSeeTheEntryReadLast) {
