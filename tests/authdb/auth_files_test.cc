@@ -152,37 +152,29 @@ TEST_F(DefaultTest, WithoutTheSwitchAMissingFileHasNoEntries) {
     EXPECT_EQ(agetdefault_buf(), nullptr);
 }
 
-TEST_F(DefaultTest, FileIsReadInPassesAndItsBuiltInNotServed) {
+// The built-in entry is served only while the file is missing.
+TEST_F(DefaultTest, FileIsReadInPassesAndAReplacedOrRemovedOneSeenByTheNextPass) {
     tcb_files_off();
-    box.write(kDefault, "default:d_name=default:chkent:\nother:d_name=other:chkent:\n");
-    for (const char *want : {"default", "other"}) {
-        EXPECT_EQ(agetdefault(), 1);
+    box.write(kDefault, "default:d_name=old:chkent:\nother:d_name=other:chkent:\n");
+    for (const char *want : {"old", "other"}) {
+        ASSERT_EQ(agetdefault(), 1);
         EXPECT_EQ(name(), want);
     }
     EXPECT_EQ(agetdefault(), 0);
     FILE *before = stream();
     setprdfent();
     EXPECT_EQ(stream(), before);  // unchanged file
-    EXPECT_EQ(agetdefault(), 1);
-    EXPECT_EQ(name(), "default");
-    endprdfent();
-    EXPECT_EQ(current_entry(), nullptr);
-    EXPECT_EQ(stream(), nullptr);
-}
-
-TEST_F(DefaultTest, ReplacedOrRemovedFileIsSeenByTheNextPass) {
-    box.write(kDefault, "default:d_name=old:chkent:\n");
     ASSERT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "old");
     // Same size and, on a coarse clock, the same second: only the file differs.
-    box.write("/etc/auth/system/default-t", "default:d_name=new:chkent:\n");
+    box.write("/etc/auth/system/default-t",
+              "default:d_name=new:chkent:\nother:d_name=newer:chkent:\n");
     rename(box.path("/etc/auth/system/default-t").c_str(), box.path(kDefault).c_str());
     setprdfent();
     EXPECT_NE(stream(), nullptr);
     ASSERT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "new");
     // Without the file a new pass starts with the built-in entry.
-    tcb_files_off();
     box.remove(kDefault);
     setprdfent();
     EXPECT_EQ(stream(), nullptr);
@@ -196,6 +188,8 @@ TEST_F(DefaultTest, ReplacedOrRemovedFileIsSeenByTheNextPass) {
     EXPECT_EQ(agetdefault(), 0);
     EXPECT_EQ(databases::reset_default("/etc/auth/system/none"), 0);
     EXPECT_EQ(stream(), nullptr);
+    endprdfent();
+    EXPECT_EQ(current_entry(), nullptr);
 }
 
 }  // namespace

@@ -109,26 +109,22 @@ TEST_F(ReaderTest, EntryOfTheLongestLengthIsReadAndALongerOneNever) {
     EXPECT_EQ(reports(), (std::vector<Report>{{"15", "evil", "Authcap entry too long"}}));
 }
 
+// The stream may be used elsewhere between two reads of a pass.
 TEST_F(ReaderTest, OffsetsFollowEachEntryOfAPass) {
     std::string first = "tty01:chkent:\n", second = "#c\ntty02:\\\n\t:chkent:\n";
     FILE *fp = ttys(first + second + "tty03:chkent:\n");
     long pos = 0;
-    ASSERT_EQ(get(nullptr, fp, &pos), 1);
-    EXPECT_EQ(pos, static_cast<long>(first.size()));
-    ASSERT_EQ(get(nullptr, fp, &pos), 1);
-    EXPECT_EQ(pos, static_cast<long>(first.size() + second.size()));
-    rewind(fp);  // used elsewhere in between: the pass goes on from pos
+    for (size_t end : {first.size(), first.size() + second.size()}) {
+        ASSERT_EQ(get(nullptr, fp, &pos), 1);
+        EXPECT_EQ(pos, static_cast<long>(end));
+    }
+    rewind(fp);
     ASSERT_EQ(get(nullptr, fp, &pos), 1);
     EXPECT_EQ(entry(), "tty03:chkent:");
-    long end = pos;
     EXPECT_EQ(get(nullptr, fp, &pos), 0);
-    EXPECT_EQ(pos, end);
+    EXPECT_EQ(pos, static_cast<long>(first.size() + second.size() + 14));
     ASSERT_EQ(get(nullptr, fp), 1);  // without a position, from the start
     EXPECT_EQ(entry(), "tty01:chkent:");
-    std::string bad = "tty01:t_uid=alice:\ntty02:chkent:\n";
-    pos = 0;
-    EXPECT_EQ(get(nullptr, ttys(bad), &pos), -1);
-    EXPECT_EQ(pos, static_cast<long>(bad.size()));
 }
 
 TEST_F(AuthcapTest, FilePatternsStarOneOrMoreUpToASlashQuestionMarkOne) {

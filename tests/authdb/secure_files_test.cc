@@ -135,19 +135,6 @@ TEST_F(SecureFilesTest, PlantedLinkIsNeverFollowed) {
     EXPECT_TRUE(S_ISLNK(status(kTtysNew).st_mode));
 }
 
-TEST_F(SecureFilesTest, WaitsForAWriterWhoseFileKeepsChanging) {
-    box.write(kTtysNew, "");
-    naps.each = [file = box.path(kTtysNew)](size_t count) {
-        struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(100000 + count), 0}};
-        if (count == 30)
-            unlink(file.c_str());
-        else
-            utimensat(AT_FDCWD, file.c_str(), times, 0);
-    };
-    EXPECT_EQ(create(kTtysNew, 2), 0);
-    EXPECT_EQ(naps.delays.size(), 30u);
-}
-
 // While the lookup waits for a File Control writer, another writer takes
 // the name; it finishes after three more naps.
 TEST_F(SecureFilesTest, WaitsForAWriterThatTakesTheNameFirst) {
