@@ -16,10 +16,6 @@ namespace vant::test {
 namespace {
 
 using Args = std::vector<std::string>;
-using vant::authdb::kAuditMaskHighest;
-using vant::authdb::kSecclassHighest;
-using vant::authdb::kSysPrivHighest;
-using vant::authdb::kUserTypeHighest;
 
 std::string stored(std::vector<unsigned> mask, int highest, const struct namepair *table) {
     char *text = storenamepair(mask.data(), highest, table, "a list");
@@ -74,29 +70,19 @@ TEST_F(NamePairTest, ListsLoadIntoTheMaskAndBackAndUnknownNamesAreReported) {
         std::vector<std::string> unknown;
     } rows[] = {
         {"chown,label_terminal,suspendaudit",
-         kSysPrivHighest,
+         7,
          sys_priv,
-         {(1u << 7) | (1u << 5) | 1u},
+         {0xA1},
          "suspendaudit,label_terminal,chown",
          {}},
-        {"root,bogus", kUserTypeHighest, user_type, {1u}, "root", {"bogus"}},
-        {"sso,nosuch,retired",
-         kUserTypeHighest,
-         user_type,
-         {(1u << 2) | (1u << 6)},
-         "sso,retired",
-         {"nosuch"}},
-        {"general,", kUserTypeHighest, user_type, {1u << 5}, "general", {}},  // the comma ends it
-        {"c2,,b1", kSecclassHighest, secclass, {(1u << 2) | (1u << 3)}, "c2,b1", {""}},
-        {"ROOT,roo,rootx, root",
-         kUserTypeHighest,
-         user_type,
-         {0},
-         "",
-         {"ROOT", "roo", "rootx", " root"}},
+        {"root,bogus", 6, user_type, {1u}, "root", {"bogus"}},
+        {"sso,nosuch,retired", 6, user_type, {0x44}, "sso,retired", {"nosuch"}},
+        {"general,", 6, user_type, {1u << 5}, "general", {}},  // the comma ends the list
+        {"c2,,b1", 6, secclass, {0xC}, "c2,b1", {""}},
+        {"ROOT,roo,rootx, root", 6, user_type, {0}, "", {"ROOT", "roo", "rootx", " root"}},
         {"chown,writeaudit", 6, sys_priv, {1u << 2}, "writeaudit", {"chown"}},  // above the highest
-        {"", kAuditMaskHighest, audit_mask, {0}, "", {}},
-        {"big,alias", 5, dup, {(1u << 2) | (1u << 1)}, "alias,big", {}},
+        {"", 20, audit_mask, {0}, "", {}},
+        {"big,alias", 5, dup, {0x6}, "alias,big", {}},
         {"w2,w1,low", 64, wide, {1u, 1u << 1, 1u}, "low,w1,w2", {}},
         // With a lower highest value the top word is neither cleared nor used.
         {"w2,w1,low", 40, wide, {1u, 1u << 1, 0xFFu}, "low,w1", {"w2"}},
@@ -116,7 +102,7 @@ TEST_F(NamePairTest, ListsLoadIntoTheMaskAndBackAndUnknownNamesAreReported) {
         EXPECT_EQ(reports(), want);
     }
     unsigned mask[2] = {0xFFu, 0xABu};
-    loadnamepair(mask, kAuditMaskHighest, nullptr, audit_mask, "a list");
+    loadnamepair(mask, 20, nullptr, audit_mask, "a list");
     EXPECT_EQ(mask[0], 0u);
     EXPECT_EQ(mask[1], 0xABu);  // beyond the highest value's word
 }

@@ -389,19 +389,15 @@ TEST_F(SecureFilesTest, TheLockoutRule) {
     } rows[] = {
         {"nothing set", {}, 0},
         {"failures reach the entry's tries", {{U, PR_U_MAXTRIES, 3}, {U, PR_U_NUMUNSUCLOG, 3}}, 1},
-        {"failures below the default's tries",
-         {{S, PR_U_MAXTRIES, 3}, {U, PR_U_NUMUNSUCLOG, 2}},
-         0},
-        {"failures beyond the default's tries",
-         {{S, PR_U_MAXTRIES, 3}, {U, PR_U_NUMUNSUCLOG, 4}},
-         1},
+        {"below the default's tries", {{S, PR_U_MAXTRIES, 3}, {U, PR_U_NUMUNSUCLOG, 2}}, 0},
+        {"beyond the default's tries", {{S, PR_U_MAXTRIES, 3}, {U, PR_U_NUMUNSUCLOG, 4}}, 1},
         {"failures without a limit", {{U, PR_U_NUMUNSUCLOG, 100}}, 0},
         {"the default's lock", {{S, PR_U_LOCK, 1}}, 1},
         {"the entry's unlock wins", {{S, PR_U_LOCK, 1}, {U, PR_U_LOCK, 0}}, 0},
         {"lifetime over", {{U, PR_U_SUCCHG, 200}, {S, PR_U_LIFE, 100}}, 1},
         {"lifetime not over", {{U, PR_U_SUCCHG, 50}, {S, PR_U_LIFE, 100}}, 0},
-        {"last change only from the default", {{S, PR_U_SUCCHG, 200}, {S, PR_U_LIFE, 100}}, 0},
-        {"lifetime reaching past 2038", {{U, PR_U_SUCCHG, 0}, {U, PR_U_LIFE, INT32_MAX}}, 0},
+        {"last change only by default", {{S, PR_U_SUCCHG, 200}, {S, PR_U_LIFE, 100}}, 0},
+        {"lifetime past 2038", {{U, PR_U_SUCCHG, 0}, {U, PR_U_LIFE, INT32_MAX}}, 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
