@@ -1,15 +1,12 @@
 // Tests of the database files: where they lie, waiting for a writer before
-// opening one, the per-database readers, and the System Default stream with
-// its built-in entry.
+// opening one, the per-user reader, and the System Default stream with its
+// built-in entry.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <time.h>
 
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "authdb/authcap.h"
 #include "authdb/authcap_fixture.h"
@@ -28,35 +25,33 @@ std::string owned(char *text) {
     return copy;
 }
 
-std::string path_of(const char *name, int object) {
-    return owned(find_auth_file(name, object));
-}
-
-TEST(FindAuthFile, EachDatabaseHasItsPlace) {
-    EXPECT_EQ(path_of("alice", 14), "/tcb/files/auth/a/alice");
-    EXPECT_EQ(path_of("x", 15), "/etc/auth/system/ttys");
-    EXPECT_EQ(path_of(nullptr, 16), "/etc/auth/system/files");
-    EXPECT_EQ(path_of(nullptr, 18), "/etc/auth/system/default");
-    EXPECT_EQ(path_of(nullptr, 20), "/etc/auth/system/devassign");
-    EXPECT_EQ(path_of("dflt_users", 19), "/etc/auth/subsystems/dflt_users");
-    EXPECT_EQ(path_of("alice", 17), "(null)");
-    EXPECT_EQ(path_of("alice", 21), "(null)");
-    // A name must stand for one file of its directory.
-    for (const char *name : {"", ".", "..", "../x", "a/b"}) {
-        EXPECT_EQ(path_of(name, 14), "(null)") << name;
-        EXPECT_EQ(path_of(name, 19), "(null)") << name;
+TEST(FindAuthFile, EachDatabaseHasItsPlaceChosenByTheDefaults) {
+    struct {
+        int defaults;
+        const char *name;
+        int object;
+        const char *path;
+    } rows[] = {{0, "alice", 14, "/tcb/files/auth/a/alice"},
+                {0, "x", 15, "/etc/auth/system/ttys"},
+                {0, nullptr, 16, "/etc/auth/system/files"},
+                {0, nullptr, 18, "/etc/auth/system/default"},
+                {0, nullptr, 20, "/etc/auth/system/devassign"},
+                {0, "dflt_users", 19, "/etc/auth/subsystems/dflt_users"},
+                {0, "alice", 17, "(null)"},
+                {0, "alice", 21, "(null)"},
+                {0, nullptr, 14, "(null)"},
+                {1, nullptr, 15, "/etc/auth/secure/ttys"},
+                {1, "alice", 14, "/tcb/files/auth/a/alice"},
+                {7, nullptr, 15, "/etc/auth/insecure/ttys"},
+                {-1, nullptr, 18, "/etc/auth/insecure/default"}};
+    for (const auto &row : rows) {
+        if (row.defaults != 0) asetdefaults(row.defaults);
+        EXPECT_EQ(owned(find_auth_file(row.name, row.object)), row.path) << row.object;
     }
-    EXPECT_EQ(path_of(nullptr, 14), "(null)");
-}
-
-TEST(FindAuthFile, DefaultsChooseTheDirectory) {
-    asetdefaults(1);
-    EXPECT_EQ(path_of(nullptr, 15), "/etc/auth/secure/ttys");
-    EXPECT_EQ(path_of("alice", 14), "/tcb/files/auth/a/alice");
-    asetdefaults(7);
-    EXPECT_EQ(path_of(nullptr, 15), "/etc/auth/insecure/ttys");
-    asetdefaults(-1);
-    EXPECT_EQ(path_of(nullptr, 18), "/etc/auth/insecure/default");
+    // A name must stand for one file of its directory.
+    for (const char *name : {"", ".", "..", "../x", "a/b"})
+        for (int object : {14, 19})
+            EXPECT_EQ(owned(find_auth_file(name, object)), "(null)") << name;
     char *new_name = nullptr, *old_name = nullptr;
     ASSERT_EQ(make_transition_files("/etc/auth/insecure/ttys", &new_name, &old_name), 1);
     EXPECT_EQ(owned(new_name), "/etc/auth/insecure/ttys-t");
@@ -67,26 +62,25 @@ class OpenTest : public AuthcapTest {
   protected:
     static constexpr const char *kTtys = "/etc/auth/system/ttys";
     static constexpr const char *kBusy = "/etc/auth/system/ttys-t";
-
     void SetUp() override {
         AuthcapTest::SetUp();
         box.write(kTtys, "tty01:chkent:\n");
+        box.write(kBusy, "tty02:chkent:\n");
     }
     void TearDown() override {
         if (fp != nullptr) fclose(fp);
         AuthcapTest::TearDown();
     }
-    void touch_busy_file() { set_times(box.path(kBusy), ++stamp); }
-    static void set_times(const std::string &host, time_t when) {
-        struct timespec times[2] = {{when, 0}, {when, 0}};
-        utimensat(AT_FDCWD, host.c_str(), times, 0);
+    void touch_busy_file() {
+        struct timespec times[2] = {{++stamp, 0}, {stamp, 0}};
+        utimensat(AT_FDCWD, box.path(kBusy).c_str(), times, 0);
     }
-
     FILE *fp = nullptr;
     time_t stamp = 1000000;
 };
 
 TEST_F(OpenTest, OpensAtOnceWithoutAWriter) {
+    box.remove(kBusy);
     open_auth_file(nullptr, 15, &fp);
     ASSERT_NE(fp, nullptr);
     EXPECT_TRUE(naps.delays.empty());
@@ -97,7 +91,6 @@ TEST_F(OpenTest, OpensAtOnceWithoutAWriter) {
 }
 
 TEST_F(OpenTest, GivesUpOnAWriterThatStopped) {
-    box.write(kBusy, "half written");
     touch_busy_file();
     open_auth_file(nullptr, 15, &fp);
     EXPECT_EQ(fp, nullptr);
@@ -114,10 +107,8 @@ TEST_F(OpenTest, GivesUpOnAWriterThatStopped) {
 }
 
 TEST_F(OpenTest, WaitsForALiveWriterThenReadsItsWork) {
-    box.write(kBusy, "tty02:chkent:\n");
-    int touches = 0;
-    naps.each = [&](size_t) {
-        if (++touches < 40)
+    naps.each = [this](size_t count) {
+        if (count < 40)
             touch_busy_file();
         else
             rename(box.path(kBusy).c_str(), box.path(kTtys).c_str());
@@ -140,9 +131,8 @@ TEST_F(AuthcapTest, UserEntryIsReadFromTheUsersOwnFile) {
     EXPECT_EQ(id, 1000);
     box.write("/tcb/files/auth/a/alice", "alicia:u_name=alice:chkent:\n");
     EXPECT_EQ(agetuser("alice"), 0);
-    EXPECT_EQ(agetuser("albert"), -1);
-    EXPECT_EQ(agetuser(nullptr), -1);
-    EXPECT_EQ(agetuser("../a/alice"), -1);
+    for (const char *name : {"albert", "../a/alice", static_cast<const char *>(nullptr)})
+        EXPECT_EQ(agetuser(name), -1);
 }
 
 class DefaultTest : public AuthcapTest {
@@ -154,87 +144,52 @@ class DefaultTest : public AuthcapTest {
         const char *value = agetstr("d_name", &at);
         return value != nullptr ? value : "(null)";
     }
+    FILE *stream() const { return authdb::default_stream().stream.fp; }
 };
 
-TEST_F(DefaultTest, BuiltInEntryIsServedOncePerPass) {
-    tcb_files_off();
-    ASSERT_EQ(agetdefault(), 1);
-    EXPECT_EQ(name(), "default");
-    EXPECT_EQ(agetflag("u_pickpw"), 1);
-    EXPECT_EQ(agetflag("u_genpwd"), 0);
-    long timeout = 0;
-    EXPECT_EQ(agtnum("t_login_timeout", &timeout), 0);
-    EXPECT_EQ(timeout, 60);
-    EXPECT_EQ(agetdefault(), 0);
-    EXPECT_EQ(agetdefault_buf(), nullptr);
-    endprdfent();
-    char *entry = agetdefault_buf();
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry, current_entry());
-    EXPECT_EQ(strncmp(entry, "default:d_name=default:u_pwd=*:", 31), 0);
-    EXPECT_EQ(agetdefault(), 0);
-    // A new pass, while the file is still missing, serves it again.
-    setprdfent();
-    EXPECT_EQ(agetdefault(), 1);
-    EXPECT_TRUE(reports().empty());
-}
-
 TEST_F(DefaultTest, WithoutTheSwitchAMissingFileHasNoEntries) {
-    box.write("/etc/default/security", "TCBFILES=OFF \n");
     EXPECT_EQ(agetdefault(), -1);
     EXPECT_EQ(agetdefault_buf(), nullptr);
 }
 
-TEST_F(DefaultTest, FileIsReadInPassesAndItsBuiltInNotServed) {
+// The built-in entry is served only while the file is missing.
+TEST_F(DefaultTest, FileIsReadInPassesAndAReplacedOrRemovedOneSeenByTheNextPass) {
     tcb_files_off();
-    box.write(kDefault, "default:d_name=default:chkent:\nother:d_name=other:chkent:\n");
-    EXPECT_EQ(agetdefault(), 1);
-    EXPECT_EQ(name(), "default");
-    EXPECT_EQ(agetdefault(), 1);
-    EXPECT_EQ(name(), "other");
+    box.write(kDefault, "default:d_name=old:chkent:\nother:d_name=other:chkent:\n");
+    for (const char *want : {"old", "other"}) {
+        ASSERT_EQ(agetdefault(), 1);
+        EXPECT_EQ(name(), want);
+    }
     EXPECT_EQ(agetdefault(), 0);
-    FILE *stream = vant::authdb::default_stream().stream.fp;
+    FILE *before = stream();
     setprdfent();
-    EXPECT_EQ(vant::authdb::default_stream().stream.fp, stream);  // unchanged file
-    EXPECT_EQ(agetdefault(), 1);
-    EXPECT_EQ(name(), "default");
-    endprdfent();
-    EXPECT_EQ(current_entry(), nullptr);
-    EXPECT_EQ(vant::authdb::default_stream().stream.fp, nullptr);
-}
-
-TEST_F(DefaultTest, ReplacedOrRemovedFileIsSeenByTheNextPass) {
-    box.write(kDefault, "default:d_name=old:chkent:\n");
+    EXPECT_EQ(stream(), before);  // unchanged file
     ASSERT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "old");
     // Same size and, on a coarse clock, the same second: only the file differs.
-    box.write("/etc/auth/system/default-t", "default:d_name=new:chkent:\n");
+    box.write("/etc/auth/system/default-t",
+              "default:d_name=new:chkent:\nother:d_name=newer:chkent:\n");
     rename(box.path("/etc/auth/system/default-t").c_str(), box.path(kDefault).c_str());
     setprdfent();
-    EXPECT_NE(vant::authdb::default_stream().stream.fp, nullptr);
+    EXPECT_NE(stream(), nullptr);
     ASSERT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "new");
-    setprdfent();
-    EXPECT_EQ(agetdefault(), 1);
     // Without the file a new pass starts with the built-in entry.
-    tcb_files_off();
     box.remove(kDefault);
     setprdfent();
-    EXPECT_EQ(vant::authdb::default_stream().stream.fp, nullptr);
+    EXPECT_EQ(stream(), nullptr);
     ASSERT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "default");
-}
-
-TEST_F(DefaultTest, ResetReadsTheGivenFileFromItsStart) {
-    box.write(kDefault, "default:d_name=one:chkent:\n");
+    // A reset reads the file given from its start.
     box.write("/etc/auth/system/default.new", "default:d_name=two:chkent:\n");
-    ASSERT_EQ(agetdefault(), 1);
-    EXPECT_EQ(vant::databases::reset_default("/etc/auth/system/default.new"), 0);
+    EXPECT_EQ(databases::reset_default("/etc/auth/system/default.new"), 0);
     ASSERT_EQ(agetdefault(), 1);
     EXPECT_EQ(name(), "two");
     EXPECT_EQ(agetdefault(), 0);
-    EXPECT_EQ(vant::databases::reset_default("/etc/auth/system/none"), 0);
-    EXPECT_EQ(vant::authdb::default_stream().stream.fp, nullptr);
+    EXPECT_EQ(databases::reset_default("/etc/auth/system/none"), 0);
+    EXPECT_EQ(stream(), nullptr);
+    endprdfent();
+    EXPECT_EQ(current_entry(), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
-// Messages: printed with the command's name, or stored for the program.
+// Messages: printed with the command's name, or stored for the program, and
+// their texts from a catalog found through NLSPATH.
+#include <stdlib.h>
+
 #include <string>
 
+#include "frame/message_table.h"
 #include "support/child.h"
 #include "support/sandbox.h"
 #include "support/startup.h"
@@ -14,17 +18,6 @@ std::string next(int expected_severity) {
     int severity = get_auth_msg(&text);
     EXPECT_EQ(severity, expected_severity);
     return severity > 0 && severity < 3 ? text : "";
-}
-
-TEST(MessagesTest, BuiltInTextIsTheVariableItself) {
-    EXPECT_EQ(intl_msg(24, vant_badargs), vant_badargs);
-    EXPECT_STREQ(vant_palindrome, "Password must not be a palindrome");
-    EXPECT_STREQ(smpm_lul5, " 1 unsuccessful login for %s: %s on %s");
-    EXPECT_STREQ(smpm_initcond2, "Could not execute %s (errno %d)");
-    EXPECT_EQ(get_auth_msg_behaviour(), 0);
-    char *text = nullptr;
-    EXPECT_EQ(get_auth_msg(&text), 0);  // nothing to read while printing
-    EXPECT_EQ(text, nullptr);
 }
 
 TEST(MessagesTest, PrintingPrefixesTheCommandNameAndAFatalOneEndsTheProcess) {
@@ -46,6 +39,7 @@ TEST(MessagesTest, PrintingPrefixesTheCommandNameAndAFatalOneEndsTheProcess) {
 }
 
 TEST(MessagesTest, StoredMessagesAreReadOldestFirstUntilDiscardedOrSwitchedOff) {
+    EXPECT_EQ(next(0), "");  // nothing to read while printing
     set_auth_msg(VANT_MSG_STORE);
     EXPECT_EQ(get_auth_msg_behaviour(), VANT_MSG_STORE);
     store_msg(VANT_SEV_WARNING, "one");
@@ -80,6 +74,57 @@ TEST(MessagesTest, RepointedVariableIsReadAtReportTime) {
     char *empty[] = {nullptr};
     EXPECT_EQ(set_auth_parameters(0, empty), -1);
     EXPECT_EQ(next(2), "started without a name");
+}
+
+struct BuiltIn {
+    int number;
+    const char *text;
+};
+#define VANT_BUILT_IN(number, variable, text) {number, text},
+constexpr BuiltIn kBuiltIn[] = {VANT_MESSAGE_TABLE(VANT_BUILT_IN)};
+#undef VANT_BUILT_IN
+
+TEST_F(SandboxTest, ShippedCatalogHoldsEveryBuiltInText) {
+    ASSERT_EQ(start(box, {.built_catalog = true}), 0);
+    set_auth_msg(VANT_MSG_CATALOG);
+    ASSERT_EQ(get_auth_msg_behaviour(), VANT_MSG_CATALOG);
+    for (const BuiltIn &m : kBuiltIn) {
+        std::string fallback = m.text;
+        const char *text = intl_msg(m.number, fallback.c_str());
+        EXPECT_NE(text, fallback.c_str()) << m.number << " is not in the catalog";
+        EXPECT_STREQ(text, m.text) << m.number;
+    }
+}
+
+TEST_F(SandboxTest, ChangedTextsAreSeen) {
+    box.write("/custom.msg",
+              "$quote \"\n$set 1\n"
+              "24 \"Prozess ohne erstes Argument gestartet\"\n"
+              "18 \"Betriebsmittel %s fehlt: %s\"\n"
+              "48 \"Zu kurz (%s Zeichen)\"\n");
+    box.mkdir("/nls");
+    std::string cmd = "gencat " + box.path("/nls/vant.cat@Unix") + " " + box.path("/custom.msg");
+    ASSERT_EQ(system(cmd.c_str()), 0);
+    setenv("NLSPATH", (box.path("/nls") + "/%N").c_str(), 1);
+    set_auth_msg(VANT_MSG_CATALOG | VANT_MSG_STORE);
+    EXPECT_EQ(get_auth_msg_behaviour(), 3);
+    EXPECT_STREQ(intl_msg(24, vant_badargs), "Prozess ohne erstes Argument gestartet");
+    EXPECT_STREQ(intl_msg(18, vant_noresource), "Betriebsmittel %s fehlt: %s");
+    // Absent from the catalog: the built-in text.
+    EXPECT_EQ(intl_msg(23, vant_badkernel), vant_badkernel);
+    // A text whose conversions differ from the built-in one is never used as a format.
+    EXPECT_EQ(intl_msg(48, smpm_shortn), smpm_shortn);
+
+    set_auth_msg(VANT_MSG_STORE);
+    EXPECT_EQ(get_auth_msg_behaviour(), VANT_MSG_STORE);
+    EXPECT_EQ(intl_msg(24, vant_badargs), vant_badargs);
+}
+
+TEST_F(SandboxTest, MissingCatalogLeavesBuiltInTexts) {
+    setenv("NLSPATH", box.path("/nowhere/%N").c_str(), 1);
+    set_auth_msg(VANT_MSG_CATALOG | VANT_MSG_STORE);
+    EXPECT_EQ(get_auth_msg_behaviour(), VANT_MSG_STORE);
+    EXPECT_EQ(intl_msg(1, vant_palindrome), vant_palindrome);
 }
 
 }  // namespace
