@@ -3,6 +3,7 @@
 // changes run as root in a child process.
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -189,7 +190,12 @@ TEST_F(IdentityTest, GroupsFromTheGroupFileOrTheUsersOwnList) {
     ChildResult r = run_child([this] {
         int warnings = -1;
         if (seteuid(1000) != 0) _exit(2);
-        _exit(groups_of("alice", 32, &warnings).empty() && warnings == 1 ? 0 : 1);
+        bool unreadable = groups_of("alice", 32, &warnings).empty() && warnings == 1;
+        // A home the user cannot search leaves the group file's list.
+        if (seteuid(0) != 0 || chmod(box.path("/home/alice").c_str(), 0) != 0 || seteuid(1000) != 0)
+            _exit(3);
+        bool unsearchable = groups_of("alice", 32, &warnings) == std::vector<gid_t>{100, 50, 60};
+        _exit(unreadable && unsearchable ? 0 : 1);
     });
     EXPECT_EQ(r.exit_status, 0);
 }
