@@ -1,9 +1,9 @@
 // The end of a successful login: the login recorded, the process turned
 // into the user's, and the environment of the user's shell. Identity
-// changes run as root in a child process; the environment and group rules
-// are checked in the test process.
+// changes run as root in a child process.
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,17 +21,6 @@
 namespace vant::test {
 namespace {
 
-// The descriptors of this process open on files under `root`.
-int files_open_under(const std::string &root) {
-    int count = 0;
-    for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code ignored;
-        std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
-        count += target.rfind(root + "/", 0) == 0;
-    }
-    return count;
-}
-
 class IdentityTest : public LoginTest {
   protected:
     void SetUp() override {
@@ -47,10 +36,8 @@ class IdentityTest : public LoginTest {
         setenv("PATH", "/caller/bin", 1);
     }
     static std::vector<std::string> list(const smp_attempt *a) {
-        std::vector<std::string> entries;
         char **env = login::build_environment(*a, login::shell_of(*a), true);
-        for (char **e = env; *e != nullptr; ++e)
-            entries.push_back(*e);
+        std::vector<std::string> entries(env, std::find(env, env + 20, nullptr));
         free(env[0]);
         free(env);
         return entries;
@@ -58,42 +45,45 @@ class IdentityTest : public LoginTest {
     std::vector<gid_t> groups_of(const char *user, int size, int *warnings) {
         std::vector<gid_t> v(static_cast<size_t>(size), login::kNoGroup);
         *warnings = login::getbasesg(user, size, v.data(), nullptr);
-        v.resize(static_cast<size_t>(std::find(v.begin(), v.end(), login::kNoGroup) - v.begin()));
+        v.erase(std::find(v.begin(), v.end(), login::kNoGroup), v.end());
         return v;
     }
-    // A login as far as smp_set_identity, in a child; what the process has
-    // become, one "key=value" per line.
-    std::string identity(const char *tty, int request = SMP_LOGIN) {
+    // A login as far as smp_set_identity, in a child at priority 0; what the
+    // process has become, one "key=value" per line, each line checked.
+    void expect_identity(const char *tty, int request, const std::vector<std::string> &lines) {
         ChildResult r = run_child([&] {
-            Check c = check("alice", tty, request);
-            char *text = nullptr, **env = nullptr, *shell = nullptr;
-            int result = smp_set_identity(c.attempt, &text, &env, &shell);
+            setpriority(PRIO_PROCESS, 0, 0);
+            char *text = nullptr, **env = nullptr, *shell = nullptr, cwd[4096] = "";
+            int result =
+                smp_set_identity(check("alice", tty, request).attempt, &text, &env, &shell);
             gid_t groups[16];
-            int n = getgroups(16, groups);
-            char cwd[4096] = "";
+            int n = getgroups(16, groups), open = 0;
             struct rlimit fsize;
             getrlimit(RLIMIT_FSIZE, &fsize);
             printf("result=%d\ntext=%s\nuid=%d/%d\ngid=%d\ncwd=%s\nfsize=%ld\nnice=%d\ngroups=",
                    result, text != nullptr ? text : "", static_cast<int>(getuid()),
-                   static_cast<int>(geteuid()), static_cast<int>(getgid()),
-                   getcwd(cwd, sizeof cwd) != nullptr ? cwd : "?",
+                   static_cast<int>(geteuid()), static_cast<int>(getgid()), getcwd(cwd, 4096),
                    static_cast<long>(fsize.rlim_cur), getpriority(PRIO_PROCESS, 0));
             for (int i = 0; i < n; ++i)
                 printf("%d,", static_cast<int>(groups[i]));
             printf("\nshell=%s\n", shell != nullptr ? shell : "");
             for (char **e = env; e != nullptr && *e != nullptr; ++e)
                 printf("env %s\n", *e);
-            printf("open=%d\n", files_open_under(box.root()));
-            fflush(stdout);
+            // No descriptor on the system's files is left to the user's shell.
+            for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+                std::error_code ignored;
+                open += std::filesystem::read_symlink(fd.path(), ignored)
+                            .string()
+                            .starts_with(box.root() + "/");
+            }
+            printf("open=%d\n", open);
         });
         EXPECT_EQ(r.exit_status, 0) << r.err;
-        return r.out;
-    }
-    static void expect_lines(const std::string &out, const std::vector<std::string> &lines) {
         for (const std::string &line : lines)
-            EXPECT_NE(("\n" + out).find("\n" + line + "\n"), std::string::npos) << line << "\n"
-                                                                                << out;
+            EXPECT_NE(("\n" + r.out).find("\n" + line + "\n"), std::string::npos) << line << "\n"
+                                                                                  << r.out;
     }
+    std::string user() const { return box.read(entry_path("alice")); }
 };
 
 #define REQUIRE_ROOT() \
@@ -105,58 +95,57 @@ TEST_F(IdentityTest, LoginBecomesTheUserAndIsRecorded) {
     terminals("tty1:t_devname=tty1:t_failures#2:chkent:\n");
     login_settings("ULIMIT=4096\n");
     box.write("/dev/auditw", "");
-    expect_lines(identity("/dev/tty1"),
-                 {"result=0", "uid=1000/1000", "gid=100", "groups=50,60,100,", "fsize=2097152",
-                  "nice=5", "shell=/bin/sh", "open=0", "env LOGNAME=alice", "env HOME=/home/alice",
-                  "env SHELL=/bin/sh", "cwd=" + box.path("/home/alice")});
+    expect_identity(
+        "/dev/tty1", SMP_LOGIN,
+        {"result=0", "uid=1000/1000", "gid=100", "groups=50,60,100,", "fsize=2097152", "nice=5",
+         "shell=/bin/sh", "open=0", "env LOGNAME=alice", "cwd=" + box.path("/home/alice")});
     EXPECT_EQ(box.read("/loginuid"), "1000");
-    std::string user = box.read(entry_path("alice")), tty = box.read("/etc/auth/system/ttys");
+    std::string tty = box.read("/etc/auth/system/ttys");
     for (const char *set : {"u_suctty=tty1", "u_suclog#"})
-        EXPECT_NE(user.find(set), std::string::npos) << user;
-    EXPECT_EQ(user.find("u_numunsuclog"), std::string::npos) << user;
+        EXPECT_NE(user().find(set), std::string::npos) << user();
+    EXPECT_EQ(user().find("u_numunsuclog"), std::string::npos) << user();
     for (const char *set : {"t_uid=alice", "t_logtime#"})
         EXPECT_NE(tty.find(set), std::string::npos) << tty;
     EXPECT_EQ(tty.find("t_failures"), std::string::npos) << tty;
     EXPECT_NE(box.read("/dev/auditw").find("alice"), std::string::npos);
 }
 
-TEST_F(IdentityTest, WithoutTerminalOrAsASwitch) {
+// Without a terminal no terminal is recorded; a switch keeps the real user
+// and the login user; a failure ends the call unless overridden.
+TEST_F(IdentityTest, SwitchesAndFailures) {
     REQUIRE_ROOT();
     entry("alice", "u_id#1000:u_nullpw:u_suctty=tty9");
     terminals("tty9:t_devname=tty9:chkent:\n");
-    expect_lines(identity(nullptr), {"result=0"});
-    EXPECT_EQ(box.read(entry_path("alice")).find("u_suctty"), std::string::npos);
-    EXPECT_EQ(box.read("/etc/auth/system/ttys"), "tty9:t_devname=tty9:chkent:\n");
-    // A switch keeps the real user and the login user.
-    box.write("/loginuid", "");
-    expect_lines(identity(nullptr, SMP_SWITCH), {"result=0", "uid=0/1000"});
+    expect_identity(nullptr, SMP_SWITCH, {"result=0", "uid=0/1000"});
     EXPECT_EQ(box.read("/loginuid"), "");
-}
-
-TEST_F(IdentityTest, FailureEndsTheCallUnlessOverridden) {
-    REQUIRE_ROOT();
-    entry("alice", "u_id#1000:u_nullpw");
+    EXPECT_EQ(user().find("u_suctty"), std::string::npos);
+    EXPECT_EQ(box.read("/etc/auth/system/ttys"), "tty9:t_devname=tty9:chkent:\n");
     box.remove("/home/alice");
-    expect_lines(identity(nullptr),
-                 {"result=18", "text=Cannot change to home directory", "uid=0/0"});
-    EXPECT_NE(box.read(entry_path("alice")).find("u_suclog#"), std::string::npos);
-    expect_lines(identity("/dev/tty5", SMP_OVERRIDE_LOGIN),
-                 {"result=19", "text=Cannot change to home directory", "uid=1000/1000"});
+    expect_identity(nullptr, SMP_LOGIN,
+                    {"result=18", "text=Cannot change to home directory", "uid=0/0"});
+    EXPECT_NE(user().find("u_suclog#"), std::string::npos);
+    expect_identity("/dev/tty5", SMP_OVERRIDE_LOGIN,
+                    {"result=19", "text=Cannot change to home directory", "uid=1000/1000"});
 }
 
 TEST_F(IdentityTest, RefusedWhenLockedOrNotRoot) {
+    REQUIRE_ROOT();
     entry("alice", "u_id#1000:u_nullpw:u_lock");
     EXPECT_EQ(smp_set_identity(check("alice", nullptr).attempt, nullptr, nullptr, nullptr),
               SMP_ACCT_LOCKED);
     entry("alice", "u_id#1000:u_nullpw");
     smp_attempt *a = check("alice", nullptr).attempt;
-    ChildResult r = run_child([a] {
-        if (geteuid() == 0 && seteuid(1000) != 0) _exit(2);
-        _exit(smp_set_identity(a, nullptr, nullptr, nullptr));
+    ChildResult r = run_child([this, a] {
+        if (setegid(100) != 0 || seteuid(1000) != 0) _exit(100);
+        _exit(smp_set_identity(a, nullptr, nullptr, nullptr) * 100 +
+              check("alice", nullptr).result);
     });
-    EXPECT_EQ(r.exit_status, SMP_NOPRIV);
+    EXPECT_EQ(r.exit_status, SMP_NOPRIV * 101);
 }
 
+// The caller's PATH and TERM pass; the site's settings, the terminal type
+// and the user's being root or hushed change the rest; ALTSHELL=NO keeps
+// SHELL for the shells the site has a directory for.
 TEST_F(IdentityTest, EnvironmentFollowsSettingsAndCaller) {
     entry("alice", "u_id#1000:u_nullpw");
     box.write("/etc/ttytype", "vt220 console\nxterm tty1x\nansi tty1\n");
@@ -167,41 +156,27 @@ TEST_F(IdentityTest, EnvironmentFollowsSettingsAndCaller) {
                                         "MAIL=/usr/spool/mail/alice"}));
     unsetenv("PATH");
     setenv("TERM", "dumb", 1);
-    login_settings("HZ=60\nALLOWHUSH=YES\n");
+    login_settings("HZ=60\nALLOWHUSH=YES\nALTSHELL=NO\n");
     smp_attempt *a = check("alice", nullptr).attempt;
     a->hushed = 1;
-    std::vector<std::string> e = list(a);
-    EXPECT_EQ(e[2], "HZ=60");
-    EXPECT_EQ(e[3], "PATH=:/bin:/usr/bin");
-    EXPECT_EQ(e[5], "TERM=dumb");
-    EXPECT_EQ(e.back(), "HUSHLOGIN=TRUE");
+    EXPECT_EQ(list(a),
+              (std::vector<std::string>{
+                  "LOGNAME=alice", "TZ=EST5EDT", "HZ=60", "PATH=:/bin:/usr/bin", "HOME=/home/alice",
+                  "TERM=dumb", "SHELL=/bin/sh", "MAIL=/usr/spool/mail/alice", "HUSHLOGIN=TRUE"}));
+    for (const char *dir : {"/usr/lib", "/usr/lib/mkuser", "/usr/lib/mkuser/ksh"})
+        box.mkdir(dir);
+    EXPECT_TRUE(login::exports_shell("/bin/ksh"));
+    EXPECT_FALSE(login::exports_shell("/bin/sh"));
     a->pw.pw_uid = 0;
     EXPECT_EQ(list(a)[3], "PATH=/bin:/etc:/usr/bin");
-    login_settings("SUPATH=/sbin\n");
-    check("alice", nullptr);
-    EXPECT_EQ(list(a)[3], "PATH=/sbin");
 }
 
-TEST_F(IdentityTest, AltShellNoExportsOnlyShellsWithAMkuserDirectory) {
-    login_settings("ALTSHELL=NO\n");
-    entry("alice", "u_id#1000:u_nullpw");
-    check("alice", nullptr);
-    for (const char *dir :
-         {"/usr/lib", "/usr/lib/mkuser", "/usr/lib/mkuser/ksh", "/usr/lib/mkuser/lib"})
-        box.mkdir(dir);
-    box.write("/usr/lib/mkuser/csh", "");
-    EXPECT_TRUE(login::exports_shell("/bin/ksh"));
-    for (const char *shell : {"/bin/sh", "/bin/csh", "/usr/lib"})
-        EXPECT_FALSE(login::exports_shell(shell)) << shell;
-    login_settings("ALTSHELL=YES\n");
-    check("alice", nullptr);
-    EXPECT_TRUE(login::exports_shell("/bin/sh"));
-}
-
+// Warnings count the duplicates, the groups with no room and the unknown
+// names; a list the user cannot read gives the base group alone.
 TEST_F(IdentityTest, GroupsFromTheGroupFileOrTheUsersOwnList) {
     int warnings = -1;
     EXPECT_EQ(groups_of("alice", 32, &warnings), (std::vector<gid_t>{100, 50, 60}));
-    EXPECT_EQ(warnings, 1);  // alice listed twice in audio
+    EXPECT_EQ(warnings, 1);
     EXPECT_EQ(groups_of("alice", 2, &warnings), (std::vector<gid_t>{100}));
     EXPECT_EQ(warnings, 3);
     box.write("/home/alice/.suppgroups",
@@ -213,10 +188,14 @@ TEST_F(IdentityTest, GroupsFromTheGroupFileOrTheUsersOwnList) {
     if (geteuid() != 0) return;  // an unreadable list needs another user
     box.write("/home/alice/.suppgroups", "staff\n", 0);
     ChildResult r = run_child([this] {
-        if (seteuid(1000) != 0) _exit(2);
         int warnings = -1;
-        std::vector<gid_t> v = groups_of("alice", 32, &warnings);
-        _exit(v.empty() && warnings == 1 ? 0 : 1);
+        if (seteuid(1000) != 0) _exit(2);
+        bool unreadable = groups_of("alice", 32, &warnings).empty() && warnings == 1;
+        // A home the user cannot search leaves the group file's list.
+        if (seteuid(0) != 0 || chmod(box.path("/home/alice").c_str(), 0) != 0 || seteuid(1000) != 0)
+            _exit(3);
+        bool unsearchable = groups_of("alice", 32, &warnings) == std::vector<gid_t>{100, 50, 60};
+        _exit(unreadable && unsearchable ? 0 : 1);
     });
     EXPECT_EQ(r.exit_status, 0);
 }

@@ -24,7 +24,7 @@ class PasswordTest : public LoginTest {
         LoginTest::SetUp();
         box.write("/etc/auth/system/authorize", "auth:su,passwd\n");
         box.write("/etc/auth/subsystems/dflt_users", "");
-        spell_knows_nothing();
+        box.write("/usr/bin/spell", "#!/bin/sh\ncat\n", 0755);
     }
     void grants(const std::string &lines) const {
         box.write("/etc/auth/subsystems/auth", lines, 0640);
@@ -36,34 +36,17 @@ class PasswordTest : public LoginTest {
     smp_attempt *change(const char *target = "alice", uid_t subject = 1000) {
         return check(target, nullptr, SMP_PASSWD, 0, subject).attempt;
     }
-    int propose(smp_attempt *a, const std::string &password, std::string *text = nullptr,
-                int *retries = nullptr) {
-        std::string p = password;
+    int propose(smp_attempt *a, std::string password, int *retries = nullptr) {
         char *reason = nullptr;
-        int result = smp_try_pw(p.data(), a, retries, &reason);
-        if (text != nullptr) *text = reason != nullptr ? reason : "";
+        int result = smp_try_pw(password.data(), a, retries, &reason);
+        text = reason != nullptr ? reason : "";
         return result;
     }
     int set(smp_attempt *a, std::string password, std::string again, int *retries = nullptr) {
-        char *text = nullptr;
-        int r = smp_set_pw(password.data(), again.data(), a, retries, &text);
-        last_text = text != nullptr ? text : "";
+        char *reason = nullptr;
+        int r = smp_set_pw(password.data(), again.data(), a, retries, &reason);
+        text = reason != nullptr ? reason : "";
         return r;
-    }
-    // A site checker that logs its arguments, the passwords it has seen and
-    // the one it judges; it dies on "die", rejects "bad" with a reason,
-    // accepts "plain" with a bare letter and answers a reason otherwise.
-    void checker() {
-        passwd_settings("GOODPW=YES\n");
-        std::string log = box.path("/goodpw.log");
-        box.write("/usr/bin/goodpw",
-                  "#!/bin/sh\necho \"args:$*\" >> " + log +
-                      "\nwhile IFS= read -r pw; do\n"
-                      "  while IFS= read -r line && [ -n \"$line\" ]; do echo \"prev:$line\" >> " +
-                      log + "; done\n  echo \"pw:$pw\" >> " + log +
-                      "\n  case \"$pw\" in *die*) exit 3;; *bad*) echo 'nToo simple.';;"
-                      " *plain*) echo 'x';; *) echo 'gLooks fine';; esac\ndone\n",
-                  0755);
     }
     // NIS in use, with a stand-in password program that records what it is
     // given and exits with `status`.
@@ -73,12 +56,13 @@ class PasswordTest : public LoginTest {
             link(box.path("/bin/passwd").c_str(), box.path("/bin/yppasswd").c_str());
             box.mkdir("/etc/yp");
         }
+        std::string log = box.path("/yppwd.log");
         box.write("/etc/yp/yppwd",
-                  "#!/bin/sh\necho \"$#:$1\" > " + box.path("/yppwd.log") + "\ncat >> " +
-                      box.path("/yppwd.log") + "\nexit " + std::to_string(status) + "\n",
+                  "#!/bin/sh\necho \"$#:$1\" > " + log + "\ncat >> " + log + "\nexit " +
+                      std::to_string(status) + "\n",
                   0755);
     }
-    std::string last_text;
+    std::string text;
 };
 
 TEST_F(PasswordTest, WhoMayChangeWhosePassword) {
@@ -101,84 +85,50 @@ TEST_F(PasswordTest, WhoMayChangeWhosePassword) {
         entry("alice", r.alice);
         entry("bob", r.bob);
         grants(r.grant);
-        char *text = nullptr;
-        EXPECT_EQ(smp_pw_change(change(r.target), &text), r.result)
+        EXPECT_EQ(smp_pw_change(change(r.target), nullptr), r.result)
             << r.alice << " / " << r.bob << " / " << r.grant;
     }
     entry("root", "u_id#0:u_pickpw:u_pwd=xx");
     EXPECT_EQ(smp_pw_change(change("root", 0), nullptr), SMP_NO_CHECK);
 }
 
+// An account administrator's own account may be given either kind.
 TEST_F(PasswordTest, HowTheNewPasswordIsObtained) {
-    struct Row {
-        const char *fields;
-        int result;
-    } rows[] = {
-        {":u_pickpw:u_genpwd", SMP_CHOOSE_OR_GENERATE},
-        {":u_pickpw", SMP_MUST_CHOOSE},
-        {":u_genpwd", SMP_MUST_GENERATE},
-        {"", SMP_FAIL},
-    };
-    for (const Row &r : rows) {
-        entry("alice", std::string("u_id#1000") + r.fields);
-        char *text = nullptr;
-        EXPECT_EQ(smp_pw_choice(change(), &text), r.result) << r.fields;
-        if (r.result == SMP_FAIL) {
-            EXPECT_STREQ(text, "User cannot set passwords");
-        }
+    const std::pair<const char *, int> rows[] = {{":u_pickpw:u_genpwd", SMP_CHOOSE_OR_GENERATE},
+                                                 {":u_pickpw", SMP_MUST_CHOOSE},
+                                                 {":u_genpwd", SMP_MUST_GENERATE},
+                                                 {"", SMP_FAIL}};
+    char *reason = nullptr;
+    for (const auto &[fields, result] : rows) {
+        entry("alice", std::string("u_id#1000") + fields);
+        EXPECT_EQ(smp_pw_choice(change(), &reason), result) << fields;
     }
-    // An account administrator's own account may be given either kind.
+    EXPECT_STREQ(reason, "User cannot set passwords");
     entry("bob", "u_id#1001");
     grants("bob:auth\n");
     EXPECT_EQ(smp_pw_choice(change("bob"), nullptr), SMP_CHOOSE_OR_GENERATE);
 }
 
-TEST_F(PasswordTest, MinimumLengthAndGeneratedBounds) {
-    struct Row {
-        const char *passwd_file, *fields;
-        int minimum;
-    } rows[] = {
-        {"", "u_id#1000", 5},
-        {"", "u_id#1000:u_pwseg#1", 5},
-        {"PASSLENGTH=12\n", "u_id#1000:u_pwseg#1", 8},
-        {"PASSLENGTH=12\n", "u_id#1000", 12},
-    };
-    for (const Row &r : rows) {
-        passwd_settings(r.passwd_file);
-        entry("alice", r.fields);
-        EXPECT_EQ(login::minimum_pwlen(change()->target, login::kTypedAlphabet), r.minimum)
-            << r.fields;
-    }
-    passwd_settings("PASSLENGTH=6\n");
-    for (unsigned maxlen : {3u, 9u}) {
-        entry("alice", "u_id#1000:u_genpwd:u_maxlen#" + std::to_string(maxlen));
-        char password[81] = "", *divided = nullptr;
-        EXPECT_EQ(smp_generate_pw(password, &divided, change()), SMP_DONE);
-        size_t n = strlen(password);
-        EXPECT_GE(n, 6u) << maxlen;
-        EXPECT_LE(n, std::max(6u, maxlen)) << maxlen;
-        ASSERT_NE(divided, nullptr);
-        EXPECT_GE(strlen(divided), n);
-    }
-}
-
 // The built-in rules, with the password the user typed at login (when
-// there is one) as the current one.
+// there is one) as the current one; without a checker the real superuser
+// may set even a short one.
 TEST_F(PasswordTest, BuiltInRules) {
+    const std::string shift = "Cannot be circular shift of login name",
+                      differ = "Passwords must differ by at least 3 positions";
     struct Row {
-        const char *settings, *fields, *current, *proposed, *reason;
+        const char *settings, *fields, *current, *proposed;
+        std::string reason;
     } rows[] = {
-        {"", "", "", "abcdefgh", kBadChars.c_str()},
-        {"", "", "", "a1234567", kBadChars.c_str()},
+        {"", "", "", "abcdefgh", kBadChars},
+        {"", "", "", "a1234567", kBadChars},
         {"", "", "", "ab1cdefg", ""},
         {"", "", "", "bobbob1", ""},
         {"", "", "", "ab1", "Too short (must be at least 5 characters)"},
-        {"PASSLENGTH=3\n", "", "", "bob", "Cannot be circular shift of login name"},
-        {"PASSLENGTH=3\n", "", "", "OBB", "Cannot be circular shift of login name"},
-        {"PASSLENGTH=3\n", "", "", "bBo", "Cannot be circular shift of login name"},
-        {"PASSLENGTH=3\n", "", "", "BOB", "Cannot be circular shift of login name"},
-        {"", "", "Secret-99", "Secret-98", "Passwords must differ by at least 3 positions"},
-        {"", "", "Secret-99", "Secret-99x", "Passwords must differ by at least 3 positions"},
+        {"PASSLENGTH=3\n", "", "", "bob", shift},
+        {"PASSLENGTH=3\n", "", "", "OBB", shift},
+        {"PASSLENGTH=3\n", "", "", "bBo", shift},
+        {"", "", "Secret-99", "Secret-98", differ},
+        {"", "", "Secret-99", "Secret-99x", differ},
         {"", "", "Secret-99", "Secret-99xy", ""},
         {"", "", "Secret-99", "Secret-99", "You may not re-use the same password"},
         {"", "", "", "", "You are not permitted to set a null password"},
@@ -191,48 +141,47 @@ TEST_F(PasswordTest, BuiltInRules) {
         entry("bob", std::string("u_id#1001:u_pickpw") + r.fields);
         smp_attempt *a = change("bob", 1001);
         strcpy(a->entered_pw, r.current);
-        std::string text;
         int retries = 3;
-        EXPECT_EQ(propose(a, r.proposed, &text, &retries),
-                  *r.reason ? SMP_NEW_PW_REJECTED : SMP_NEW_PW_OK);
+        EXPECT_EQ(propose(a, r.proposed, &retries),
+                  r.reason.empty() ? SMP_NEW_PW_OK : SMP_NEW_PW_REJECTED);
         EXPECT_EQ(text, r.reason);
-        EXPECT_EQ(retries, *r.reason ? 2 : 3);
+        EXPECT_EQ(retries, r.reason.empty() ? 3 : 2);
     }
-    // Without a checker the real superuser may set even a short one.
     EXPECT_EQ(propose(change("bob", 1001), "abc"),
               getuid() == 0 ? SMP_NEW_PW_OK : SMP_NEW_PW_REJECTED);
 }
 
+// The site's checker is given every password proposed so far and judges the
+// last; a reason rejects, whatever the letter. A dying checker leaves the
+// built-in rules; the next proposal starts a new checker.
 TEST_F(PasswordTest, CheckerProtocol) {
     entry("bob", "u_id#1001:u_pickpw");
-    checker();
+    passwd_settings("GOODPW=YES\n");
+    std::string log = box.path("/goodpw.log");
+    box.write("/usr/bin/goodpw",
+              "#!/bin/sh\necho \"args:$*\" >> " + log +
+                  "\nwhile IFS= read -r pw; do\n"
+                  "  while IFS= read -r line && [ -n \"$line\" ]; do echo \"prev:$line\" >> " +
+                  log + "; done\n  echo \"pw:$pw\" >> " + log +
+                  "\n  case \"$pw\" in *die*) exit 3;; *bad*) echo 'nToo simple.';;"
+                  " *plain*) echo 'x';; *) echo 'gLooks fine';; esac\ndone\n",
+              0755);
     smp_attempt *a = change("bob", 1001);
-    std::string text;
-    EXPECT_EQ(propose(a, "first-good", &text), SMP_NEW_PW_REJECTED);
-    EXPECT_EQ(text, "Looks fine");  // a reason rejects, whatever the letter
-    EXPECT_EQ(propose(a, "plainword", &text), SMP_NEW_PW_OK);
-    EXPECT_EQ(propose(a, "very-bad1", &text), SMP_NEW_PW_REJECTED);
+    EXPECT_EQ(propose(a, "first-good"), SMP_NEW_PW_REJECTED);
+    EXPECT_EQ(text, "Looks fine");
+    EXPECT_EQ(propose(a, "plainword"), SMP_NEW_PW_OK);
+    EXPECT_EQ(propose(a, "very-bad1"), SMP_NEW_PW_REJECTED);
     EXPECT_EQ(text, "Too simple");
-    std::string log = box.read("/goodpw.log");
+    log = box.read("/goodpw.log");
     EXPECT_EQ(log.rfind("args:-m -d /usr/lib/goodpw/checks/user/weak\n", 0), 0u) << log;
     EXPECT_NE(log.find("prev:first-good\nprev:plainword\npw:very-bad1\n"), std::string::npos)
         << log;
-    // A dying checker leaves the built-in rules; the next proposal starts a
-    // new checker.
-    EXPECT_EQ(propose(a, "abcdie", &text), SMP_NEW_PW_REJECTED);
+    EXPECT_EQ(propose(a, "abcdie"), SMP_NEW_PW_REJECTED);
     EXPECT_EQ(text, kBadChars);
-    EXPECT_EQ(propose(a, "plain-1", &text), SMP_NEW_PW_OK);
+    EXPECT_EQ(propose(a, "plain-1"), SMP_NEW_PW_OK);
 }
 
-TEST_F(PasswordTest, OtherPasswords) {
-    passwd_settings("PASSLENGTH=6\n");
-    std::string p = "ab1cd", q = "ab1cdef";
-    char *text = nullptr;
-    EXPECT_EQ(goodpw_set_other_checks(3), SMP_FAIL);  // no checker program is named
-    EXPECT_EQ(goodpw_check_other(p.data(), nullptr, &text), SMP_NEW_PW_REJECTED);
-    EXPECT_EQ(goodpw_check_other(q.data(), nullptr, &text), SMP_NEW_PW_OK);
-}
-
+// A mismatch keeps the entry; empty entries remove the password.
 TEST_F(PasswordTest, MismatchAndEmptyEntries) {
     alice(":u_pickpw");
     std::string before = box.read(entry_path("alice"));
@@ -241,25 +190,25 @@ TEST_F(PasswordTest, MismatchAndEmptyEntries) {
     EXPECT_EQ(retries, 2);
     EXPECT_EQ(box.read(entry_path("alice")), before);
     EXPECT_NOTHING_LEFT_BEHIND(box);
-    // Empty entries remove the password.
     EXPECT_EQ(set(change(), "", ""), SMP_DONE);
     const pr_passwd *pr = getprpwnam("alice");
     EXPECT_FALSE(PR_ISSET(pr->uflg, PR_U_PWD));
     EXPECT_TRUE(PR_ISSET(pr->uflg, PR_U_SUCCHG));
 }
 
-TEST_F(PasswordTest, NisProgramGetsTheCountedPartsOnly) {
+// The NIS program gets the counted parts only; a failing program leaves
+// the entry.
+TEST_F(PasswordTest, NisProgram) {
     defaults("u_maxlen#8:u_pwseg#1");
     entry("alice", "u_id#1000:u_pickpw");
     nis(0);
     EXPECT_EQ(set(change(), "LongSecret-99", "LongSecret-99"), SMP_DONE);
     std::string stored = getprpwnam("alice")->ufld.u_pwd;
     EXPECT_EQ(box.read("/yppwd.log"), "1:alice\n1\n\n" + stored.substr(0, 13) + "\n");
-    // A failing program leaves the entry.
     std::string before = box.read(entry_path("alice"));
     nis(1);
     EXPECT_EQ(set(change(), "Secret-9", "Secret-9"), SMP_FAIL);
-    EXPECT_EQ(last_text, "NIS password change failed");
+    EXPECT_EQ(text, "NIS password change failed");
     EXPECT_EQ(box.read(entry_path("alice")), before);
     EXPECT_NOTHING_LEFT_BEHIND(box);
 }

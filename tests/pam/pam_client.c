@@ -48,19 +48,15 @@ static int run(pam_handle_t *h, const char *stage) {
     if (strcmp(stage, "chauthtok") == 0) return pam_chauthtok(h, 0);
     if (strcmp(stage, "expired") == 0) return pam_chauthtok(h, PAM_CHANGE_EXPIRED_AUTHTOK);
     if (strcmp(stage, "open") == 0) return pam_open_session(h, 0);
-    if (strcmp(stage, "close") == 0) return pam_close_session(h, 0);
-    return -1;
+    return strcmp(stage, "close") == 0 ? pam_close_session(h, 0) : -1;
 }
 
 int main(int argc, char **argv) {
-    if (argc < 6) {
-        fprintf(stderr, "usage: pam_client CONFDIR SERVICE USER TTY [-n] STAGE...\n");
-        return 2;
-    }
     struct pam_conv conv = {converse, NULL};
     pam_handle_t *h = NULL;
-    int r = pam_start_confdir(argv[2], argv[3], &conv, argv[1], &h);
-    if (r != PAM_SUCCESS) return 3;
+    if (argc < 6 || pam_start_confdir(argv[2], argv[3], &conv, argv[1], &h) != PAM_SUCCESS)
+        return 2;
+    int r = PAM_SUCCESS;
     if (argv[4][0] != '\0') pam_set_item(h, PAM_TTY, argv[4]);
     for (int i = 5; i < argc; ++i) {
         no_answers |= strcmp(argv[i], "-n") == 0;

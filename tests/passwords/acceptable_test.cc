@@ -28,22 +28,17 @@ using AcceptableTest = PasswordsTest;
 TEST_F(AcceptableTest, ChecksInTheirOrder) {
     dictionary_checker("hello\nword\n");
     box.write("/etc/passwd", std::string(kDefaultPasswd) + "abba:x:5000:100::/:/bin/sh\n");
-    struct Row {
-        const char *password;
-        std::string verdict;
-    } rows[] = {
-        {"", kPalindrome},      {"x", kPalindrome},      {"abcba", kPalindrome},
-        {"xy7yx", kPalindrome}, {"abccba", kPalindrome}, {"abcCBA", "1:"},
-        {"zxqZ", "1:"},         {"ecila", kLogin},       {"AlIcE", kLogin},
-        {"Obb", kLogin},        {"SRESU", kGroup},       {"alicea", "1:"},
-        {"alic", "1:"},         {"htua", kGroup},        {"NomeaD", kGroup},
-        {"abBA", kLogin},       {"abba", kPalindrome},   {"HeLLo", kSpelling},
-        {"wOrd", kSpelling},    {"hel1o", "1:"},         {"hel-lo", "1:"},
-        {"hello!", "1:"},       {"hello world", "1:"},   {"h\xe9llo", "1:"},
+    const std::pair<const char *, std::string> rows[] = {
+        {"", kPalindrome},    {"xy7yx", kPalindrome}, {"abccba", kPalindrome},
+        {"abcCBA", "1:"},     {"AlIcE", kLogin},      {"Obb", kLogin},
+        {"SRESU", kGroup},    {"alicea", "1:"},       {"alic", "1:"},
+        {"htua", kGroup},     {"abBA", kLogin},       {"abba", kPalindrome},
+        {"HeLLo", kSpelling}, {"wOrd", kSpelling},    {"hel1o", "1:"},
+        {"hel-lo", "1:"},     {"hello world", "1:"},  {"h\xe9llo", "1:"},
     };
-    for (const Row &r : rows)
-        EXPECT_EQ(verdict(r.password), r.verdict) << r.password;
-    EXPECT_EQ(box.read("/checker.log"), "abccba\nzxqz\nalicea\nalic\nhello\nword\nhel1o\n");
+    for (const auto &[password, verdict_of] : rows)
+        EXPECT_EQ(verdict(password), verdict_of) << password;
+    EXPECT_EQ(box.read("/checker.log"), "abccba\nalicea\nalic\nhello\nword\nhel1o\n");
     EXPECT_EQ(verdict(nullptr), kPalindrome);
     // Only ASCII letters change case in anagrams.
     EXPECT_EQ(passwords::derivative("a1b2", "2B1A"), 1);
@@ -54,17 +49,19 @@ TEST_F(AcceptableTest, ChecksInTheirOrder) {
 TEST_F(AcceptableTest, NullStreamPrintsNothingWhateverTheOutcome) {
     dictionary_checker("hello\n");
     auto r = run_child([] {
-        int verdicts =
-            acceptable_password("", nullptr) * 1000 + acceptable_password("ecila", nullptr) * 100 +
-            acceptable_password("hello", nullptr) * 10 + acceptable_password("zqxbv", nullptr);
-        exit(10 + verdicts);
+        exit(10 + acceptable_password("", nullptr) * 1000 +
+             acceptable_password("ecila", nullptr) * 100 +
+             acceptable_password("hello", nullptr) * 10 + acceptable_password("zqxbv", nullptr));
     });
     EXPECT_EQ(r.exit_status, 11);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out + r.err, "");
 }
 
-TEST_F(AcceptableTest, CheckerRunsWithOneWordAndAFixedEnvironment) {
+// One word on the standard input, no arguments, a fixed environment. Any
+// output means misspelt, whatever the exit status; an answer that goes on
+// after the first read is still an answer; a checker that leaves more input
+// unread than a pipe holds does not kill the caller.
+TEST_F(AcceptableTest, CheckerProtocol) {
     setenv("HOME", "/home/alice", 1);
     std::string record = box.path("/record");
     box.write("/usr/bin/spell", "cat > '" + record + ".in'\nprintf '%s %s' \"$0\" \"$#\" > '" +
@@ -77,26 +74,17 @@ TEST_F(AcceptableTest, CheckerRunsWithOneWordAndAFixedEnvironment) {
     EXPECT_NE(env.find("H_SPELL=/dev/null\n"), std::string::npos);
     EXPECT_EQ(env.find("HOME="), std::string::npos);
     EXPECT_EQ(env.find("VANT_ROOT="), std::string::npos);
-}
-
-// Any output means misspelt, whatever the exit status; an answer that goes
-// on after the first read is still an answer; a checker that leaves more
-// input unread than a pipe holds does not kill the caller.
-TEST_F(AcceptableTest, CheckerAnswers) {
-    struct Row {
-        const char *script;
-        int spelt;
-    } rows[] = {
+    const std::pair<const char *, int> rows[] = {
         {"cat > /dev/null\necho '?'\nexit 0\n", 0},
         {"cat > /dev/null\nexit 3\n", 1},
         {"cat > /dev/null\necho misspelt\nsleep 0.1\necho still misspelt\n", 0},
         {"exec 0<&-\n", 1},
     };
     const std::string big(1 << 17, 'a');
-    for (const Row &r : rows) {
-        box.write("/usr/bin/spell", r.script);
-        EXPECT_EQ(passwords::do_spell("word"), r.spelt) << r.script;
-        EXPECT_EQ(passwords::do_spell(big.c_str()), r.spelt) << r.script;
+    for (const auto &[script, spelt] : rows) {
+        box.write("/usr/bin/spell", script);
+        EXPECT_EQ(passwords::do_spell("word"), spelt) << script;
+        EXPECT_EQ(passwords::do_spell(big.c_str()), spelt) << script;
     }
     EXPECT_EQ(verdict("word"), kSpelling);
 }

@@ -12,7 +12,6 @@
 
 #include "passwords/generator.h"
 #include "passwords/passwords_fixture.h"
-#include "platform/clock.h"
 #include "support/child.h"
 #include "support/recorder_log.h"
 
@@ -26,12 +25,8 @@ TEST(PasslenTest, LengthKeepsGuessingBelowOneInAMillion) {
         int lifetime, delay, alphabet, length;
     } rows[] = {
         {86400, 1, 26, 8},     // 8.64e10 guesses: 7.8 letters
-        {5184000, 10, 26, 9},  // 60 days at 10 s: 5.2e11, 8.3
-        {5184000, 10, 95, 6},  // 5.9 printable characters
-        {15724800, 2, 36, 9},  // 26 weeks at 2 s: 7.9e12, 8.3
-        {3600, 5, 26, 7},      // 7.2e8: 6.3
-        {86400, 0, 26, INT_MAX}, {86400, 1, 1, INT_MAX}, {0, 1, 26, 0},
-        {86400, -1, 26, 0},      {86400, 1, 0, 0},
+        {5184000, 10, 95, 6},  // 60 days at 10 s: 5.2e11, 5.9 printable characters
+        {86400, 0, 26, INT_MAX}, {86400, 1, 1, INT_MAX}, {0, 1, 26, 0}, {86400, 1, 0, 0},
     };
     for (const Row &r : rows)
         EXPECT_EQ(passlen(r.lifetime, r.delay, r.alphabet), r.length)
@@ -42,33 +37,6 @@ class GeneratorTest : public PasswordsTest {
   protected:
     char word[64], hyphenated[128];
 };
-
-time_t one() {
-    return 1;
-}
-time_t two() {
-    return 2;
-}
-
-// With the starting ids all root's, the seed is the process id times the
-// time.
-TEST_F(GeneratorTest, SeedComesFromStartingIdsProcessAndTime) {
-    platform::set_clock_function(one);
-    long first = get_seed();
-    platform::set_clock_function(two);
-    long second = get_seed();
-    platform::set_clock_function(nullptr);
-    EXPECT_GT(first, 0);
-    EXPECT_NE(first, second);
-    if (getuid() == 0 && getgid() == 0) {
-        EXPECT_EQ(first, getpid());
-        EXPECT_EQ(second, 2L * getpid());
-    }
-    set_seed(12345);
-    double drawn = drand48();
-    srand48(12345);
-    EXPECT_EQ(drand48(), drawn);
-}
 
 TEST(UnstartedTest, ToolsEndAnUnstartedClient) {
     for (auto body : {+[] { bigcryptmax("key", "ab"); }, +[] { fgetpasswd(nullptr, 8, 0, 0); },
@@ -87,30 +55,9 @@ bool vowel(uint8_t unit) {
     return kUnits[unit].flags & passwords::kVowel;
 }
 
-// The rules every word must keep, checked on its units; the hyphens split
-// the word without doubling or standing at an end.
-void expect_pronounceable(const uint8_t *u, int count, const std::string &word,
-                          const std::string &hyphenated) {
-    std::string spelt;
-    for (int i = 0; i < count; ++i) {
-        spelt += kUnits[u[i]].text;
-        if (i == 0) continue;
-        EXPECT_FALSE(passwords::kDigram[u[i - 1]][u[i]] & passwords::kIllegalPair) << word;
-        if (i == 1) continue;
-        EXPECT_TRUE(vowel(u[i - 2]) || vowel(u[i - 1]) || vowel(u[i])) << word;
-        EXPECT_FALSE(vowel(u[i - 2]) && strcmp(kUnits[u[i - 2]].text, "y") != 0 &&
-                     vowel(u[i - 1]) && vowel(u[i]))
-            << word;
-    }
-    EXPECT_EQ(spelt, word);
-    EXPECT_NE(hyphenated.front(), '-') << hyphenated;
-    EXPECT_NE(hyphenated.back(), '-') << hyphenated;
-    EXPECT_EQ(hyphenated.find("--"), std::string::npos) << hyphenated;
-    std::string joined = hyphenated;
-    joined.erase(std::remove(joined.begin(), joined.end(), '-'), joined.end());
-    EXPECT_EQ(joined, word);
-}
-
+// Every word keeps the rules, checked on its units: legal pairs, no three
+// consonants, no three vowels but after a y; the hyphens split the word
+// without doubling or standing at an end.
 TEST_F(GeneratorTest, WordsKeepTheRules) {
     set_seed(1);
     passwords::WordSpace space(16);
@@ -118,8 +65,21 @@ TEST_F(GeneratorTest, WordsKeepTheRules) {
     for (uint16_t n = 1; n <= 16; ++n) {
         for (int k = 0; k < 150; ++k) {
             int count = passwords::get_word(word, hyphenated, n, space);
-            ASSERT_EQ(strlen(word), n);
-            expect_pronounceable(space.word_units(), count, word, hyphenated);
+            const uint8_t *u = space.word_units();
+            std::string spelt = count > 0 ? kUnits[u[0]].text : "", h = hyphenated;
+            for (int i = 1; i < count; ++i) {
+                spelt += kUnits[u[i]].text;
+                ASSERT_FALSE(passwords::kDigram[u[i - 1]][u[i]] & passwords::kIllegalPair) << word;
+                if (i == 1) continue;
+                ASSERT_TRUE(vowel(u[i - 2]) || vowel(u[i - 1]) || vowel(u[i])) << word;
+                ASSERT_FALSE(vowel(u[i - 2]) && strcmp(kUnits[u[i - 2]].text, "y") != 0 &&
+                             vowel(u[i - 1]) && vowel(u[i]))
+                    << word;
+            }
+            ASSERT_EQ(spelt, word);
+            ASSERT_TRUE(h.front() != '-' && h.back() != '-' && h.find("--") == h.npos) << h;
+            h.erase(std::remove(h.begin(), h.end(), '-'), h.end());
+            ASSERT_EQ(h, word);
         }
     }
 }
@@ -144,37 +104,23 @@ TEST_F(GeneratorTest, SyllableRules) {
         EXPECT_FALSE(illegal(s)) << s;
 }
 
+// Every length in the bounds is drawn; one-letter words are vowels other
+// than e and y; bounds the wrong way round change nothing.
 TEST_F(GeneratorTest, LengthsStayWithinBounds) {
-    int seen[6] = {};
+    std::set<std::string> words;
     for (int k = 0; k < 400; ++k) {
-        int n = randomword(word, hyphenated, 2, 5, 0, 42);
-        ASSERT_TRUE(n >= 2 && n <= 5) << n;
+        int n = randomword(word, hyphenated, k < 300 ? 2 : 1, k < 300 ? 5 : 1, 0, 42);
         ASSERT_EQ(strlen(word), static_cast<size_t>(n));
-        ASSERT_LT(strlen(hyphenated), 2u * 5);
-        ++seen[n];
+        words.insert(k < 300 ? std::to_string(n) : word);
     }
-    for (int n = 2; n <= 5; ++n)
-        EXPECT_GT(seen[n], 0) << n;
-    std::set<std::string> words;  // one-letter words are vowels other than e and y
-    for (int k = 0; k < 300; ++k) {
-        ASSERT_EQ(randomword(word, hyphenated, 1, 1, 0, 7), 1);
-        EXPECT_STREQ(hyphenated, word);
-        words.insert(word);
-    }
-    EXPECT_EQ(words, (std::set<std::string>{"a", "i", "o", "u"}));
+    EXPECT_EQ(words, (std::set<std::string>{"2", "3", "4", "5", "a", "i", "o", "u"}));
     strcpy(word, "keep");
-    strcpy(hyphenated, "keep");
     EXPECT_EQ(randomword(word, hyphenated, 5, 4, 0, 1), -1);
     EXPECT_STREQ(word, "keep");
-    EXPECT_STREQ(hyphenated, "keep");
-    EXPECT_EQ(randomword(word, hyphenated, 0, 0, 0, 1), 0);
-    EXPECT_STREQ(word, "");
-    EXPECT_STREQ(hyphenated, "");
 }
 
-// Checked by hand against the unit and pair tables: each pair is legal, no
-// three consonants meet, and the syllables split where the pairs say. Only
-// the first call seeds: were every call to seed, the words would repeat.
+// Checked by hand against the unit and pair tables. Only the first call
+// seeds: were every call to seed, the words would repeat.
 TEST_F(GeneratorTest, SeedDeterminesTheWords) {
     for (const char *expected : {"fib-je-fryn", "nets-ea", "jef-uj-fo", "wof-eb-caws", "greds-ed",
                                  "sij-besh-und", "yam-lom-a", "av-ect-erk"}) {
@@ -187,10 +133,9 @@ TEST_F(GeneratorTest, SeedDeterminesTheWords) {
 }
 
 TEST_F(GeneratorTest, RestrictedWordsAreAcceptableOrTheProcessEndsAudited) {
-    unknowing_checker();
+    box.write("/usr/bin/spell", "cat\n");  // every word is misspelt
     for (int k = 0; k < 40; ++k) {
-        int n = randomword(word, hyphenated, 3, 4, 1, 3);
-        ASSERT_GE(n, 3);
+        ASSERT_GE(randomword(word, hyphenated, 3, 4, 1, 3), 3);
         EXPECT_EQ(acceptable_password(word, nullptr), 1) << word;
     }
     box.write("/usr/bin/spell", "cat > /dev/null\n");  // every word is spelt
