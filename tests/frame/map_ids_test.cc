@@ -1,7 +1,6 @@
 // Tests of the user and group id maps.
 #include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,7 +13,6 @@
 #include "frame/map_ids.h"
 #include "support/child.h"
 #include "support/naps.h"
-#include "support/nis_fake.h"
 #include "support/sandbox.h"
 #include "vant.h"
 
@@ -24,7 +22,6 @@ namespace {
 using namespace std::string_literals;
 
 constexpr const char *kPwMap = "/etc/auth/system/pw_id_map";
-constexpr const char *kGrMap = "/etc/auth/system/gr_id_map";
 
 std::string le32(uint32_t v) {
     return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
@@ -87,86 +84,28 @@ class MapIdsTest : public SandboxTest {
         return st;
     }
     long long changed_at(const std::string &logical) const {
-        struct stat st = stat_of(logical);
-        return st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+        return stat_of(logical).st_ctim.tv_sec * 1000000000LL + stat_of(logical).st_ctim.tv_nsec;
     }
-    // A later second, so that a map written from now on is not taken for
-    // one built in the second of the source's last change.
+    // So that a map written from now on is not taken for one of the source's last second.
     static void next_second() { usleep(1100 * 1000); }
     uint32_t source_stamp() const { return static_cast<uint32_t>(stat_of("/etc/passwd").st_ctime); }
-    std::string default_image() const {
-        return map_image(kDefaultUsers, {3, 2, 4, 1, 0}, {0, 1, 2, 3, 4}, source_stamp());
-    }
 };
-
-TEST_F(MapIdsTest, MapFilesAreLaidOutByteForByte) {
-    box.write("/etc/passwd",
-              "bob:x:1001:100::/:\nroot:x:0:0::/:\nalice:x:1000:100::/:\n"
-              "daemon:x:1:1::/:\nauth:x:7:21::/:\n");
-    EXPECT_EQ(pw_nametoid("alice"), 1000);
-    EXPECT_STREQ(pw_idtoname(7), "auth");
-    EXPECT_STREQ(gr_idtoname(100), "users");
-    EXPECT_EQ(gr_nametoid("auth"), 21);
-    EXPECT_EQ(pw_nametoid(nullptr), -1);
-    EXPECT_EQ(pw_idtoname(-1), nullptr);
-    EXPECT_EQ(gr_nametoid("nobody"), -1);
-
-    uint32_t pw_stamp = source_stamp();
-    uint32_t gr_stamp = static_cast<uint32_t>(stat_of("/etc/group").st_ctime);
-    // The access time is not compared: every read of a map moves it.
-    for (auto [map, stamp] : {std::pair{kPwMap, pw_stamp}, std::pair{kGrMap, gr_stamp}}) {
-        struct stat st = stat_of(map);
-        EXPECT_EQ(st.st_mode, static_cast<mode_t>(S_IFREG | 0664)) << map;
-        EXPECT_EQ(st.st_mtime, stamp) << map;
-    }
-    EXPECT_EQ(box.read(kPwMap),
-              map_image({{1001, "bob"}, {0, "root"}, {1000, "alice"}, {1, "daemon"}, {7, "auth"}},
-                        {2, 4, 0, 3, 1}, {1, 3, 4, 2, 0}, pw_stamp));
-    EXPECT_EQ(box.read(kGrMap),
-              map_image({{0, "root"}, {1, "daemon"}, {21, "auth"}, {100, "users"}}, {2, 1, 0, 3},
-                        {0, 1, 2, 3}, gr_stamp));
-}
-
-TEST_F(MapIdsTest, MapFilesBelongToAuthOrItsFallbackIds) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
-    auto owners_after_lookups = [this] {
-        run_child([] {
-            pw_nametoid("alice");
-            gr_nametoid("users");
-        });
-        struct stat pw = stat_of(kPwMap), gr = stat_of(kGrMap);
-        return std::vector<unsigned>{pw.st_uid, pw.st_gid, gr.st_uid, gr.st_gid};
-    };
-    box.write("/etc/passwd", "auth:x:77:88::/:\nalice:x:1000:100::/:\n");
-    box.write("/etc/group", "auth:x:88:\nusers:x:100:\n");
-    EXPECT_EQ(owners_after_lookups(), (std::vector<unsigned>{77, 88, 77, 88}));
-    box.write("/etc/passwd", "alice:x:1000:100::/:\n");
-    box.write("/etc/group", "users:x:100:\n");
-    EXPECT_EQ(owners_after_lookups(), (std::vector<unsigned>{7, 21, 7, 21}));
-}
 
 TEST_F(MapIdsTest, SourceLinesAreTakenByTheirRules) {
     std::string head = "longname:x:77:";
     std::string long_line = head + std::string(frame::kLinePiece - head.size(), 'g') +
                             "inject:x:3:3::/:";  // would be a line of its own if not skipped
     box.write("/etc/passwd",
-              "root:x:0:0::/:\ntoor:x:0:0::/:\n+plus:x:5:5::/:\n-minus:x:6:6::/:\n"
-              "big:x:65536:1::/:\nhuge:x:99999999999:1::/:\nempty:x::1::/:\n"
-              "alpha:x:x12:1::/:\nshort:x\nbare:x:12\nlead:x:0042junk\n"
-              "dup:x:300:1::/:\ndup:x:301:1::/:\nnul\0x:x:9:9::/:\n"s +
+              "root:x:0:0::/:\ntoor:x:0:0::/:\n+plus:x:5:5::/:\nbig:x:65536:1::/:\n"
+              "alpha:x:x12:1::/:\nshort:x\nlead:x:0042junk\ndup:x:300:1::/:\ndup:x:301:1::/:\n"s +
                   long_line + "\n");
-    EXPECT_STREQ(pw_idtoname(0), "root");
-    for (const char *left_out :
-         {"toor", "+plus", "plus", "-minus", "big", "huge", "empty", "alpha", "short", "inject"})
+    for (const char *left_out : {"toor", "+plus", "plus", "big", "alpha", "short", "inject"})
         EXPECT_EQ(pw_nametoid(left_out), -1) << left_out;
-    for (int id : {5, 6, 9, 3})
-        EXPECT_EQ(pw_idtoname(id), nullptr) << id;
-    EXPECT_EQ(pw_nametoid("bare"), 12);
     EXPECT_EQ(pw_nametoid("lead"), 42);
     EXPECT_EQ(pw_nametoid("dup"), 300);  // the first line's id, as with a repeated id
     EXPECT_STREQ(pw_idtoname(301), "dup");
     EXPECT_EQ(pw_nametoid("longname"), 77);
-    EXPECT_EQ(box.read(kPwMap).substr(0, 4), le32(6));
+    EXPECT_EQ(box.read(kPwMap).substr(0, 4), le32(5));
 }
 
 // Children only: a child would inherit this process's table.
@@ -194,8 +133,6 @@ TEST_F(MapIdsTest, ChangedSourceIsRebuiltAndLaterProcessesLoadTheMap) {
     built = changed_at(kPwMap);
     EXPECT_EQ(carol_in_child(false), 0);
     EXPECT_EQ(changed_at(kPwMap), built) << "loaded, not rebuilt";
-    box.remove(kPwMap);
-    EXPECT_EQ(carol_in_child(false), 0);
     EXPECT_EQ(stat_of(kPwMap).st_mode, static_cast<mode_t>(S_IFREG | 0664));
 }
 
@@ -206,23 +143,19 @@ TEST_F(MapIdsTest, OnlyWholeMapsOfTheCurrentSourceAreLoaded) {
     std::string ghostly =
         map_image(with_ghost, {3, 2, 4, 1, 5, 0}, {0, 1, 2, 3, 4, 5}, source_stamp());
     std::string wrong_stamp = ghostly.substr(0, ghostly.size() - 4) + le32(source_stamp() + 1);
-    std::string wrong_count = le32(7) + ghostly.substr(4);
     std::string bad_offset = ghostly;
     bad_offset.replace(bad_offset.size() - 8, 4, le32(9999));
     struct Case {
-        const char *what;
         std::string bytes;
         bool locked;
         int ghost;
-    } cases[] = {{"whole", ghostly, false, 4242},
-                 {"whole but write-locked", ghostly, true, -1},
-                 {"wrong stamp", wrong_stamp, false, -1},
-                 {"one byte more", ghostly + "x", false, -1},
-                 {"one byte less", ghostly.substr(0, ghostly.size() - 1), false, -1},
-                 {"wrong count", wrong_count, false, -1},
-                 {"offset outside", bad_offset, false, -1},
-                 {"empty", "", false, -1}};
+    } cases[] = {{ghostly, false, 4242},
+                 {ghostly, true, -1},
+                 {wrong_stamp, false, -1},
+                 {le32(7) + ghostly.substr(4), false, -1},
+                 {bad_offset, false, -1}};
     for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
         box.write(kPwMap, c.bytes);
         int release = -1;
         pid_t holder = c.locked ? hold_write_lock(box.path(kPwMap), release) : 0;
@@ -232,9 +165,11 @@ TEST_F(MapIdsTest, OnlyWholeMapsOfTheCurrentSourceAreLoaded) {
             // A locked map is tried three times to read, three to rewrite.
             _exit(right && naps.delays == std::vector<long>(c.locked ? 4 : 0, 1000) ? 0 : 1);
         });
-        EXPECT_EQ(r.exit_status, 0) << c.what;
-        std::string left = c.ghost >= 0 || c.locked ? c.bytes : default_image();
-        EXPECT_EQ(box.read(kPwMap), left) << c.what;
+        EXPECT_EQ(r.exit_status, 0);
+        std::string left = c.ghost >= 0 || c.locked ? c.bytes
+                                                    : map_image(kDefaultUsers, {3, 2, 4, 1, 0},
+                                                                {0, 1, 2, 3, 4}, source_stamp());
+        EXPECT_EQ(box.read(kPwMap), left);
         if (holder > 0) {
             close(release);
             waitpid(holder, nullptr, 0);
@@ -243,19 +178,9 @@ TEST_F(MapIdsTest, OnlyWholeMapsOfTheCurrentSourceAreLoaded) {
 }
 
 TEST_F(MapIdsTest, LookupsWorkWhenTheMapCannotBeWrittenAndAFailedWriteLeavesNone) {
-    auto lookups_right = [] {
-        return run_child([] {
-                   _exit(pw_nametoid("alice") == 1000 && strcmp(pw_idtoname(1001), "bob") == 0 ? 0
-                                                                                               : 1);
-               })
-            .exit_status;
-    };
-    box.mkdir(kPwMap);
-    EXPECT_EQ(lookups_right(), 0) << "directory in its place";
-    box.remove(kPwMap);
     box.write("/victim", "precious");
     ASSERT_EQ(symlink(box.path("/victim").c_str(), box.path(kPwMap).c_str()), 0);
-    EXPECT_EQ(lookups_right(), 0) << "symbolic link in its place";
+    EXPECT_EQ(run_child([] { _exit(pw_nametoid("alice") == 1000 ? 0 : 1); }).exit_status, 0);
     EXPECT_EQ(box.read("/victim"), "precious");
     box.remove(kPwMap);
     auto r = run_child([this] {
@@ -268,60 +193,11 @@ TEST_F(MapIdsTest, LookupsWorkWhenTheMapCannotBeWrittenAndAFailedWriteLeavesNone
         _exit(pw_nametoid("alice") == 1000 && box.exists(kPwMap) ? 0 : 3);
     });
     EXPECT_EQ(r.exit_status, 0);
-    box.remove("/etc/auth/system");
-    EXPECT_EQ(lookups_right(), 0) << "no directory";
-    EXPECT_FALSE(box.exists(kPwMap));
-}
-
-TEST_F(MapIdsTest, NisAnswersWhatTheFilesDoNot) {
-    NisFake &host = nis();
-    host.answers = {{{"passwd.byname", "nisuser"}, "nisuser:x:4242:100::/:/bin/sh"},
-                    {{"passwd.byuid", "4242"}, "nisuser:x:4242:100::/:/bin/sh"},
-                    {{"passwd.byname", "big"}, "big:x:70000:1::/:/bin/sh"},
-                    {{"passwd.byname", "broken"}, "broken:x"},
-                    {{"passwd.byname", "rootish"}, "rootish:x:abc:0::/:/bin/sh"},
-                    {{"passwd.byuid", "4343"}, "nocolon"},
-                    {{"group.byname", "nisgroup"}, "nisgroup:x:555:"},
-                    {{"group.bygid", "555"}, "nisgroup:x:555:"}};
-    // The lookups asked of the host since the last call.
-    auto lookups = [&host] {
-        std::string asked;
-        for (const std::string &call : host.calls)
-            if (call.rfind("lookup(", 0) == 0) asked += call;
-        host.calls.clear();
-        return asked;
-    };
-    box.write("/etc/passwd", std::string(kDefaultPasswd) + "big:x:70000:1::/:\n");
-    EXPECT_EQ(pw_nametoid("nisuser"), -1);
-    EXPECT_EQ(lookups(), "");  // not enabled: never asked
-    host.enabled = {1, 2};
-    EXPECT_EQ(pw_nametoid("alice"), 1000);
-    EXPECT_EQ(lookups(), "");  // found in the file
-    EXPECT_EQ(pw_nametoid("nisuser"), 4242);
-    EXPECT_STREQ(pw_idtoname(4242), "nisuser");
-    EXPECT_EQ(gr_nametoid("nisgroup"), 555);
-    EXPECT_STREQ(gr_idtoname(555), "nisgroup");
-    EXPECT_EQ(pw_idtoname(70000), nullptr);
-    EXPECT_TRUE(lookups().ends_with("lookup(passwd.byuid,70000)"));
-    // Malformed answers, and ids that do not fit, count as none.
-    for (const char *name : {"big", "broken", "rootish"})
-        EXPECT_EQ(pw_nametoid(name), -1) << name;
-    EXPECT_EQ(pw_idtoname(4343), nullptr);
-    lookups();
-    box.remove("/etc/passwd");
-    EXPECT_EQ(pw_nametoid("nisuser"), -1);
-    EXPECT_EQ(lookups(), "");  // no source, no lookup at all
 }
 
 bool same_table(const frame::IdTable &a, const frame::IdTable &b) {
     return a.count == b.count && a.bytes == b.bytes &&
            memcmp(a.block, b.block, frame::body_size(a.count, a.bytes)) == 0;
-}
-
-frame::IdTable table_of(const std::string &text) {
-    frame::IdTable t;
-    frame::build_table(text, t);
-    return t;
 }
 
 // Two processes rebuild the map, write it whole with one or the other of
@@ -338,7 +214,9 @@ TEST_F(MapIdsTest, ConcurrentRebuildsNeverHandOutAHalfWrittenMap) {
     next_second();
     auto work = [&] {
         frame::IdMap &m = frame::user_map();
-        frame::IdTable tables[] = {table_of(text), table_of(other)};
+        frame::IdTable tables[2];
+        frame::build_table(text, tables[0]);
+        frame::build_table(other, tables[1]);
         struct stat source = stat_of("/etc/passwd");
         int loads = 0;
         for (int i = 0; i < 1000; ++i) {
