@@ -194,7 +194,7 @@ TEST_F(DirectoryTest, ADirectoryServesLookupsLoginsAndPasswordChangesUntilItStop
         << (text != nullptr ? text : "");
     EXPECT_EQ(attempt("user0030", nullptr, "New-pass-77"), SMP_PW_OK);  // `fresh` is wiped
     EXPECT_EQ(attempt("user0030", nullptr, kDirectoryPassword), SMP_BAD_PW);
-    EXPECT_FALSE(box.exists("/tcb/files/auth/u"));  // nothing written for directory users
+    EXPECT_FALSE(box.exists("/tcb/files/auth/u/user0030"));  // nothing written for directory users
 
     ASSERT_NE(a = begin(SMP_LOGIN, "user0020", 0), nullptr);
     EXPECT_STREQ(a->pw.pw_dir, "/home/user0020");
