@@ -58,8 +58,7 @@ class DfltTest : public DefaultFilesTest {
     }
     // A whole update; the result of replace_dflt_files, or -1.
     static int update(int present, const User &d) {
-        if (lock_dflt_files() != 1) return -1;
-        if (put_dflt_fields(present, &d.f, &d.fl) != 1) {
+        if (lock_dflt_files() != 1 || put_dflt_fields(present, &d.f, &d.fl) != 1) {
             mirror::unlock_dflt_files();
             return -1;
         }
@@ -107,20 +106,19 @@ void check(const Field &field, const long (&c)[7]) {
 }
 
 TEST(DfltValidateTest, NullPasswordSettingAndAgingFieldsInWeeks) {
-    const long A = kAbsent, w = kWeek, half = kWeek / 2;
+    const long A = kAbsent, t = 3 * kWeek, h = kWeek / 2, f = 5 * kWeek;
     const long nullpw[][7] = {{1, 1, 1, A, -1, 1, 0}, {1, 1, 0, A, 1, 0, 0}, {1, 1, 0, 1, -1, 0, 1},
                               {0, 0, 0, 1, 1, 1, 1},  {0, 0, 1, A, 1, 1, A}, {0, 1, 0, 1, 1, 0, 1},
                               {0, 1, A, 1, 1, 1, 1}};
     for (const auto &c : nullpw)
         check(kFields[0], c);
-    const long aging[][7] = {{1, 1, 3 * w + half - 1, 3 * w, 1, 3 * w + half - 1, 3 * w},
-                             {1, 1, 3 * w + half, 3 * w, -1, 3 * w + half, 3 * w},
-                             {1, 0, 3 * w, A, -1, 3 * w, A},
-                             {0, 0, 3 * w + 1000, 3 * w, 1, 3 * w + 1000, 3 * w},
-                             {0, 0, 5 * w, 3 * w, 1, 3 * w, 3 * w},
-                             {0, 0, 5 * w, A, 1, 5 * w, A},
-                             {0, 1, 5 * w, 3 * w, 1, 5 * w, 3 * w},
-                             {0, 1, A, 3 * w, 1, 3 * w, 3 * w}};
+    const long aging[][7] = {{1, 1, t + h - 1, t, 1, t + h - 1, t},
+                             {1, 1, t + h, t, -1, t + h, t},
+                             {1, 0, t, A, -1, t, A},
+                             {0, 0, t + 1000, t, 1, t + 1000, t},
+                             {0, 0, f, t, 1, t, t},
+                             {0, 1, f, t, 1, f, t},
+                             {0, 1, A, t, 1, t, t}};
     for (const Field &field : {kFields[1], kFields[2], kFields[3]})
         for (const auto &c : aging)
             check(field, c);
