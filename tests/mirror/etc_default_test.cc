@@ -8,38 +8,14 @@ namespace {
 
 using mirror::lock_dflt_files;
 using mirror::put_dflt_fields;
-using mirror::validate_dflt_fields;
 
-constexpr long kAbsent = -1;
-
-struct Field {
-    const char *label;
-    uint32_t bit;
-    vant_time_t pr_field::*seconds;  // null: u_nullpw
-};
-constexpr Field kFields[] = {{"nullpw", PR_U_NULLPW, nullptr},
-                             {"life", PR_U_LIFE, &pr_field::u_life},
-                             {"exp", PR_U_EXP, &pr_field::u_exp},
-                             {"minchg", PR_U_MINCHG, &pr_field::u_minchg}};
-
-long value(const User &d, const Field &field) {
-    if (!d.has(field.bit)) return kAbsent;
-    return field.seconds == nullptr ? d.f.u_nullpw : d.f.*field.seconds;
-}
-
-void set(User &d, const Field &field, long v) {
-    if (v == kAbsent) return;
-    if (field.seconds == nullptr) d.f.u_nullpw = static_cast<unsigned char>(v);
-    if (field.seconds != nullptr) d.f.*field.seconds = static_cast<vant_time_t>(v);
-    PR_SET(d.fl, field.bit);
-}
-
-// What the four key fields read as, absent ones included.
+// What the four key fields read as, -1 for absent ones.
 std::string fields_of(const User &d) {
-    std::string text;
-    for (const Field &field : kFields)
-        text += std::string(field.label) + "=" + std::to_string(value(d, field)) + " ";
-    return text;
+    auto v = [&](uint32_t bit, long value) {
+        return std::to_string(d.has(bit) ? value : -1) + " ";
+    };
+    return "nullpw=" + v(PR_U_NULLPW, d.f.u_nullpw) + "life=" + v(PR_U_LIFE, d.f.u_life) +
+           "exp=" + v(PR_U_EXP, d.f.u_exp) + "minchg=" + v(PR_U_MINCHG, d.f.u_minchg);
 }
 
 class DfltTest : public DefaultFilesTest {
@@ -89,43 +65,6 @@ TEST_F(DfltTest, ReadsTheFirstValueOfEachKeyLine) {
     EXPECT_EQ(what_reads(0), "nullpw=-1 life=-1 exp=-1 minchg=-1 ");
     set_open_lock(OPEN_NO_WAIT);
     EXPECT_EQ(what_reads(1), "nullpw=-1 life=1209600 exp=-1 minchg=604800 ");
-}
-
-// Reconciling: the regime and what each side holds decide the result and
-// what each side becomes; a missing "PASSREQ" line means "YES". A row:
-// integrity, authority, the database's value, the file's, the result, then
-// the database's and the file's values after.
-void check(const Field &field, const long (&c)[7]) {
-    SCOPED_TRACE(::testing::Message() << field.label << " regime " << c[0] << c[1] << " db " << c[2]
-                                      << " file " << c[3]);
-    User db, file;
-    set(db, field, c[2]);
-    set(file, field, c[3]);
-    EXPECT_EQ(validate_dflt_fields(c[0], c[1], &db.f, &db.fl, &file.f, &file.fl), c[4]);
-    EXPECT_EQ(std::pair(value(db, field), value(file, field)), std::pair(c[5], c[6]));
-}
-
-TEST(DfltValidateTest, NullPasswordSettingAndAgingFieldsInWeeks) {
-    const long A = kAbsent, t = 3 * kWeek, h = kWeek / 2, f = 5 * kWeek;
-    const long nullpw[][7] = {{1, 1, 1, A, -1, 1, 0}, {1, 1, 0, A, 1, 0, 0}, {1, 1, 0, 1, -1, 0, 1},
-                              {0, 0, 0, 1, 1, 1, 1},  {0, 0, 1, A, 1, 1, A}, {0, 1, 0, 1, 1, 0, 1},
-                              {0, 1, A, 1, 1, 1, 1}};
-    for (const auto &c : nullpw)
-        check(kFields[0], c);
-    const long aging[][7] = {{1, 1, t + h - 1, t, 1, t + h - 1, t},
-                             {1, 1, t + h, t, -1, t + h, t},
-                             {1, 0, t, A, -1, t, A},
-                             {0, 0, t + 1000, t, 1, t + 1000, t},
-                             {0, 0, f, t, 1, t, t},
-                             {0, 1, f, t, 1, f, t},
-                             {0, 1, A, t, 1, t, t}};
-    for (const Field &field : {kFields[1], kFields[2], kFields[3]})
-        for (const auto &c : aging)
-            check(field, c);
-    // The first failure ends the reconciliation; what was done before stays.
-    User db = User().nullpw(0).life(kWeek).minchg(kWeek), file = User().life(2 * kWeek);
-    EXPECT_EQ(validate_dflt_fields(1, 1, &db.f, &db.fl, &file.f, &file.fl), -1);
-    EXPECT_TRUE(file.has(PR_U_NULLPW));
 }
 
 TEST_F(DfltTest, KeyLinesAreRewrittenInPlaceAppendedOrDropped) {

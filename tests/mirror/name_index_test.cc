@@ -72,8 +72,7 @@ void expect_same(FILE *stream, const char *path, const std::string &name) {
 
 class NameIndexTest : public SandboxTest {
   protected:
-    // Files written by the tests count as settled: the index is not
-    // trusted for a file changed within the last second.
+    // The index is not trusted for a file changed within the last second.
     void SetUp() override {
         platform::set_clock_function([] { return time(nullptr) + 100; });
     }
