@@ -1,5 +1,3 @@
-// Tests of the /etc/default key lines: reading them, reconciling them with
-// the database's values, and rewriting them under their lock files.
 #include <string>
 
 #include "mirror/etc_default_files.h"
@@ -10,38 +8,14 @@ namespace {
 
 using mirror::lock_dflt_files;
 using mirror::put_dflt_fields;
-using mirror::validate_dflt_fields;
 
-constexpr long kAbsent = -1;
-
-struct Field {
-    const char *label;
-    uint32_t bit;
-    vant_time_t pr_field::*seconds;  // null: u_nullpw
-};
-constexpr Field kFields[] = {{"nullpw", PR_U_NULLPW, nullptr},
-                             {"life", PR_U_LIFE, &pr_field::u_life},
-                             {"exp", PR_U_EXP, &pr_field::u_exp},
-                             {"minchg", PR_U_MINCHG, &pr_field::u_minchg}};
-
-long value(const User &d, const Field &field) {
-    if (!d.has(field.bit)) return kAbsent;
-    return field.seconds == nullptr ? d.f.u_nullpw : d.f.*field.seconds;
-}
-
-void set(User &d, const Field &field, long v) {
-    if (v == kAbsent) return;
-    if (field.seconds == nullptr) d.f.u_nullpw = static_cast<unsigned char>(v);
-    if (field.seconds != nullptr) d.f.*field.seconds = static_cast<vant_time_t>(v);
-    PR_SET(d.fl, field.bit);
-}
-
-// What the four key fields read as, absent ones included.
+// What the four key fields read as, -1 for absent ones.
 std::string fields_of(const User &d) {
-    std::string text;
-    for (const Field &field : kFields)
-        text += std::string(field.label) + "=" + std::to_string(value(d, field)) + " ";
-    return text;
+    auto v = [&](uint32_t bit, long value) {
+        return std::to_string(d.has(bit) ? value : -1) + " ";
+    };
+    return "nullpw=" + v(PR_U_NULLPW, d.f.u_nullpw) + "life=" + v(PR_U_LIFE, d.f.u_life) +
+           "exp=" + v(PR_U_EXP, d.f.u_exp) + "minchg=" + v(PR_U_MINCHG, d.f.u_minchg);
 }
 
 class DfltTest : public DefaultFilesTest {
@@ -60,8 +34,7 @@ class DfltTest : public DefaultFilesTest {
     }
     // A whole update; the result of replace_dflt_files, or -1.
     static int update(int present, const User &d) {
-        if (lock_dflt_files() != 1) return -1;
-        if (put_dflt_fields(present, &d.f, &d.fl) != 1) {
+        if (lock_dflt_files() != 1 || put_dflt_fields(present, &d.f, &d.fl) != 1) {
             mirror::unlock_dflt_files();
             return -1;
         }
@@ -77,10 +50,7 @@ TEST_F(DfltTest, ReadsTheFirstValueOfEachKeyLine) {
         {nullptr, nullptr, "nullpw=-1 life=-1 exp=-1 minchg=-1 "},
         {"PASSREQ=YES\n", "MINWEEKS=5000\n", "nullpw=0 life=-1 exp=-1 minchg=2147040000 "},
         {"PASSREQ=yes\n", "MINWEEKS=-2\n", "nullpw=1 life=-1 exp=-1 minchg=0 "},
-        {"PASSREQ=YES \n", "MINWEEKS=4x\n", "nullpw=1 life=-1 exp=-1 minchg=2419200 "},
         {"PASSREQ=\n", "MINWEEKS=2\nMINWEEKS=3\n", "nullpw=-1 life=-1 exp=-1 minchg=1209600 "},
-        {"PASSREQ\n", "X=1\nMINWEEKS=7", "nullpw=-1 life=-1 exp=-1 minchg=4233600 "},
-        {"IDLEWEEKS\n", "MINWEEKS=\nMAXWEEKS=1\n", "nullpw=-1 life=-1 exp=604800 minchg=-1 "},
         {"", "MINWEEKSX=5\n# MINWEEKS=5\n", "nullpw=-1 life=-1 exp=-1 minchg=-1 "}};
     for (const auto &r : rows) {
         lay_out(r[0], r[1]);
@@ -97,58 +67,6 @@ TEST_F(DfltTest, ReadsTheFirstValueOfEachKeyLine) {
     EXPECT_EQ(what_reads(1), "nullpw=-1 life=1209600 exp=-1 minchg=604800 ");
 }
 
-// Reconciling: the regime and what each side holds decide the result and
-// what each side becomes; a missing "PASSREQ" line means "YES". A row:
-// integrity, authority, the database's value, the file's, the result, then
-// the database's and the file's values after.
-void check(const Field &field, const long (&c)[7]) {
-    SCOPED_TRACE(::testing::Message() << field.label << " regime " << c[0] << c[1] << " db " << c[2]
-                                      << " file " << c[3]);
-    User db, file;
-    set(db, field, c[2]);
-    set(file, field, c[3]);
-    EXPECT_EQ(validate_dflt_fields(c[0], c[1], &db.f, &db.fl, &file.f, &file.fl), c[4]);
-    EXPECT_EQ(std::pair(value(db, field), value(file, field)), std::pair(c[5], c[6]));
-}
-
-TEST(DfltValidateTest, NullPasswordSetting) {
-    const long A = kAbsent;
-    const long cases[][7] = {{1, 1, A, A, 1, A, A},  {1, 1, 1, A, -1, 1, 0}, {1, 1, 0, A, 1, 0, 0},
-                             {1, 1, A, 0, -1, A, 0}, {1, 1, 1, 1, 1, 1, 1},  {1, 1, 0, 1, -1, 0, 1},
-                             {1, 0, 0, 1, -1, 0, 1}, {0, 0, 0, 1, 1, 1, 1},  {0, 0, A, 1, 1, 1, 1},
-                             {0, 0, 1, A, 1, 1, A},  {0, 1, 0, 1, 1, 0, 1},  {0, 1, A, 1, 1, 1, 1},
-                             {0, 1, 1, A, 1, 1, A}};
-    for (const auto &c : cases)
-        check(kFields[0], c);
-}
-
-TEST(DfltValidateTest, AgingFieldsInWeeks) {
-    const long A = kAbsent, w = kWeek, half = kWeek / 2;
-    const long cases[][7] = {// Integrity on: presence and rounded weeks must agree.
-                             {1, 1, A, A, 1, A, A},
-                             {1, 1, 3 * w + half - 1, 3 * w, 1, 3 * w + half - 1, 3 * w},
-                             {1, 1, 3 * w + half, 3 * w, -1, 3 * w + half, 3 * w},
-                             {1, 0, 3 * w, A, -1, 3 * w, A},
-                             {1, 1, A, 3 * w, -1, A, 3 * w},
-                             // The files authoritative: different weeks are replaced.
-                             {0, 0, 3 * w + 1000, 3 * w, 1, 3 * w + 1000, 3 * w},
-                             {0, 0, 5 * w, 3 * w, 1, 3 * w, 3 * w},
-                             {0, 0, A, 3 * w, 1, 3 * w, 3 * w},
-                             {0, 0, 5 * w, A, 1, 5 * w, A},
-                             // The database authoritative: only gaps are filled.
-                             {0, 1, 5 * w, 3 * w, 1, 5 * w, 3 * w},
-                             {0, 1, A, 3 * w, 1, 3 * w, 3 * w}};
-    for (const Field &field : {kFields[1], kFields[2], kFields[3]})
-        for (const auto &c : cases)
-            check(field, c);
-    // The first failure ends the reconciliation; what was done before stays.
-    User db = User().nullpw(0).life(kWeek).minchg(kWeek), file = User().life(2 * kWeek);
-    EXPECT_EQ(validate_dflt_fields(1, 1, &db.f, &db.fl, &file.f, &file.fl), -1);
-    EXPECT_TRUE(file.has(PR_U_NULLPW));
-    EXPECT_EQ(validate_dflt_fields(1, 1, nullptr, &db.fl, &file.f, &file.fl), -1);
-    EXPECT_EQ(validate_dflt_fields(0, 1, &db.f, &db.fl, &file.f, nullptr), -1);
-}
-
 TEST_F(DfltTest, KeyLinesAreRewrittenInPlaceAppendedOrDropped) {
     struct Row {
         const char *passwd, *login;
@@ -162,13 +80,9 @@ TEST_F(DfltTest, KeyLinesAreRewrittenInPlaceAppendedOrDropped) {
          User().minchg(3 * kWeek + kWeek / 2).exp(10 * kWeek).life(5 * kWeek).nullpw(1),
          "# password defaults\nMAXWEEKS=10\nPATH=/bin\nMINWEEKS=4\n",
          "CONSOLE=/dev/console\nPASSREQ=NO\nTIMEOUT=60\nIDLEWEEKS=5\n"},
-        {"# c\nMINWEEKS=1\nPATH=x\nMAXWEEKS=2\n", "PASSREQ=NO\nIDLEWEEKS=3\nTIMEOUT=60\n", 1,
-         User().life(5 * kWeek), "# c\nPATH=x\n", "IDLEWEEKS=5\nTIMEOUT=60\n"},
         {"# c\nMINWEEKS=1\nPATH=x\nMAXWEEKS=2\n", "PASSREQ=NO\nIDLEWEEKS=3\nTIMEOUT=60\n", 0,
          User().minchg(kWeek).exp(2 * kWeek).life(3 * kWeek).nullpw(1), "# c\nPATH=x\n",
          "TIMEOUT=60\n"},
-        {"MAXWEEKS=8\nX=1\nMAXWEEKS=9\n", nullptr, 1, User().exp(8 * kWeek).minchg(kWeek),
-         "MAXWEEKS=8\nX=1\nMINWEEKS=1\n", nullptr},
         {nullptr, nullptr, 1, User().nullpw(0).life(5 * kWeek), nullptr,
          "IDLEWEEKS=5\nPASSREQ=YES\n"},
     };
@@ -199,16 +113,6 @@ TEST_F(DfltTest, LocksAreTakenBothOrNone) {
     EXPECT_EQ(lock_dflt_files(), 0);
     EXPECT_EQ(left_behind(box), std::vector<std::string>{"/etc/default/login-t"});
     EXPECT_EQ(naps.delays.size(), 19u);
-    box.remove("/etc/default/login-t");
-    box.write(kDfltPasswd, "MINWEEKS=1\n");
-    ASSERT_EQ(lock_dflt_files(), 1);
-    EXPECT_EQ(left_behind(box),
-              (std::vector<std::string>{"/etc/default/login-t", "/etc/default/passwd-t"}));
-    User d = User().minchg(2 * kWeek);
-    EXPECT_EQ(put_dflt_fields(1, &d.f, &d.fl), 1);
-    mirror::unlock_dflt_files();
-    EXPECT_NOTHING_LEFT_BEHIND(box);
-    EXPECT_EQ(box.read(kDfltPasswd), "MINWEEKS=1\n");
 }
 
 }  // namespace

@@ -1,12 +1,9 @@
-// Tests of the mirroring modes and settings, the rounding to weeks and
-// days, opening the conventional files past their writers' locks, and
-// reading a user's lines into the /etc view.
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 
 #include "mirror/mirror_fixture.h"
 
@@ -17,67 +14,10 @@ using mirror::get_pw_fields;
 using mirror::open_file;
 using mirror::open_pw_files;
 
-TEST(MirrorModes, StartAsTheSystemNeedsThemAndRefuseValuesOutOfRange) {
-    EXPECT_EQ(get_override_mode(), OVERRIDE_NONE);
-    EXPECT_EQ(get_open_lock(), OPEN_WAIT_FOR_LOCK);
-    EXPECT_EQ(get_write_mode(), WRITE_MIRROR);
-    set_override_mode(OVERRIDE_PROTECTED_ONLY);
-    EXPECT_EQ(get_override_mode(), 3);
-    set_override_mode(7);
-    set_open_lock(OPEN_NO_WAIT);
-    set_open_lock(2);
-    set_write_mode(WRITE_PROTECTED_ONLY);
-    set_write_mode(-1);
-    EXPECT_EQ(get_override_mode() * 100 + get_open_lock() * 10 + get_write_mode(),
-              OVERRIDE_NONE * 100 + OPEN_NO_WAIT * 10 + WRITE_PROTECTED_ONLY);
-}
-
-TEST(Rounding, RoundsToTheNearestUnitWithoutOverflow) {
-    const int max = 2147483647;
-    const std::pair<int, int> weeks[] = {
-        {302399, 0}, {302400, 1}, {906000, 1}, {max, 3550}, {max - 302399, 3550}};
-    const std::pair<int, int> days[] = {
-        {43199, 0}, {43200, 1}, {max, 24855}, {max - 43200, 24855}, {-1, 0}};
-    for (auto [seconds, units] : weeks)
-        EXPECT_EQ(mirror::round_to_weeks(seconds), units) << seconds;
-    for (auto [seconds, units] : days)
-        EXPECT_EQ(mirror::round_to_days(seconds), units) << seconds;
-}
-
-// A row: u_integrity (-1 absent), u_tcbpw (-1 absent), the override mode;
-// then whether mirroring is on, and the integrity and authority it gives.
-TEST(MirroringSettings, IntegrityFieldSwitchesMirroringOn) {
-    const int rows[][6] = {{-1, 0, OVERRIDE_NONE, 0, 0, 1},
-                           {0, -1, OVERRIDE_NONE, 1, 0, 1},
-                           {1, 0, OVERRIDE_NONE, 1, 1, 0},
-                           {1, 1, OVERRIDE_NO_INTEGRITY, 1, 0, 1},
-                           {1, -1, OVERRIDE_ETC_FILES, 1, 1, 1}};
-    for (const auto &r : rows) {
-        SCOPED_TRACE(::testing::Message() << r[0] << " " << r[1] << " mode " << r[2]);
-        User d;
-        d.f.u_integrity = static_cast<unsigned char>(r[0] == -1 ? 1 : r[0]);
-        d.f.u_tcbpw = static_cast<unsigned char>(r[1] == -1 ? 0 : r[1]);
-        if (r[0] != -1) PR_SET(d.fl, PR_U_INTEGRITY);
-        if (r[1] != -1) PR_SET(d.fl, PR_U_TCBPW);
-        set_override_mode(r[2]);
-        int integrity = 5, authority = 5;
-        EXPECT_EQ(mirror::evaluate_mirroring_fields(&integrity, &authority, &d.f, &d.fl), r[3]);
-        EXPECT_EQ(std::pair(integrity, authority), std::pair(r[4], r[5]));
-        EXPECT_EQ(mirror::evaluate_mirroring_fields(&integrity, &authority, nullptr, &d.fl), 0);
-        EXPECT_EQ(std::pair(integrity, authority), std::pair(0, 1));
-        EXPECT_EQ(mirror::evaluate_mirroring_fields(nullptr, nullptr, &d.f, &d.fl), 0);
-    }
-}
-
 TEST_F(PwMirrorTest, OpensAtOnceWithoutALockOrWithoutTheOpenLock) {
     FILE *stream = nullptr;
-    EXPECT_EQ(open_file(kPasswd, &stream), 1);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(fcntl(fileno(stream), F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
-    fclose(stream);
     EXPECT_EQ(open_file("/etc/nothing", &stream), 0);
     EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(open_file(nullptr, &stream), 0);
     box.write(kShadowLock, "", 0);
     set_open_lock(OPEN_NO_WAIT);
     EXPECT_EQ(open_file(kShadow, &stream), 1);
@@ -97,46 +37,29 @@ TEST_F(PwMirrorTest, OpeningWaitsWhileTheLockChangesAndGivesUpWhenItDoesNot) {
     EXPECT_EQ(open_file(kPasswd, &stream), 1);
     EXPECT_EQ(naps.delays.size(), 30u);
     fclose(stream);
-
     naps = {};
     box.write(kPasswdLock, "", 0);
     EXPECT_EQ(open_file(kPasswd, &stream), -1);
     EXPECT_EQ(stream, nullptr);
-    // One look finds the lock new, then 18 find it unchanged.
-    ASSERT_EQ(naps.delays.size(), 19u);
-    for (long delay : naps.delays) {
-        EXPECT_GE(delay, 200);
-        EXPECT_LE(delay, 1699);
-    }
+    EXPECT_EQ(naps.delays.size(), 19u);  // one look finds the lock new, 18 unchanged
 }
 
 TEST_F(PwMirrorTest, OnlyTheEtcFilesModeFailsWithoutPasswd) {
     box.write(kPasswdLock, "", 0);
     EXPECT_EQ(open_pw_files(), 0);
     EXPECT_EQ(mirror::passwd_fp, nullptr);
-    ASSERT_NE(mirror::shadow_fp, nullptr);
-    mirror::close_pw_files();
     set_override_mode(OVERRIDE_ETC_FILES);
     EXPECT_EQ(open_pw_files(), -1);
     box.remove(kPasswdLock);
     box.remove(kShadow);
     EXPECT_EQ(open_pw_files(), 0);
-    EXPECT_NE(mirror::passwd_fp, nullptr);
     EXPECT_EQ(mirror::shadow_fp, nullptr);
-    mirror::close_pw_files();
-    box.remove(kPasswd);
-    EXPECT_EQ(open_pw_files(), -1);
-    for (int mode : {OVERRIDE_NONE, OVERRIDE_NO_INTEGRITY, OVERRIDE_PROTECTED_ONLY}) {
-        set_override_mode(mode);
-        EXPECT_EQ(open_pw_files(), 0) << mode;
-    }
 }
 
 class ReadTest : public PwMirrorTest {
   protected:
     User etc;
-    // A fresh run of lookups unless `keep` (a search then starts where the
-    // last one stopped).
+    // A fresh run of lookups unless `keep`.
     int read(const char *name, bool keep = false) {
         if (!keep) mirror::close_pw_files();
         EXPECT_EQ(open_pw_files(), 0);
@@ -149,9 +72,8 @@ class ReadTest : public PwMirrorTest {
     }
 };
 
-// A user's lines, and the /etc view read from them. A null shadow line
-// means there is no /etc/shadow; an empty one, no line of the user there,
-// and then the user's counts are not taken as days.
+// A null shadow line: no /etc/shadow; an empty one: no line of the user
+// there, and then the user's counts are not taken as days.
 TEST_F(ReadTest, LinesGiveTheEtcView) {
     struct Row {
         const char *passwd, *shadow;
@@ -169,20 +91,11 @@ TEST_F(ReadTest, LinesGiveTheEtcView) {
         {"alice:abc.def,zzzzzz:1000:100::/:", nullptr,
          alice().pwd("abc.def").exp(63 * kWeek).minchg(63 * kWeek).succhg(3550 * kWeek)},
         {line, nullptr, alice().pwd("x")},
-        {"alice:*LK**RETIRED*:1000:100::/:", nullptr, alice().lock(1).retired()},
-        {"alice:*LK*:1000:100::/:", nullptr, alice().lock(1)},
-        {"alice::1000:100::/:", nullptr, alice()},
-        {"alice:x:12ab:100::/:", nullptr, User().name("alice").lock(0).pwd("x")},
-        {"alice:x", nullptr, User().name("alice").lock(0).pwd("x")},
         {too_long.c_str(), nullptr, alice().pwd(cut.c_str())},
         {line, "", User().name("alice").id(1000)},
         {line, "alice:h:10957:7:90:14:30:20000:",
          alice().pwd("h").succhg(10957 * kDay).minchg(7 * kDay).exp(90 * kDay)},
-        {line, "alice:h::7:", alice().pwd("h").minchg(7 * kDay)},
         {line, "alice:h:99999:-5:0", alice().pwd("h").succhg(24855 * kDay).minchg(0).exp(0)},
-        {line, "alice:h:10957x:7:90", alice().pwd("h")},
-        {line,
-         "alice:h:10957:7:90x:1:2:3:", alice().pwd("h").succhg(10957 * kDay).minchg(7 * kDay)},
         {"alice:ab,M:1000:100::/:", "alice:*LK*h", alice().lock(1).pwd("h").exp(24 * kWeek)},
     };
     for (const Row &r : rows) {
@@ -203,7 +116,6 @@ TEST_F(ReadTest, OnlyTheUsersOwnLineIsFoundAndAStarMarksAnOldStyleFile) {
     for (const char *name : {"nobody", "", "alicex", "alic"})
         EXPECT_EQ(read(name), -1) << name;
     EXPECT_EQ(get_pw_fields(nullptr, &etc.f, &etc.fl), -1);
-    EXPECT_EQ(get_pw_fields("alice", nullptr, &etc.fl), -1);
     EXPECT_EQ(get_pw_fields("alice", &etc.f, nullptr), -1);
     ASSERT_EQ(read("alice"), 0);
     EXPECT_EQ(mirror::pre_v3_passwd(), 1);
@@ -229,31 +141,17 @@ TEST_F(ReadTest, ALookupSeesAFileReplacedSinceTheLastOne) {
 TEST_F(ReadTest, TheLastLoginComesFromTheUsersOwnMarker) {
     constexpr const char *kMarker = "/home/alice/.lastlogin";
     constexpr time_t kLogin = 1700000000;
-    const std::string uid = std::to_string(getuid());
-    struct Row {
-        const char *uid_field;
-        time_t before;
-        bool other_owner, found;
-    };
-    const Row rows[] = {{uid.c_str(), 2, false, true},
-                        {uid.c_str(), 3, false, false},
-                        {uid.c_str(), 0, false, false},
-                        {"", 2, false, false},
-                        {uid.c_str(), 2, true, false}};
-    for (const Row &r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.uid_field << " " << r.before << r.other_owner);
-        if (r.other_owner && geteuid() != 0) continue;  // needs root to give the marker away
-        passwd_line(std::string("alice:x:") + r.uid_field + ":100::/home/alice:/bin/sh");
+    passwd_line("alice:x:" + std::to_string(getuid()) + ":100::/home/alice:/bin/sh");
+    // seconds before, given away, found
+    for (auto [before, other_owner, found] :
+         {std::tuple{2, false, true}, {3, false, false}, {2, geteuid() == 0, geteuid() != 0}}) {
         box.write(kMarker, "", 0400);
-        struct timeval t[2] = {{kLogin - r.before, 0}, {kLogin, 0}};
+        struct timeval t[2] = {{kLogin - before, 0}, {kLogin, 0}};
         ASSERT_EQ(utimes(box.path(kMarker).c_str(), t), 0);
-        if (r.other_owner) {
-            ASSERT_EQ(lchown(box.path(kMarker).c_str(), getuid() + 1, 0), 0);
-        }
+        ASSERT_EQ(other_owner ? lchown(box.path(kMarker).c_str(), getuid() + 1, 0) : 0, 0);
         ASSERT_EQ(read("alice"), 0);
-        EXPECT_EQ(etc.has(PR_U_SUCLOG), r.found);
-        EXPECT_EQ(r.found ? kLogin : 0, etc.f.u_suclog);
-        box.remove(kMarker);
+        EXPECT_EQ(etc.has(PR_U_SUCLOG), found) << before << other_owner;
+        EXPECT_EQ(found ? kLogin : 0, etc.f.u_suclog);
     }
 }
 

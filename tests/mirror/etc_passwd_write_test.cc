@@ -1,16 +1,10 @@
-// Tests of rewriting a user's /etc/passwd and /etc/shadow lines: the lines
-// written, the locks, the whole-file replacement, the last-login marker,
-// and writers killed half way.
 #include <fcntl.h>
 #include <pwd.h>
 #include <shadow.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,8 +29,7 @@ User alice() {
     return User().name("alice").id(1000).lock(0).pwd("newpassword12").succhg(19500 * kDay);
 }
 
-// One mirrored update, in the order the Protected Password writer makes
-// it: 1 done, 0 given up, -1 not locked.
+// One mirrored update: 1 done, 0 given up, -1 not locked.
 int update(const char *name, const User &u) {
     if (lock_pw_files() != 1) return -1;
     if (put_pw_fields(name, &u.f, &u.fl) != 1) {
@@ -111,18 +104,9 @@ TEST_F(WriteTest, TheUsersLinesAreReplacedAppendedOrRemovedAndTheOthersKept) {
               "carol:x:1002::::\n");
     EXPECT_EQ(line_of(kShadow, "alice"), "(none)");
     EXPECT_EQ(line_of(kShadow, "bob"), "bob:*LK*bobs:::::::");
-
-    // Removing a user who has no lines, or writing the lines a user has,
-    // changes nothing.
-    box.write(kPasswd, kDefaultPasswd);
-    box.write(kShadow, "alice:abcdefghijklm:19000:0:90:7:::\n", 0640);
     passwd = box.stamp(kPasswd);
-    shadow = box.stamp(kShadow);
-    ASSERT_EQ(update("nobody", User()), 1);
-    User same = User().name("alice").id(1000).pwd("abcdefghijklm").succhg(19000 * kDay + 500);
-    ASSERT_EQ(update("alice", same.minchg(0).exp(90 * kDay - 600)), 1);
+    ASSERT_EQ(update("nobody", User()), 1);  // no lines to remove: nothing written
     EXPECT_EQ(box.stamp(kPasswd), passwd);
-    EXPECT_EQ(box.stamp(kShadow), shadow);
 }
 
 // What the C library's own readers make of the files written.
@@ -158,10 +142,8 @@ TEST_F(WriteTest, WithoutShadowThePasswordLineCarriesTheAgingCharacters) {
     box.remove(kShadow);
     const std::pair<User, const char *> rows[] = {
         {User().exp(10 * kWeek), "pw,8."},
-        {User().exp(10 * kWeek).succhg(0), "pw,8.."},
         {User().exp(100 * kWeek).minchg(2 * kWeek).succhg(2508 * kWeek + 5), "pw,z0Ab"},
         {User().minchg(kWeek / 2 - 1), "pw,.."},
-        {User().lock(1), "*LK*pw"},
         {User().lock(0).retired(), "*RETIRED*"},
         {User().lock(1).retired().exp(kWeek), "*LK**RETIRED*,/."},
     };
@@ -184,23 +166,18 @@ TEST_F(WriteTest, AUserIdTooLargeForTheRecordIsKeptUnlessTheRecordChangesIt) {
     EXPECT_EQ(line_of(kPasswd, "big"), "big:x:500:100::/home/big:/bin/sh");
 }
 
-// A refused record, a line longer than the line finder carries (not to be
-// cut), an update without its locks or its assembly: nothing is written.
+// A refused record or name, or a line longer than the line finder carries
+// (not to be cut): nothing is written.
 TEST_F(WriteTest, AFailedAssemblyWritesNothing) {
-    Stamp shadow = box.stamp(kShadow);
-    for (const User &u : {alice().exp(-1), alice().succhg(-kDay),
-                          alice().pwd("x:0:0::/:/bin/sh\nevil"), User().name("ev:l").id(0)})
+    for (const User &u : {alice().exp(-1), alice().pwd("x:0:0::/:/bin/sh\nevil")})
         EXPECT_EQ(update("alice", u), 0) << u.f.u_pwd;
     box.write(kPasswd, std::string(kDefaultPasswd) + "long:x:2000:100:" + std::string(1100, 'c') +
                            ":/home/long:/bin/sh\n");
-    Stamp passwd = box.stamp(kPasswd);
+    User body = alice();
+    Stamp passwd = box.stamp(kPasswd), shadow = box.stamp(kShadow);
     EXPECT_EQ(update("alice", alice().id(1005)), 0);
     ASSERT_EQ(lock_pw_files(), 1);
-    EXPECT_EQ(replace_pw_files(nullptr, nullptr), 0);
-    User u = alice();
-    EXPECT_EQ(put_pw_fields("alice", &u.f, &u.fl), 0);
-    ASSERT_EQ(lock_pw_files(), 1);
-    EXPECT_EQ(put_pw_fields("", &u.f, &u.fl), -1);
+    EXPECT_EQ(put_pw_fields("", &body.f, &body.fl), -1);
     unlock_pw_files();
     EXPECT_EQ(box.stamp(kPasswd), passwd);
     EXPECT_EQ(box.stamp(kShadow), shadow);
@@ -214,12 +191,10 @@ TEST_F(WriteTest, OnlyWhatFitsIsWrittenAndOnlyToARegularFile) {
     FILE *in = fopen(box.path("/etc/lines").c_str(), "r");
     EXPECT_EQ(mirror::copy_file(in, &text), 0);  // long lines carried whole
     fclose(in);
-    EXPECT_EQ(mirror::write_to_file("/etc/auth/nowhere/x", &text), -1);
     ASSERT_EQ(symlink(box.path("/etc/lines").c_str(), box.path("/etc/linked").c_str()), 0);
     EXPECT_EQ(mirror::write_to_file("/etc/linked", &text), -1);
     EXPECT_EQ(box.read("/etc/lines"), "a\n" + std::string(3000, 'l') + "\nlast");
     mirror::free_buffer(&text);
-
     box.write("/etc/default/small", "old\n");
     box.write(kPasswd, "old\n");
     ChildResult r = run_child([&] {
@@ -237,42 +212,16 @@ TEST_F(WriteTest, OnlyWhatFitsIsWrittenAndOnlyToARegularFile) {
     EXPECT_EQ(box.read("/etc/default/small").size(), 1000u);
 }
 
-TEST_F(WriteTest, LocksAreEmptyFilesWithoutPermissionsShadowFirst) {
-    ASSERT_EQ(lock_pw_files(), 1);
-    EXPECT_EQ(mirror::shadow_exists, 1);
-    for (const char *lock : {kPasswdLock, kShadowLock}) {
-        struct stat st;
-        ASSERT_EQ(lstat(box.path(lock).c_str(), &st), 0) << lock;
-        EXPECT_EQ(st.st_mode & 07777, 0u) << lock;
-        EXPECT_EQ(st.st_size, 0) << lock;
-    }
-    unlock_pw_files();
-    EXPECT_NOTHING_LEFT_BEHIND(box);
-    box.remove(kShadow);
-    ASSERT_EQ(lock_pw_files(), 1);
-    EXPECT_EQ(mirror::shadow_exists, 0);
-    EXPECT_EQ(left_behind(box), Lines{kPasswdLock});
-    unlock_pw_files();
-    EXPECT_EQ(mirror::create_file_exclusively("/etc/nowhere/file"), -1);
-    EXPECT_TRUE(naps.delays.empty());
-
-    // A stale lock is given up on, and one taken already is taken back.
-    box.write(kShadow, kShadowText, 0640);
+TEST_F(WriteTest, AStaleLockIsGivenUpOnAndReported) {
     box.write(kShadowLock, "", 0);
     EXPECT_EQ(lock_pw_files(), 0);
     EXPECT_EQ(naps.delays.size(), 19u);
     EXPECT_EQ(left_behind(box), Lines{kShadowLock});
     EXPECT_TRUE(audited_about("Cannot securely create new file"));
-    EXPECT_TRUE(audited_about(kShadowLock));
-    box.remove(kShadowLock);
-    box.write(kPasswdLock, "", 0);
-    EXPECT_EQ(lock_pw_files(), 0);
-    EXPECT_EQ(left_behind(box), Lines{kPasswdLock});
 }
 
 // An open file description lock conflicts with the writer's record lock
-// even inside one process; `probe` stays open, since closing a descriptor
-// of the file would drop the writer's lock.
+// even inside one process; closing `probe` would drop the writer's lock.
 bool lock_with(int probe, short type) {
     struct flock lock = {};
     lock.l_type = type;
@@ -284,28 +233,12 @@ bool others_can_lock(int probe) {
 
 TEST_F(WriteTest, ThePlatformLockIsHeldThroughoutTheRewriteAndWaitedForABoundedTime) {
     ASSERT_EQ(lock_pw_files(), 1);
-    struct stat st;
-    ASSERT_EQ(lstat(box.path(kPwdLock).c_str(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
     int probe = open(box.path(kPwdLock).c_str(), O_RDWR);
-    EXPECT_FALSE(others_can_lock(probe));
     User u = alice();
     ASSERT_EQ(put_pw_fields("alice", &u.f, &u.fl), 1);
     EXPECT_FALSE(others_can_lock(probe));
     ASSERT_EQ(replace_pw_files(&u.f, &u.fl), 1);
     EXPECT_TRUE(others_can_lock(probe));
-    ASSERT_EQ(lock_pw_files(), 1);
-    unlock_pw_files();
-    EXPECT_TRUE(others_can_lock(probe));
-
-    ASSERT_TRUE(lock_with(probe, F_WRLCK));
-    naps.each = [&](size_t count) {
-        if (count == 3) lock_with(probe, F_UNLCK);
-    };
-    ASSERT_EQ(update("alice", alice()), 1);
-    EXPECT_EQ(naps.delays, std::vector<long>(3, 100));
-    naps = {};
     ASSERT_TRUE(lock_with(probe, F_WRLCK));
     EXPECT_EQ(lock_pw_files(), 0);
     EXPECT_EQ(naps.delays.size(), 149u);  // about 15 seconds
@@ -328,8 +261,7 @@ class MarkerTest : public WriteTest {
         lstat(box.path(kMarker).c_str(), &st);
         return st;
     }
-    // Runs the update in a child, which also checks that its identities
-    // are back as they were.
+    // The update in a child, which checks its identities are restored.
     int update_in_child(const User &u) {
         auto ids = [] {
             uid_t i[6];
@@ -350,14 +282,8 @@ TEST_F(MarkerTest, AMirroredUpdateByRootLeavesTheUsersOwnMarkerOnly) {
     ASSERT_EQ(lchown(box.path(kMarker).c_str(), 1000, 100), 0);
     ASSERT_EQ(update_in_child(alice().suclog(kLogin)), 0);
     struct stat st = marker();
-    EXPECT_EQ(std::pair(st.st_uid, st.st_gid), std::pair(1000u, 21u));
-    EXPECT_EQ(st.st_mode & 07777, 0400u);
-    EXPECT_EQ(st.st_atime, kLogin - 2);
-    EXPECT_EQ(st.st_mtime, kLogin);
-    ASSERT_EQ(mirror::open_pw_files(), 0);
-    User etc;
-    ASSERT_EQ(mirror::get_pw_fields("alice", &etc.f, &etc.fl), 0);
-    EXPECT_EQ(etc.f.u_suclog, kLogin);
+    EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777, st.st_atime, st.st_mtime),
+              std::tuple(1000u, 21u, 0400u, kLogin - 2, kLogin));
     ASSERT_EQ(update_in_child(alice()), 0);  // without a last login the marker goes
     EXPECT_FALSE(box.exists(kMarker));
 
@@ -367,20 +293,13 @@ TEST_F(MarkerTest, AMirroredUpdateByRootLeavesTheUsersOwnMarkerOnly) {
     EXPECT_EQ(box.read(kMarker), "theirs");
     EXPECT_EQ(std::pair(marker().st_uid, marker().st_mtime == kLogin), std::pair(1001u, false));
     box.remove(kMarker);
-    // Neither without root nor without a home directory.
-    ChildResult r = run_child([&] {
+    ChildResult r = run_child([&] {  // not without root
         User u = alice().suclog(kLogin);
-        const char *line = "alice:x:1000:100:Alice:/home/alice:/bin/sh";
         if (setresuid(-1, 1001, -1) != 0) _exit(2);
-        mirror::put_slogin(line, &u.f, &u.fl);
-        if (setresuid(-1, 0, -1) != 0) _exit(3);
-        mirror::put_slogin("alice:x:1000:100:Alice:/home/nobody:/bin/sh", &u.f, &u.fl);
-        mirror::put_slogin("alice:x:1000:100:Alice", &u.f, &u.fl);
-        if (box.exists(kMarker) || box.exists("/home/nobody/.lastlogin")) _exit(4);
-        mirror::put_slogin(line, &u.f, &u.fl);
+        mirror::put_slogin("alice:x:1000:100:Alice:/home/alice:/bin/sh", &u.f, &u.fl);
     });
     EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(marker().st_mtime, kLogin);  // only the last call, as root with a home, made it
+    EXPECT_FALSE(box.exists(kMarker));
 }
 
 TEST_F(WriteTest, AWriterKilledAtEveryStepLeavesEachFileWhole) {
@@ -398,7 +317,6 @@ TEST_F(WriteTest, AWriterKilledAtEveryStepLeavesEachFileWhole) {
                            {.prepare = [&] { ASSERT_EQ(update("alice", version(0)), 1); },
                             .update = [&] { _exit(update("alice", version(1)) == 1 ? 0 : 1); },
                             .after_kill = {}});
-    // Both files are replaced, each through its own steps.
     EXPECT_GE(std::count_if(kills.begin(), kills.end(),
                             [](const Kill &k) { return k.step == authdb::UpdateStep::renamed; }),
               2);

@@ -1,6 +1,4 @@
-// What the mirroring tests share: a started sandbox with /etc/passwd and
-// /etc/shadow, or with the /etc/default files, and a record's user fields
-// built field by field.
+// A started sandbox with the mirrored files, and a user's fields.
 #pragma once
 
 #include <string.h>
@@ -28,12 +26,6 @@ inline constexpr const char *kShadowLock = "/etc/shadow-t";
 inline constexpr const char *kDfltPasswd = "/etc/default/passwd";
 inline constexpr const char *kDfltLogin = "/etc/default/login";
 
-inline constexpr const char *kShadowText =
-    "root:$1$root:19000:0:99999:7:::\n"
-    "daemon:*:19000:0:99999:7:::\n"
-    "alice:abcdefghijklm:19000:0:99999:7:::\n"
-    "bob:nopqrstuvwxyz:19000:1:90\n";
-
 class MirrorTest : public StartedTest {
   protected:
     // Dates a file `seconds_ahead` from now.
@@ -54,7 +46,10 @@ class MirrorTest : public StartedTest {
 class PwMirrorTest : public MirrorTest {
   protected:
     void SetUp() override {
-        box.write(kShadow, kShadowText, 0640);
+        box.write(kShadow,
+                  "root:$1$root:19000:0:99999:7:::\ndaemon:*:19000:0:99999:7:::\n"
+                  "alice:abcdefghijklm:19000:0:99999:7:::\nbob:nopqrstuvwxyz:19000:1:90\n",
+                  0640);
         box.write("/etc/auth/system/files",
                   "/etc/passwd:f_owner=root:f_group=root:f_mode#0644:f_type=r:chkent:\n"
                   "/etc/shadow:f_owner=root:f_group=auth:f_mode#0640:f_type=r:chkent:\n",
@@ -73,7 +68,6 @@ class DefaultFilesTest : public MirrorTest {
     }
 };
 
-// A user's fields, built field by field.
 struct User {
     pr_field f{};
     pr_flag fl{};
@@ -98,8 +92,7 @@ struct User {
     User &nullpw(int v) { return f.u_nullpw = static_cast<unsigned char>(v), set(PR_U_NULLPW); }
     bool has(uint32_t bit) const { return PR_ISSET(fl, bit); }
 
-    // The mirrored fields present, with their values: two users compare
-    // equal exactly when they hold the same of them.
+    // The mirrored fields present, with their values.
     std::string text() const {
         std::ostringstream out;
         auto put = [&](uint32_t bit, const char *label, auto value) {
