@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "mirror/mirror_fixture.h"
+#include "mirror/user_by_name.h"
+#include "platform/accounts.h"
 #include "platform/clock.h"
 
 namespace vant::test {
@@ -26,10 +28,11 @@ std::string answer_of(int result, FILE *stream) {
 }
 
 // Duplicates, prefixes, bare names, empty first fields, NULs, overlong lines,
-// lines the parser skips, no last newline.
-std::string generated_file(unsigned seed) {
+// lines the parser skips, no last newline; `extra` leads with a line that
+// makes the index step aside.
+std::string generated_file(unsigned seed, const std::string &extra = "") {
     std::mt19937 pick(seed);
-    std::string text;
+    std::string text = extra;
     for (int i = 0; i < 400; ++i) {
         std::string name = "u" + std::to_string(pick() % 150);
         const std::string lines[] = {
@@ -185,6 +188,30 @@ TEST_F(NameIndexTest, ConcurrentRebuildsLeaveOneValidIndex) {
     open(kPasswd);
     expect_same_all(kPasswd, 12);
     EXPECT_EQ(box.stamp(kPasswdIndex), built);
+}
+
+std::string fields(const struct passwd *pw) {
+    if (pw == nullptr) return "(none)";
+    return std::string(pw->pw_name) + ":" + pw->pw_passwd + ":" + std::to_string(pw->pw_uid) + ":" +
+           std::to_string(pw->pw_gid) + ":" + pw->pw_gecos + ":" + pw->pw_dir + ":" + pw->pw_shell;
+}
+
+// A user looked up by name through the index is the C library's parse of
+// the whole file, also for a file replaced since the index was built.
+TEST_F(NameIndexTest, EveryUserByNameIsTheWholeFileParses) {
+    for (const char *extra : {"", "  u5:x:555:1::/:\n", "+u6::::::\n"}) {
+        SCOPED_TRACE(extra);
+        for (unsigned seed : {1, 5}) {
+            box.write(kPasswd, generated_file(seed, extra));
+            for (int round = 0; round < 2; ++round)
+                for (int i = 0; i < 152; ++i) {
+                    std::string name = i < 150 ? "u" + std::to_string(i) : i == 150 ? "last" : "no";
+                    EXPECT_EQ(fields(mirror::user_by_name(name.c_str())),
+                              fields(platform::getpwnam(name.c_str())))
+                        << name;
+                }
+        }
+    }
 }
 
 }  // namespace
