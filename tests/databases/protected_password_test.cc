@@ -1,6 +1,6 @@
 // The Protected Password database: which view of a user a lookup answers
-// with, NIS users, the fixed rules, the enumeration, what the writer adds to
-// a mirrored record, and writers at work together.
+// with, NIS users, the fixed rules, what the writer adds to a mirrored
+// record, and writers at work together.
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,6 +69,11 @@ void alice_line(std::string &text, const std::string &line) {
 }
 
 TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
+    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
+    box.remove(kDefaultDb);
+    EXPECT_EQ(getprpwnam("alice"), nullptr);
+    EXPECT_EQ(audited(), (std::vector<std::vector<std::string>>{
+                             {"18", "System Defaults database", "cannot be read"}}));
     for (const LookupRow &row : kLookups) {
         SCOPED_TRACE(std::string(row.mirroring) + " mode " + std::to_string(row.mode) +
                      (row.entry ? " entry" : " no entry") + " lines " + std::to_string(row.lines));
@@ -94,14 +99,6 @@ TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
         EXPECT_STREQ(pr->ufld.u_pwd, row.password);
         EXPECT_EQ(PR_ISSET(pr->uflg, PR_U_TYPE), row.typed);
     }
-}
-
-TEST_F(ProtectedPasswordTest, WithoutSystemDefaultsEveryLookupFailsAndIsReported) {
-    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
-    box.remove(kDefaultDb);
-    EXPECT_EQ(getprpwnam("alice"), nullptr);
-    EXPECT_EQ(audited().back(),
-              (std::vector<std::string>{"18", "System Defaults database", "cannot be read"}));
 }
 
 TEST_F(ProtectedPasswordTest, TheFixedRulesGiveTheSuperuserEverythingAndRetiredUsersNoPassword) {
@@ -164,30 +161,6 @@ TEST_F(ProtectedPasswordTest, ANisUsersLineWinsAndTheirEntryIsRemovedOrRefused) 
         EXPECT_EQ(box.exists(prpw_path("nisuser")), integrity) << integrity;
     }
 }
-
-TEST_F(ProtectedPasswordTest, EnumerationFollowsThePasswordFileEachUserWithOwnLines) {
-    mirroring(false, true);
-    box.write("/etc/passwd", std::string(kDefaultPasswd) + "carol:x:1002:100::/:/bin/sh\n");
-    std::string shadow;
-    for (auto [user, id] : {std::pair{"alice", 1000}, {"bob", 1001}, {"carol", 1002}}) {
-        shadow += user + std::string(":") + user + "password1:19000::::::\n";
-        entry(user, "u_id#" + std::to_string(id) + ":u_pwd=" + user + "password1");
-    }
-    box.write("/etc/shadow", shadow);
-    Names seen;
-    ASSERT_EQ(setprpwent(), 0);
-    while (struct pr_passwd *pr = getprpwent()) {
-        seen.push_back(std::string(pr->ufld.u_name) + "=" + pr->ufld.u_pwd);
-        EXPECT_TRUE(seen.size() > 1 || getprpwnam("bob") != nullptr);  // starts the pass again
-    }
-    EXPECT_EQ(seen, (Names{"alice=alicepassword1", "alice=alicepassword1", "bob=bobpassword1",
-                           "carol=carolpassword1"}));
-    box.remove("/etc/passwd");
-    set_override_mode(OVERRIDE_ETC_FILES);
-    EXPECT_EQ(setprpwent(), -1) << "no run can start that the files must answer";
-}
-
-// ---- what the writer does beyond the entry
 
 TEST_F(ProtectedPasswordTest, AMirroredNewUserGetsLinesAndAuthorizationsOthersKeepTheirs) {
     mirroring(false, true);
@@ -271,10 +244,10 @@ TEST_F(ProtectedPasswordTest, AMissingLetterDirectoryOrABadNameStopsThePut) {
 }
 
 // Writers at work together under integrity, each on its own user, then all
-// on alice: every update lands, both sides agree, and the conventional files
-// keep one line per user, none lost or duplicated.
+// on alice, without retrying: every update lands, both sides agree, and the
+// conventional files keep one line per user.
 TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
-    constexpr int kWriters = 8;
+    constexpr int kWriters = 6;
     mirroring(true, true);
     std::string passwd = kDefaultPasswd, shadow = kShadow;
     for (int i = 0; i < kWriters; ++i) {
@@ -291,17 +264,13 @@ TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
         Record r = Record().name(name.c_str()).id(id).pwd(password.c_str());
         return putprpwnam(name.c_str(), &r.pr);
     };
-    // Each writer puts its own user, then all of them alice, without retrying.
     for (bool own : {true, false}) {
         std::vector<pid_t> pids;
         for (int i = 0; i < kWriters; ++i)
             if (pid_t pid = fork(); pid != 0) {
                 pids.push_back(pid);
             } else {
-                int landed = own ? 0 : put("alice", 1000, i);
-                for (int attempt = 0; own && landed != 1 && attempt < 400; ++attempt, usleep(1000))
-                    landed = put("user" + std::to_string(i), 2000 + i, i);
-                _exit(landed);
+                _exit(own ? put("user" + std::to_string(i), 2000 + i, i) : put("alice", 1000, i));
             }
         for (pid_t pid : pids) {
             int status = 0;
@@ -320,14 +289,12 @@ TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
         EXPECT_EQ(shadow_password(user), entry_password(user));
     }
     EXPECT_EQ(shadow_password("alice"), entry_password("alice"));
-    EXPECT_EQ(entry_password("alice").rfind("password1000", 0), 0u);
     EXPECT_EQ(box.read("/etc/passwd"), passwd);
     std::vector<std::string> names;
     for (const auto &[n, p] : shadow_users())
         names.push_back(n);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(std::unique(names.begin(), names.end()), names.end()) << "a duplicated line";
-    EXPECT_EQ(names.size(), 5u + kWriters);
     shadow = box.read("/etc/shadow");
     EXPECT_EQ(std::count(shadow.begin(), shadow.end(), '\n'), 5 + kWriters);
     EXPECT_NOTHING_LEFT_BEHIND(box);
