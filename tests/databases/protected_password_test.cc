@@ -1,6 +1,6 @@
 // The Protected Password database: which view of a user a lookup answers
-// with, NIS users, the fixed rules, what the writer adds to a mirrored
-// record, and writers at work together.
+// with, the fixed rules, what the writer adds to a mirrored record, and
+// writers at work together.
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "databases/databases_fixture.h"
-#include "support/nis_fake.h"
 
 namespace vant::test {
 namespace {
@@ -142,24 +141,6 @@ TEST_F(ProtectedPasswordTest, APasswordCutToItsSegmentsIsWrittenBackWhole) {
     set_override_mode(OVERRIDE_ETC_FILES);  // both views cut alike: the files' one answers
     ASSERT_NE(pr = getprpwnam("alice"), nullptr);
     EXPECT_EQ(std::string(pr->ufld.u_pwd), std::string(kLong, 13));
-}
-
-// NIS users are not checked against the integrity requirement; their own
-// entry goes when the site does not require integrity, else it is refused.
-TEST_F(ProtectedPasswordTest, ANisUsersLineWinsAndTheirEntryIsRemovedOrRefused) {
-    nis().enabled = {3};
-    nis().stream = {"nisuser:xyNISPASSWORD:4242:100::/:/bin/sh"};
-    for (bool integrity : {true, false}) {
-        mirroring(integrity, true);
-        box.remove(prpw_path("nisuser"));
-        struct pr_passwd *pr = getprpwnam("nisuser");
-        ASSERT_NE(pr, nullptr);
-        EXPECT_EQ(pr->ufld.u_type, kGeneralType);
-        EXPECT_STREQ(pr->ufld.u_pwd, "xyNISPASSWORD");
-        entry("nisuser", "u_id#4242:u_pwd=xyOLDPASSWORD");
-        EXPECT_EQ(getprpwnam("nisuser") != nullptr, !integrity) << integrity;
-        EXPECT_EQ(box.exists(prpw_path("nisuser")), integrity) << integrity;
-    }
 }
 
 TEST_F(ProtectedPasswordTest, AMirroredNewUserGetsLinesAndAuthorizationsOthersKeepTheirs) {

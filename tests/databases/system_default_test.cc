@@ -1,5 +1,4 @@
-// The System Default database: entries with the /etc/default values merged
-// in by the mirroring settings, the "default" entry mirrored into the
+// The System Default database: the "default" entry mirrored into the
 // /etc/default files, and the integrity requirement.
 #include <sys/time.h>
 
@@ -17,12 +16,8 @@ namespace {
 constexpr vant_time_t kWeek = 604800;
 constexpr const char *kEtcPasswd = "/etc/default/passwd";
 constexpr const char *kEtcLogin = "/etc/default/login";
-constexpr const char *kOtherEntries =
-    "# site entries\n"
-    "other:d_name=other:u_maxlen#10:t_maxtries#5:chkent:\n"
-    "anon:u_maxlen#3:chkent:\n";
+constexpr const char *kOtherEntries = "# site entries\nother:d_name=other:u_maxlen#10:chkent:\n";
 
-// The user defaults of a record to write, field by field.
 struct Defaults {
     struct pr_default r {};
     explicit Defaults(const char *name) {
@@ -40,16 +35,6 @@ struct Defaults {
     }
 };
 
-vant_time_t weeks(const struct pr_default *d, uint32_t field, vant_time_t pr_field::*seconds) {
-    return PR_ISSET(d->prg, field) ? d->prd.*seconds / kWeek : -1;
-}
-vant_time_t minchg(const struct pr_default *d) {
-    return weeks(d, PR_U_MINCHG, &pr_field::u_minchg);
-}
-vant_time_t life(const struct pr_default *d) {
-    return weeks(d, PR_U_LIFE, &pr_field::u_life);
-}
-
 class SystemDefaultTest : public DatabasesTest {
   protected:
     void SetUp() override {
@@ -57,73 +42,10 @@ class SystemDefaultTest : public DatabasesTest {
         box.write(kEtcPasswd, "MINWEEKS=3\n");
         box.write(kEtcLogin, "IDLEWEEKS=2\n");
     }
-    void database(const std::string &fields, const std::string &rest = kOtherEntries) const {
-        box.write(kDefaultDb,
-                  fields.empty() ? rest : "default:d_name=default:" + fields + ":chkent:\n" + rest);
-    }
-    struct pr_default *first() const {
-        EXPECT_EQ(setprdfent(), 0);
-        return getprdfent();
+    void database(const std::string &fields) const {
+        box.write(kDefaultDb, "default:d_name=default:" + fields + ":chkent:\n" + kOtherEntries);
     }
 };
-
-// A writer's lock left on /etc/default/passwd: /etc/default/login is still
-// read, /etc/default/passwd is not. Override modes decide what the files may
-// do; under OVERRIDE_ETC_FILES they replace every user default.
-TEST_F(SystemDefaultTest, TheEtcValuesMergeByTheMirroringSettings) {
-    struct Case {
-        const char *fields;
-        int mode;
-        bool locked, found;
-        vant_time_t minchg, life;  // weeks; -1 absent
-    };
-    constexpr const char *kDiffer = "u_minchg#604800:u_maxlen#8:u_integrity";
-    for (const Case &c : {
-             Case{"u_minchg#604800", OVERRIDE_NONE, false, true, 1, -1},
-             Case{"u_minchg#604800:u_integrity@", OVERRIDE_NONE, false, true, 1, 2},
-             Case{"u_minchg#604800:u_integrity@:u_tcbpw@", OVERRIDE_NONE, false, true, 3, 2},
-             Case{kDiffer, OVERRIDE_NONE, false, false, 0, 0},
-             Case{"u_minchg#1814400:u_life#1209600:u_integrity", OVERRIDE_NONE, false, true, 3, 2},
-             Case{"u_integrity@", OVERRIDE_NONE, true, true, -1, 2},
-             Case{"u_integrity@:u_tcbpw@", OVERRIDE_NONE, true, false, 0, 0},
-             Case{"u_integrity", OVERRIDE_NONE, true, false, 0, 0},
-             Case{kDiffer, OVERRIDE_PROTECTED_ONLY, false, true, 1, -1},
-             Case{kDiffer, OVERRIDE_NO_INTEGRITY, false, true, 1, 2},
-             Case{kDiffer, OVERRIDE_ETC_FILES, false, true, 3, 2},
-         }) {
-        SCOPED_TRACE(std::string(c.fields) + " mode " + std::to_string(c.mode) +
-                     (c.locked ? " locked" : ""));
-        database(c.fields + std::string(":t_login_timeout#60"));
-        box.remove("/etc/default/passwd-t");
-        if (c.locked) box.write("/etc/default/passwd-t", "");
-        set_override_mode(c.mode);
-        struct pr_default *d = first();
-        ASSERT_EQ(d != nullptr, c.found);
-        if (!c.found) {
-            ASSERT_NE(getprdfnam("other"), nullptr) << "a refused default hides no other entry";
-            continue;
-        }
-        EXPECT_EQ(minchg(d), c.minchg);
-        EXPECT_EQ(life(d), c.life);
-        EXPECT_EQ(PR_ISSET(d->prg, PR_U_MAXLEN),
-                  c.fields == kDiffer && c.mode != OVERRIDE_ETC_FILES);
-        EXPECT_EQ(d->tcd.t_login_timeout, 60) << "the terminal defaults stay";
-        ASSERT_NE(d = getprdfent(), nullptr);  // other entries are never merged
-        EXPECT_STREQ(d->d_name, "other");
-        EXPECT_EQ(minchg(d), -1);
-    }
-    // Without a "default" entry the files make one up, last.
-    database("");
-    EXPECT_STREQ(first()->d_name, "other");
-    EXPECT_EQ(getprdfent()->prd.u_maxlen, 3);
-    struct pr_default *d = getprdfent();
-    ASSERT_NE(d, nullptr);
-    EXPECT_STREQ(d->d_name, "default");
-    EXPECT_EQ(minchg(d), 3);
-    EXPECT_EQ(getprdfent(), nullptr);
-    set_override_mode(OVERRIDE_NONE);
-    EXPECT_EQ(getprdfnam("default"), nullptr);
-}
 
 TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     database("u_maxlen#8");
@@ -138,7 +60,7 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     ASSERT_EQ(putprdfnam("default", &d.r), 1);
     EXPECT_EQ(box.read(kEtcPasswd), "# password defaults\nMINWEEKS=2\nMAXWEEKS=8\n");
     EXPECT_EQ(box.read(kEtcLogin), "IDLEWEEKS=4\nPASSREQ=YES\n");
-    EXPECT_EQ(minchg(getprdfnam("default")), 2);
+    EXPECT_EQ(getprdfnam("default")->prd.u_minchg, 2 * kWeek);
     EXPECT_STREQ(getprdfnam("other")->d_name, "other");
 
     // Nothing to change: the /etc files are left as they are. The record
@@ -147,7 +69,8 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     for (const char *f : {kDefaultDb, kEtcPasswd, kEtcLogin})
         ASSERT_EQ(utimes(box.path(f).c_str(), past), 0);  // a lookup now is newer
     Sandbox::Stamp passwd = box.stamp(kEtcPasswd), login = box.stamp(kEtcLogin);
-    ASSERT_NE(first(), nullptr);
+    ASSERT_EQ(setprdfent(), 0);
+    ASSERT_NE(getprdfent(), nullptr);
     ASSERT_EQ(putprdfnam("default", pr_default), 1);
     EXPECT_EQ(box.stamp(kEtcPasswd), passwd);
     EXPECT_EQ(box.stamp(kEtcLogin), login);
@@ -169,8 +92,8 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
 // leaves each file whole, old or new, in that order.
 TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFirst) {
     std::string others;
-    for (int i = 0; i < 300; ++i)
-        others += "SETTING" + std::to_string(i) + "=value\n";
+    while (others.size() < 6000)
+        others += "SETTING" + std::to_string(others.size()) + "=value\n";
     database("u_maxlen#8");
     const std::string db = box.read(kDefaultDb);
     CrashRun run;

@@ -1,6 +1,6 @@
-// The Terminal Control and Device Assignment databases: lookups with the
-// System Default entry beside them, passes, the device codec and copies,
-// and what each writer matches and refuses beyond the writers' contract.
+// The Terminal Control and Device Assignment databases: damaged entries, the
+// device codec, and what each writer matches and refuses beyond the
+// writers' contract.
 #include <stdlib.h>
 #include <string.h>
 
@@ -108,22 +108,6 @@ class TerminalDeviceTest : public DatabasesTest {
     }
 };
 
-TEST_F(TerminalDeviceTest, ATerminalComesWithTheFirstDefaultEntryBesideIt) {
-    struct pr_term *pr = getprtcnam("tty1");
-    ASSERT_NE(pr, nullptr);
-    EXPECT_EQ(pr->uflg.word, PR_T_DEVNAME | PR_T_UID | PR_T_LOGTIME | PR_T_FAILURES);
-    EXPECT_EQ(pr->sflg.word, PR_T_MAXTRIES | PR_T_LOGDELAY | PR_T_LOGIN_TIMEOUT);
-    ASSERT_NE(pr = getprtcnam("console"), nullptr);
-    EXPECT_STREQ(pr->ufld.t_label, "front desk");
-    ASSERT_NE(pr = getprtcnam("tty3"), nullptr);
-    EXPECT_EQ(pr->uflg.word, PR_T_DEVNAME) << "a user name without an id is left out";
-    EXPECT_EQ(getprtcnam("tty1x"), nullptr);
-    ASSERT_EQ(setprtcent(), 0);
-    EXPECT_EQ(terminals(), (Texts{"tty1", "tty2", "tty3", "-"}));
-    box.remove(kDefaultDb);
-    EXPECT_EQ(getprtcnam("tty1"), nullptr);
-}
-
 TEST_F(TerminalDeviceTest, AnEntryThatCannotBeReadStopsReadersAndTheWriter) {
     const std::string damaged = "tty1:t_devname=tty1:chkent:\ntty2:t_devname=tty2:\ntty3:chkent:\n";
     box.write(kTtys, damaged);
@@ -200,30 +184,6 @@ TEST_F(TerminalDeviceTest, TheDeviceCodecWritesWhatItCanReadBack) {
     for (const char *text : {"d:v_devs=:chkent:", "d:v_users=:chkent:", "d:v_devs#1:chkent:",
                              "d:v_type@:chkent:", "d:v_devs=/dev/x:v_users=a", "d"})
         EXPECT_EQ(Decoded(text).result, 1) << text;
-}
-
-TEST_F(TerminalDeviceTest, ADeviceComesWithTheFirstDefaultEntryBesideItAndCopiesOutliveIt) {
-    struct dev_asg *d = getdvagnam("console");
-    ASSERT_NE(d, nullptr);
-    EXPECT_STREQ(d->ufld.v_name, "tty1|console");
-    EXPECT_EQ(items(d->ufld.v_devs), (Texts{"/dev/tty1", "/dev/vc/1"}));
-    EXPECT_EQ(getdvagnam("tty1|console"), nullptr) << "names are matched one by one";
-    Texts names;
-    for (setdvagent(); struct dev_asg *e = getdvagent();)
-        names.emplace_back(e->ufld.v_name);
-    EXPECT_EQ(names, (Texts{"lp0", "tty1|console", "st0"}));
-
-    ASSERT_NE(d = getdvagnam("lp0"), nullptr);
-    struct dev_asg *copy = copydvagent(d);
-    ASSERT_NE(copy, nullptr);
-    enddvagent();
-    EXPECT_STREQ(copy->ufld.v_name, "lp0");
-    EXPECT_EQ(items(copy->ufld.v_devs), Texts{"/dev/lp0"});
-    EXPECT_EQ(items(copy->ufld.v_users), (Texts{"alice", "bob"}));
-    EXPECT_STREQ(copy->sfld.v_name, "default");
-    EXPECT_EQ(items(copy->sfld.v_users), Texts{"root"});
-    EXPECT_EQ(copy->sflg.word, PR_V_NAME | PR_V_TYPE | PR_V_USERS);
-    free(copy);
 }
 
 TEST_F(TerminalDeviceTest, TheDeviceWriterMatchesWholeNameFieldsWhereLinesBegin) {
