@@ -48,7 +48,7 @@ class MirroredWriterTest : public DatabasesTest,
     // The lock a competing writer of each side holds.
     std::string lock(Side side) const {
         if (prpw) return side == entry_side ? prpw_path("alice") + "-t" : "/etc/shadow-t";
-        return side == entry_side ? std::string(kDefaultDb) + "-t" : "/etc/default/login-t";
+        return side == entry_side ? std::string(kSystemDefault) + "-t" : "/etc/default/login-t";
     }
     int put() {
         bool integrity = row.regime == Regime::integrity, authority = row.regime != etc_wins;
@@ -70,7 +70,7 @@ class MirroredWriterTest : public DatabasesTest,
     }
     bool changed(Side side) const {
         if (side == entry_side)
-            return box.read(prpw ? prpw_path("alice") : kDefaultDb)
+            return box.read(prpw ? prpw_path("alice") : kSystemDefault)
                        .find(prpw ? "newpassword12" : "u_minchg#604800") != std::string::npos;
         return prpw ? shadow_password("alice") == "newpassword12"
                     : box.read("/etc/default/passwd") == "MINWEEKS=1\n";

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,50 +18,19 @@ using Names = std::vector<std::string>;
 using ProtectedPasswordTest = DatabasesTest;
 
 constexpr const char *kLong = "abcdefghijklmnopqrstuvwx";  // 24 characters
-constexpr const char *kInt = "u_integrity", *kProt = "u_integrity@",
-                     *kEtc = "u_integrity@:u_tcbpw@";
 constexpr const char *kP = "protectedpw12", *kE = "etcpassword1";
 
-// alice's lines in /etc/passwd and /etc/shadow; an old-style passwd line
-// keeps its password itself.
-enum Lines { no_lines, same_password, other_password, old_style };
-
-struct LookupRow {
-    const char *mirroring;  // the System Default fields; "" mirrors nothing
-    int mode;
-    bool entry;
-    Lines lines;
-    const char *password;  // the answer's; null: not found
-    bool typed;            // the fixed rules were applied
-};
-
-constexpr LookupRow kLookups[] = {
-    {"", OVERRIDE_NONE, true, no_lines, kP, false},
-    {"", OVERRIDE_NONE, true, other_password, kP, false},
-    {"", OVERRIDE_NONE, false, same_password, nullptr, false},
-    {kInt, OVERRIDE_NONE, true, same_password, kP, true},
-    {kInt, OVERRIDE_NONE, true, other_password, nullptr, false},
-    {kInt, OVERRIDE_NONE, true, no_lines, nullptr, false},
-    {kInt, OVERRIDE_NONE, false, other_password, nullptr, false},
-    {kInt, OVERRIDE_NO_INTEGRITY, true, no_lines, kP, true},
-    {kInt, OVERRIDE_NO_INTEGRITY, true, other_password, kP, true},
-    {kInt, OVERRIDE_NO_INTEGRITY, false, other_password, "", true},  // the files fill no password
-    {kInt, OVERRIDE_ETC_FILES, true, other_password, kE, false},
-    {kInt, OVERRIDE_ETC_FILES, false, other_password, kE, false},
-    {kInt, OVERRIDE_ETC_FILES, true, no_lines, nullptr, false},
-    {kInt, OVERRIDE_PROTECTED_ONLY, true, no_lines, kP, false},
-    {kInt, OVERRIDE_PROTECTED_ONLY, true, other_password, kP, false},
-    {kInt, OVERRIDE_PROTECTED_ONLY, false, other_password, nullptr, false},
-    {kProt, OVERRIDE_NONE, true, no_lines, kP, true},
-    {kProt, OVERRIDE_NONE, true, other_password, kP, true},
-    {kProt, OVERRIDE_NONE, true, old_style, kP, false},  // returned before the fixed rules
-    {kProt, OVERRIDE_NONE, false, other_password, nullptr, false},
-    {kEtc, OVERRIDE_NONE, true, other_password, kE, true},
-    {kEtc, OVERRIDE_NONE, true, same_password, kP, true},
-    {kEtc, OVERRIDE_NONE, true, no_lines, nullptr, false},
-    {kEtc, OVERRIDE_NONE, false, other_password, kE, true},
-};
-
+// Rows of: mirroring (- none, i integrity, p protected wins, e etc wins);
+// override mode (n none, i no integrity, e etc files, p protected only);
+// alice's entry (+/-); her lines (- none, same/other password, old: an
+// old-style passwd line keeping the password); the answer's password (P, E,
+// "" none, - not found); the fixed rules applied (+/-).
+constexpr const char *kLookups =
+    "- n + - P -  - n + other P -  - n - same - -  i n + same P +  i n + other - -  i n + - - - "
+    "i n - other - -  i i + - P +  i i + other P +  i i - other \"\" +  i e + other E - "
+    "i e - other E -  i e + - - -  i p + - P -  i p + other P -  i p - other - - "
+    "p n + - P +  p n + other P +  p n + old P -  p n - other - -  e n + other E + "
+    "e n + same P +  e n + - - -  e n - other E +";
 // Replaces alice's line of a passwd or shadow text.
 void alice_line(std::string &text, const std::string &line) {
     size_t at = text.find("alice:");
@@ -69,34 +39,37 @@ void alice_line(std::string &text, const std::string &line) {
 
 TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
     entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
-    box.remove(kDefaultDb);
+    box.remove(kSystemDefault);
     EXPECT_EQ(getprpwnam("alice"), nullptr);
     EXPECT_EQ(audited(), (std::vector<std::vector<std::string>>{
                              {"18", "System Defaults database", "cannot be read"}}));
-    for (const LookupRow &row : kLookups) {
-        SCOPED_TRACE(std::string(row.mirroring) + " mode " + std::to_string(row.mode) +
-                     (row.entry ? " entry" : " no entry") + " lines " + std::to_string(row.lines));
-        defaults(std::string("u_maxlen#8") + (*row.mirroring != '\0' ? ":" : "") + row.mirroring);
+    std::istringstream rows(kLookups);
+    for (std::string m, mode, has, lines, answer, typed;
+         rows >> m >> mode >> has >> lines >> answer >> typed;) {
+        SCOPED_TRACE(m + mode + has + lines + answer + typed);
+        defaults(std::string("u_maxlen#8") + (m == "i"   ? ":u_integrity"
+                                              : m == "p" ? ":u_integrity@"
+                                              : m == "e" ? ":u_integrity@:u_tcbpw@"
+                                                         : ""));
         box.remove(prpw_path("alice"));
-        if (row.entry) entry("alice", "u_id#1000:u_pwd=protectedpw12:u_lock@");
+        if (has == "+") entry("alice", "u_id#1000:u_pwd=protectedpw12:u_lock@");
         std::string passwd = kDefaultPasswd, shadow = kShadow;
         // No aging fields: under integrity they would differ from the entry's.
-        alice_line(shadow, row.lines == no_lines
+        alice_line(shadow, lines == "-"
                                ? ""
-                               : std::string("alice:") + (row.lines == same_password ? kP : kE) +
-                                     ":::::::\n");
-        if (row.lines == no_lines) alice_line(passwd, "");
-        if (row.lines == old_style) alice_line(passwd, "alice:*:1000:100::/home/alice:/bin/sh\n");
+                               : std::string("alice:") + (lines == "same" ? kP : kE) + ":::::::\n");
+        if (lines == "-") alice_line(passwd, "");
+        if (lines == "old") alice_line(passwd, "alice:*:1000:100::/home/alice:/bin/sh\n");
         box.write("/etc/passwd", passwd);
         box.write("/etc/shadow", shadow, 0640);
-        set_override_mode(row.mode);
+        set_override_mode(std::string("niep").find(mode[0]));
         struct pr_passwd *pr = getprpwnam("alice");
         set_override_mode(OVERRIDE_NONE);
-        ASSERT_EQ(pr != nullptr, row.password != nullptr);
+        ASSERT_EQ(pr != nullptr, answer != "-");
         if (pr == nullptr) continue;
         EXPECT_STREQ(pr->ufld.u_name, "alice");
-        EXPECT_STREQ(pr->ufld.u_pwd, row.password);
-        EXPECT_EQ(PR_ISSET(pr->uflg, PR_U_TYPE), row.typed);
+        EXPECT_EQ(std::string(pr->ufld.u_pwd), answer == "P" ? kP : answer == "E" ? kE : "");
+        EXPECT_EQ(PR_ISSET(pr->uflg, PR_U_TYPE), typed == "+");
     }
 }
 
@@ -207,6 +180,7 @@ TEST_F(ProtectedPasswordTest, AMissingLetterDirectoryOrABadNameStopsThePut) {
         int result;
         bool lines;  // the files got zed's lines
     };
+    const char *kEtc = "u_integrity@:u_tcbpw@", *kProt = "u_integrity@";
     for (const Row &row : {Row{kEtc, "zed", 1, true}, Row{kProt, "zed", 0, false},
                            Row{"u_maxlen#8", "zed", 0, false}, Row{kProt, "a\nroot", 0, false},
                            Row{kProt, "../x", 0, false}, Row{kProt, "a:b", 0, false}}) {

@@ -43,7 +43,8 @@ class SystemDefaultTest : public DatabasesTest {
         box.write(kEtcLogin, "IDLEWEEKS=2\n");
     }
     void database(const std::string &fields) const {
-        box.write(kDefaultDb, "default:d_name=default:" + fields + ":chkent:\n" + kOtherEntries);
+        box.write(kSystemDefault,
+                  "default:d_name=default:" + fields + ":chkent:\n" + kOtherEntries);
     }
 };
 
@@ -66,7 +67,7 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     // Nothing to change: the /etc files are left as they are. The record
     // may be the reader's own.
     struct timeval past[2] = {{time(nullptr) - 100, 0}, {time(nullptr) - 100, 0}};
-    for (const char *f : {kDefaultDb, kEtcPasswd, kEtcLogin})
+    for (const char *f : {kSystemDefault, kEtcPasswd, kEtcLogin})
         ASSERT_EQ(utimes(box.path(f).c_str(), past), 0);  // a lookup now is newer
     Sandbox::Stamp passwd = box.stamp(kEtcPasswd), login = box.stamp(kEtcLogin);
     ASSERT_EQ(setprdfent(), 0);
@@ -95,10 +96,10 @@ TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFi
     while (others.size() < 6000)
         others += "SETTING" + std::to_string(others.size()) + "=value\n";
     database("u_maxlen#8");
-    const std::string db = box.read(kDefaultDb);
+    const std::string db = box.read(kSystemDefault);
     CrashRun run;
     run.prepare = [&] {
-        box.write(kDefaultDb, db);
+        box.write(kSystemDefault, db);
         box.write(kEtcPasswd, others + "MINWEEKS=3\n");
         box.write(kEtcLogin, others);
     };
@@ -108,12 +109,12 @@ TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFi
     };
     run.prepare();
     run_child(run.update);  // the database as the writer re-encodes it
-    std::string new_db = box.read(kDefaultDb);
+    std::string new_db = box.read(kSystemDefault);
     std::vector<Kill> kills =
         kill_at_every_step(box,
                            {{kEtcPasswd, others + "MINWEEKS=3\n", others + "MINWEEKS=1\n"},
                             {kEtcLogin, others, others + "IDLEWEEKS=4\n"},
-                            {kDefaultDb, db, new_db}},
+                            {kSystemDefault, db, new_db}},
                            run);
     // The database's nine steps, with both /etc/default files replaced,
     // four steps each, while its contents are written.
@@ -136,7 +137,7 @@ TEST_F(SystemDefaultTest, IntegrityRequirement) {
         database(fields);
         EXPECT_EQ(integreq(), expected) << fields;
     }
-    box.remove(kDefaultDb);
+    box.remove(kSystemDefault);
     EXPECT_EQ(integreq(), 1);
     EXPECT_EQ(audited(), (std::vector<std::vector<std::string>>{
                              {"18", "System Defaults database", "cannot be read"}}));

@@ -148,7 +148,7 @@ const Writer kWriters[] = {
     {"FileControl", kFiles, kFileControl,
      "# patterns cover families of files\n/dev/tty*:f_owner=root:f_mode#0620:f_type=c:chkent:\n",
      "/srv/old", "/srv/new", fc_entry, fc_put, VANT_OBJ_FILES, 0664, 21, 1},
-    {"SystemDefault", kDefaultDb,
+    {"SystemDefault", kSystemDefault,
      "default:\\\n\t:d_name=default:\\\n\t:u_maxlen#8:\\\n\t:\\\n\t:chkent:\n",
      ":\\\n\t:u_maxlen#3:\\\n\t:\\\n\t:chkent:\n", "other", "third", df_entry, df_put,
      VANT_OBJ_DEFAULT, 0664, 21, 1},
