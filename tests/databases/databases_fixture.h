@@ -148,29 +148,16 @@ std::string stored_text(Store store) {
     return result;
 }
 
-// A Protected Password record built field by field.
-struct Record {
+// A Protected Password record with a name, a password and an id unless
+// the id is negative.
+inline struct pr_passwd user_record(const std::string &name, long id, const std::string &pwd) {
     struct pr_passwd pr {};
-    Record &name(const char *n) {
-        snprintf(pr.ufld.u_name, sizeof pr.ufld.u_name, "%s", n);
-        return set(PR_U_NAME);
-    }
-    Record &id(vant_id_t v) {
-        pr.ufld.u_id = v;
-        return set(PR_U_ID);
-    }
-    Record &pwd(const char *p) {
-        snprintf(pr.ufld.u_pwd, sizeof pr.ufld.u_pwd, "%s", p);
-        return set(PR_U_PWD);
-    }
-    Record &cmdpriv(vant_mask_t m) {
-        pr.ufld.u_cmdpriv = m;
-        return set(PR_U_CMDPRIV);
-    }
-    Record &set(uint32_t bit) {
+    snprintf(pr.ufld.u_name, sizeof pr.ufld.u_name, "%s", name.c_str());
+    snprintf(pr.ufld.u_pwd, sizeof pr.ufld.u_pwd, "%s", pwd.c_str());
+    pr.ufld.u_id = static_cast<vant_id_t>(id);
+    for (uint32_t bit : {PR_U_NAME, PR_U_PWD, id < 0 ? 0u : PR_U_ID})
         PR_SET(pr.uflg, bit);
-        return *this;
-    }
-};
+    return pr;
+}
 
 }  // namespace vant::test

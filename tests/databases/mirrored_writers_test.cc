@@ -50,8 +50,8 @@ class MirroredWriterTest : public DatabasesTest,
         if (prpw) {
             mirroring(integrity, authority);
             entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
-            Record r = Record().name("alice").id(1000).pwd("newpassword12");
-            return putprpwnam("alice", &r.pr);
+            struct pr_passwd r = user_record("alice", 1000, "newpassword12");
+            return putprpwnam("alice", &r);
         }
         struct pr_default d = {"default", 1, {}, {}, {}, {}};
         d.prd.u_minchg = 604800;

@@ -87,11 +87,12 @@ TEST_F(ProtectedPasswordTest, TheFixedRulesGiveTheSuperuserEverythingAndRetiredU
     EXPECT_STREQ(pr->ufld.u_pwd, "*");
 
     // The superuser is written with everything too.
-    Record r = Record().name("root").id(0).pwd("$1$rootpw");
-    r.pr.ufld.u_type = kGeneralType;
-    struct pr_passwd before = r.set(PR_U_TYPE).pr;
-    ASSERT_EQ(putprpwnam("root", &r.pr), 1);
-    EXPECT_EQ(memcmp(&before, &r.pr, sizeof before), 0) << "the caller's record is not changed";
+    struct pr_passwd r = user_record("root", 0, "$1$rootpw"), before;
+    r.ufld.u_type = kGeneralType;
+    PR_SET(r.uflg, PR_U_TYPE);
+    before = r;
+    ASSERT_EQ(putprpwnam("root", &r), 1);
+    EXPECT_EQ(memcmp(&before, &r, sizeof before), 0) << "the caller's record is not changed";
     std::string text = box.read(prpw_path("root"));
     EXPECT_NE(text.find("u_type=root:"), std::string::npos) << text;
     EXPECT_NE(text.find("u_cmdpriv=audit,audittrail,auth,su"), std::string::npos) << text;
@@ -110,42 +111,34 @@ TEST_F(ProtectedPasswordTest, APasswordCutToItsSegmentsIsWrittenBackWhole) {
     EXPECT_NE(box.read(prpw_path("alice")).find(std::string("u_pwd=") + kLong + ":"),
               std::string::npos);
     EXPECT_EQ(shadow_password("alice"), std::string(kLong, 13));
-
-    set_override_mode(OVERRIDE_ETC_FILES);  // both views cut alike: the files' one answers
-    ASSERT_NE(pr = getprpwnam("alice"), nullptr);
-    EXPECT_EQ(std::string(pr->ufld.u_pwd), std::string(kLong, 13));
 }
 
 TEST_F(ProtectedPasswordTest, AMirroredNewUserGetsLinesAndAuthorizationsOthersKeepTheirs) {
     mirroring(false, true);
     entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
     std::string passwd = box.read("/etc/passwd");
-    Record carol = Record().name("carol").id(1002).pwd("carolpassword");
-    ASSERT_EQ(putprpwnam("carol", &carol.pr), 1);
+    struct pr_passwd carol = user_record("carol", 1002, "carolpassword");
+    ASSERT_EQ(putprpwnam("carol", &carol), 1);
     // The new line has no group yet, so the C library's reader passes over it.
     EXPECT_EQ(box.read("/etc/passwd"), passwd + "carol:x:1002::::\n");
     EXPECT_EQ(passwd_users(), (Names{"root", "daemon", "auth", "alice", "bob"}));
     EXPECT_EQ(shadow_password("carol"), "carolpassword");
     EXPECT_EQ(box.read(kDefaultUsers), "carol\n");
 
-    Record cathy = Record().name("cathy").id(1003).pwd("cathypassword").cmdpriv(1u << 2);  // auth
-    ASSERT_EQ(putprpwnam("cathy", &cathy.pr), 1);
+    struct pr_passwd cathy = user_record("cathy", 1003, "cathypassword");
+    cathy.ufld.u_cmdpriv = 1u << 2;  // auth
+    PR_SET(cathy.uflg, PR_U_CMDPRIV);
+    ASSERT_EQ(putprpwnam("cathy", &cathy), 1);
     EXPECT_EQ(box.read(kAuthGrants), "cathy:auth\n");
 
     // Replacing alice changes only her line; she is no new user.
-    Record alice = Record().name("alice").id(1000).pwd("newpassword12");
-    ASSERT_EQ(putprpwnam("alice", &alice.pr), 1);
+    struct pr_passwd alice = user_record("alice", 1000, "newpassword12");
+    ASSERT_EQ(putprpwnam("alice", &alice), 1);
     auto users = shadow_users();
     ASSERT_EQ(users.size(), 7u);
     EXPECT_EQ(users[3], (std::pair<std::string, std::string>{"alice", "newpassword12"}));
     EXPECT_EQ(users[4].second, "nopqrstuvwxyz");
     EXPECT_EQ(box.read(kDefaultUsers), "carol\n");
-
-    set_override_mode(OVERRIDE_NO_INTEGRITY);
-    Record cora = Record().name("cora").id(1004).pwd("corapassword1");
-    ASSERT_EQ(putprpwnam("cora", &cora.pr), 1);
-    EXPECT_TRUE(box.exists(prpw_path("cora")));
-    EXPECT_EQ(box.read(kDefaultUsers), "carol\n") << "no authorizations under an override mode";
     EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
@@ -187,8 +180,8 @@ TEST_F(ProtectedPasswordTest, AMissingLetterDirectoryOrABadNameStopsThePut) {
         SCOPED_TRACE(std::string(row.mirroring) + " " + row.name);
         defaults(row.mirroring);
         std::string shadow = box.read("/etc/shadow"), passwd = box.read("/etc/passwd");
-        Record r = Record().name("zed").id(1003).pwd("zedpassword12");
-        EXPECT_EQ(putprpwnam(row.name, &r.pr), row.result);
+        struct pr_passwd r = user_record("zed", 1003, "zedpassword12");
+        EXPECT_EQ(putprpwnam(row.name, &r), row.result);
         EXPECT_FALSE(box.exists("/tcb/files/auth/z"));
         EXPECT_EQ(box.read("/etc/shadow") != shadow, row.lines);
         EXPECT_EQ(box.read("/etc/passwd") != passwd, row.lines);
@@ -216,8 +209,8 @@ TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
     box.write("/etc/shadow", shadow, 0640);
     auto put = [](const std::string &name, int id, int i) {
         std::string password = "password" + std::to_string(10000 + i);
-        Record r = Record().name(name.c_str()).id(id).pwd(password.c_str());
-        return putprpwnam(name.c_str(), &r.pr);
+        struct pr_passwd r = user_record(name.c_str(), id, password);
+        return putprpwnam(name.c_str(), &r);
     };
     for (bool own : {true, false}) {
         std::vector<pid_t> pids;

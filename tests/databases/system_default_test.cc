@@ -1,7 +1,5 @@
 // The System Default database: the "default" entry mirrored into the
-// /etc/default files, and the integrity requirement.
-#include <sys/time.h>
-
+// /etc/default files.
 #include <string>
 #include <vector>
 
@@ -64,18 +62,6 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     EXPECT_EQ(getprdfnam("default")->prd.u_minchg, 2 * kWeek);
     EXPECT_STREQ(getprdfnam("other")->d_name, "other");
 
-    // Nothing to change: the /etc files are left as they are. The record
-    // may be the reader's own.
-    struct timeval past[2] = {{time(nullptr) - 100, 0}, {time(nullptr) - 100, 0}};
-    for (const char *f : {kSystemDefault, kEtcPasswd, kEtcLogin})
-        ASSERT_EQ(utimes(box.path(f).c_str(), past), 0);  // a lookup now is newer
-    Sandbox::Stamp passwd = box.stamp(kEtcPasswd), login = box.stamp(kEtcLogin);
-    ASSERT_EQ(setprdfent(), 0);
-    ASSERT_NE(getprdfent(), nullptr);
-    ASSERT_EQ(putprdfnam("default", pr_default), 1);
-    EXPECT_EQ(box.stamp(kEtcPasswd), passwd);
-    EXPECT_EQ(box.stamp(kEtcLogin), login);
-
     // Deleting the entry takes its values out of the files.
     box.write(kEtcLogin, "IDLEWEEKS=4\nTIMEOUT=60\nPASSREQ=YES\n");
     d.r.d_name_present = 0;
@@ -128,19 +114,6 @@ TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFi
             EXPECT_TRUE(!turned || k.step == authdb::UpdateStep::renamed) << f;
         }
     }
-}
-
-// Whatever the /etc files say; a missing database is reported.
-TEST_F(SystemDefaultTest, IntegrityRequirement) {
-    for (auto [fields, expected] :
-         {std::pair{"u_integrity", 1}, {"u_integrity@", 0}, {"u_maxlen#8", 255}}) {
-        database(fields);
-        EXPECT_EQ(integreq(), expected) << fields;
-    }
-    box.remove(kSystemDefault);
-    EXPECT_EQ(integreq(), 1);
-    EXPECT_EQ(audited(), (std::vector<std::vector<std::string>>{
-                             {"18", "System Defaults database", "cannot be read"}}));
 }
 
 }  // namespace

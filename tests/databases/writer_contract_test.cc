@@ -114,12 +114,12 @@ std::string pw_entry(const std::string &key, int v) {
            ":\\\n\t:chkent:\n";
 }
 int pw_put(const std::string &key, int v) {
-    Record r;
-    struct pr_passwd *own = v == kOwn ? getprpwnam(key.c_str()) : &r.pr;
+    struct pr_passwd r =
+        v == 0 ? pr_passwd{} : user_record(key, -1, "password" + std::to_string(v));
+    struct pr_passwd *own = v == kOwn ? getprpwnam(key.c_str()) : &r;
     if (own == nullptr) return 0;
     if (v == kOwn) strcpy(own->ufld.u_pwd, "password2");
-    if (v == 1 || v == 2) r.name(key.c_str()).pwd(("password" + std::to_string(v)).c_str());
-    if (v == kRefused) r.name(key.c_str()).pwd("x:u_id#0");
+    if (v == kRefused) strcpy(r.ufld.u_pwd, "x:u_id#0");
     return putprpwnam(key.c_str(), own);
 }
 
