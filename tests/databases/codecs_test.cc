@@ -1,8 +1,4 @@
 // The user and terminal field codecs: exact text written, and read back.
-#include <string.h>
-
-#include <string>
-
 #include "databases/databases_fixture.h"
 
 namespace vant::test {

@@ -6,14 +6,11 @@
 
 #include <pwd.h>
 #include <shadow.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/leftovers.h"

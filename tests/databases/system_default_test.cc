@@ -16,22 +16,16 @@ constexpr const char *kEtcPasswd = "/etc/default/passwd";
 constexpr const char *kEtcLogin = "/etc/default/login";
 constexpr const char *kOtherEntries = "# site entries\nother:d_name=other:u_maxlen#10:chkent:\n";
 
-struct Defaults {
-    struct pr_default r {};
-    explicit Defaults(const char *name) {
-        snprintf(r.d_name, sizeof r.d_name, "%s", name);
-        r.d_name_present = 1;
-    }
-    Defaults &weeks(uint32_t field, vant_time_t pr_field::*at, vant_time_t w) {
-        r.prd.*at = w * kWeek;
-        return set(field);
-    }
-    Defaults &minchg(vant_time_t w) { return weeks(PR_U_MINCHG, &pr_field::u_minchg, w); }
-    Defaults &set(uint32_t field) {
-        PR_SET(r.prg, field);
-        return *this;
-    }
-};
+// A "default" entry under integrity with these user defaults, in weeks.
+struct pr_default weekly(vant_time_t minchg, vant_time_t life, vant_time_t exp = 0) {
+    struct pr_default d = {"default", 1, {}, {}, {}, {}};
+    d.prd.u_minchg = minchg * kWeek;
+    d.prd.u_life = life * kWeek;
+    d.prd.u_exp = exp * kWeek;
+    for (uint32_t bit : {PR_U_MINCHG, PR_U_LIFE, PR_U_INTEGRITY, exp != 0 ? PR_U_EXP : 0u})
+        PR_SET(d.prg, bit);
+    return d;
+}
 
 class SystemDefaultTest : public DatabasesTest {
   protected:
@@ -50,13 +44,9 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     database("u_maxlen#8");
     box.write(kEtcPasswd, "# password defaults\nMINWEEKS=3\n");
     box.remove(kEtcLogin);
-    Defaults d = Defaults("default")
-                     .minchg(2)
-                     .weeks(PR_U_EXP, &pr_field::u_exp, 8)
-                     .weeks(PR_U_LIFE, &pr_field::u_life, 4)
-                     .set(PR_U_NULLPW)
-                     .set(PR_U_INTEGRITY);
-    ASSERT_EQ(putprdfnam("default", &d.r), 1);
+    struct pr_default d = weekly(2, 4, 8);
+    PR_SET(d.prg, PR_U_NULLPW);
+    ASSERT_EQ(putprdfnam("default", &d), 1);
     EXPECT_EQ(box.read(kEtcPasswd), "# password defaults\nMINWEEKS=2\nMAXWEEKS=8\n");
     EXPECT_EQ(box.read(kEtcLogin), "IDLEWEEKS=4\nPASSREQ=YES\n");
     EXPECT_EQ(getprdfnam("default")->prd.u_minchg, 2 * kWeek);
@@ -64,8 +54,8 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
 
     // Deleting the entry takes its values out of the files.
     box.write(kEtcLogin, "IDLEWEEKS=4\nTIMEOUT=60\nPASSREQ=YES\n");
-    d.r.d_name_present = 0;
-    ASSERT_EQ(putprdfnam("default", &d.r), 1);
+    d.d_name_present = 0;
+    ASSERT_EQ(putprdfnam("default", &d), 1);
     EXPECT_EQ(box.read(kEtcPasswd), "# password defaults\n");
     EXPECT_EQ(box.read(kEtcLogin), "TIMEOUT=60\n");
     EXPECT_EQ(getprdfnam("default"), nullptr);
@@ -90,8 +80,8 @@ TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFi
         box.write(kEtcLogin, others);
     };
     run.update = [] {
-        Defaults d = Defaults("default").minchg(1).weeks(PR_U_LIFE, &pr_field::u_life, 4);
-        putprdfnam("default", &d.set(PR_U_INTEGRITY).r);
+        struct pr_default d = weekly(1, 4);
+        putprdfnam("default", &d);
     };
     run.prepare();
     run_child(run.update);  // the database as the writer re-encodes it

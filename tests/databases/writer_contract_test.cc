@@ -54,22 +54,19 @@ int tc_put(const std::string &key, int v) {
     return putprtcnam(key.c_str(), own);
 }
 
-constexpr uint32_t kPrinter = 1u << 0, kTape = 1u << 2;
 std::string dv_entry(const std::string &key, int v) {
     return key + ":v_devs=/dev/null:v_type=" + (v == 1 ? "printer" : "tape") + ":chkent:\n";
 }
 int dv_put(const std::string &key, int v) {
     static char null_dev[] = "/dev/null";
     static char *devs[] = {null_dev, nullptr};
-    std::string name = key;
     struct dev_asg r = {}, *own = v == kOwn ? getdvagnam(key.c_str()) : &r;
     if (own == nullptr) return 0;
     if (v != 0) {
-        r.ufld.v_name = name.data();
+        r.ufld.v_name = const_cast<char *>(key.c_str());
         r.ufld.v_devs = devs;
         r.uflg.word = PR_V_NAME | PR_V_DEVS | PR_V_TYPE;
-        // A type without names cannot be read back.
-        own->ufld.v_type = v == 1 ? kPrinter : v == kRefused ? 0 : kTape;
+        own->ufld.v_type = v == 1 ? 1u : v == kRefused ? 0 : 4u;  // printer, nameless, tape
     }
     return putdvagnam(own == &r ? key.c_str() : own->ufld.v_name, own);
 }
@@ -102,10 +99,8 @@ int df_put(const std::string &key, int v) {
         PR_SET(r.prg, PR_U_MAXLEN);
         own->prd.u_maxlen = v == kOwn ? 5 : v == kRefused ? 4 : 3 + v;
     }
-    if (v == kRefused) {
-        r.prd.u_pswduser = 4242;  // no name to write it as
-        PR_SET(r.prg, PR_U_PSWDUSER);
-    }
+    r.prd.u_pswduser = 4242;  // no name to write it as
+    if (v == kRefused) PR_SET(r.prg, PR_U_PSWDUSER);
     return putprdfnam(key.c_str(), own);
 }
 
