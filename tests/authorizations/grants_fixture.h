@@ -1,6 +1,5 @@
-// A sandbox with the authorizations declared, every grant file listed in
-// File Control, and a System Default entry; the program's login user is
-// alice.
+// Authorizations declared, every grant file listed in File Control, a System
+// Default entry; the program's login user is alice.
 #pragma once
 
 #include <unistd.h>
@@ -37,15 +36,9 @@ class GrantsTest : public SandboxTest {
         write_system_default(box, "u_cmdpriv=auth,printqueue");
         box.write("/loginuid", "1000\n");
         platform::set_loginuid_file_for_tests(strdup(box.path("/loginuid").c_str()));
-        identity();
-        if (HasFatalFailure() || IsSkipped()) return;
         ASSERT_EQ(start(box, {.program = "authtest", .store_messages = true}), 0);
     }
-    // Runs before the starting identity is recorded.
-    virtual void identity() {}
-
-    // File Control entries for the transition files of these grant files
-    // ("*": all of them).
+    // Transition files of these grant files listed in File Control ("*": all).
     void list_in_file_control(const Texts &names) const {
         std::string entries;
         for (const auto &n : names)

@@ -1,20 +1,16 @@
-// One sandbox for every database: File Control entries for every file an
-// update creates, a System Default entry, declared authorizations, per-letter
-// Protected Password directories, /etc/shadow beside /etc/passwd, and the
-// audit trail recorded. PrpwTest is the plainer system the login services
-// build on; DatabasesTest adds the system databases' entries.
+// One sandbox for every database: File Control entries, a System Default
+// entry, declared authorizations, per-letter Protected Password directories,
+// /etc/shadow, the audit trail recorded. DatabasesTest adds the system
+// databases' entries to the plainer PrpwTest.
 #pragma once
 
 #include <pwd.h>
 #include <shadow.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/leftovers.h"
@@ -29,7 +25,6 @@ namespace vant::test {
 inline constexpr const char *kFiles = "/etc/auth/system/files";
 inline constexpr const char *kTtys = "/etc/auth/system/ttys";
 inline constexpr const char *kDevassign = "/etc/auth/system/devassign";
-inline constexpr const char *kDefaultDb = kSystemDefault;
 inline constexpr const char *kAuthGrants = "/etc/auth/subsystems/auth";
 inline constexpr const char *kDefaultUsers = "/etc/auth/subsystems/dflt_users";
 
@@ -39,7 +34,6 @@ inline constexpr const char *kPrpwFileControl =
     "/etc/shadow:f_mode#0640:f_type=r:chkent:\n"
     "/etc/auth/subsystems/*:f_mode#0640:f_type=r:chkent:\n";
 inline constexpr const char *kFileControl =
-    "# File Control database of the sandbox\n"
     "/etc/auth/system/files-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n"
     "/etc/auth/system/ttys-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n"
     "/etc/auth/system/devassign-t:f_owner=root:f_group=auth:f_mode#0664:f_type=r:chkent:\n"
@@ -57,8 +51,7 @@ inline constexpr const char *kShadow =
     "alice:abcdefghijklm:19000:0:99999:7:::\n"
     "bob:nopqrstuvwxyz:19000:0:99999:7:::\n";
 
-// Four command privileges, numbered in file order: audit 0, audittrail 1,
-// auth 2, su 3.
+// Four command privileges: audit 0, audittrail 1, auth 2, su 3.
 inline constexpr const char *kAuthorize = "audit:audittrail\nauth:su\n";
 
 inline constexpr vant_mask_t kRootType = 1u << 0;
@@ -83,14 +76,12 @@ class PrpwTest : public SandboxTest {
         write_prpw(box, name, fields);
     }
     void defaults(const std::string &fields) const { write_system_default(box, fields); }
-    // Mirroring on; integrity and authority as given.
     void mirroring(bool integrity, bool authority, const std::string &more = "") const {
         std::string f = integrity ? "u_integrity" : "u_integrity@";
         if (!authority) f += ":u_tcbpw@";
         defaults(more.empty() ? f : f + ":" + more);
     }
 
-    // Code, object and text of every audit record delivered so far.
     std::vector<std::vector<std::string>> audited() const {
         return record_arguments(box.recorder_log());
     }
@@ -105,7 +96,7 @@ class PrpwTest : public SandboxTest {
         return false;
     }
 
-    // /etc/passwd and /etc/shadow as the C library's own readers see them.
+    // As the C library's own readers see them.
     std::vector<std::string> passwd_users() const {
         std::vector<std::string> names;
         if (FILE *f = fopen(box.path("/etc/passwd").c_str(), "r")) {
@@ -141,7 +132,7 @@ class DatabasesTest : public PrpwTest {
     }
 };
 
-// What a codec's store function wrote, or "FAILED " and what it wrote.
+// What a codec's store wrote, after "FAILED " if it failed.
 template <typename Store>
 std::string stored_text(Store store) {
     char *text = nullptr;
@@ -154,29 +145,16 @@ std::string stored_text(Store store) {
     return result;
 }
 
-// A Protected Password record built field by field.
-struct Record {
+// A Protected Password record with a name, a password and an id unless
+// the id is negative.
+inline struct pr_passwd user_record(const std::string &name, long id, const std::string &pwd) {
     struct pr_passwd pr {};
-    Record &name(const char *n) {
-        snprintf(pr.ufld.u_name, sizeof pr.ufld.u_name, "%s", n);
-        return set(PR_U_NAME);
-    }
-    Record &id(vant_id_t v) {
-        pr.ufld.u_id = v;
-        return set(PR_U_ID);
-    }
-    Record &pwd(const char *p) {
-        snprintf(pr.ufld.u_pwd, sizeof pr.ufld.u_pwd, "%s", p);
-        return set(PR_U_PWD);
-    }
-    Record &cmdpriv(vant_mask_t m) {
-        pr.ufld.u_cmdpriv = m;
-        return set(PR_U_CMDPRIV);
-    }
-    Record &set(uint32_t bit) {
+    snprintf(pr.ufld.u_name, sizeof pr.ufld.u_name, "%s", name.c_str());
+    snprintf(pr.ufld.u_pwd, sizeof pr.ufld.u_pwd, "%s", pwd.c_str());
+    pr.ufld.u_id = static_cast<vant_id_t>(id);
+    for (uint32_t bit : {PR_U_NAME, PR_U_PWD, id < 0 ? 0u : PR_U_ID})
         PR_SET(pr.uflg, bit);
-        return *this;
-    }
-};
+    return pr;
+}
 
 }  // namespace vant::test

@@ -1,15 +1,15 @@
 // The Protected Password database: which view of a user a lookup answers
-// with, NIS users, the fixed rules, the enumeration, what the writer adds to
-// a mirrored record, and writers at work together.
+// with, the fixed rules, what the writer adds to a mirrored record, and
+// writers at work together.
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "databases/databases_fixture.h"
-#include "support/nis_fake.h"
 
 namespace vant::test {
 namespace {
@@ -18,50 +18,19 @@ using Names = std::vector<std::string>;
 using ProtectedPasswordTest = DatabasesTest;
 
 constexpr const char *kLong = "abcdefghijklmnopqrstuvwx";  // 24 characters
-constexpr const char *kInt = "u_integrity", *kProt = "u_integrity@",
-                     *kEtc = "u_integrity@:u_tcbpw@";
 constexpr const char *kP = "protectedpw12", *kE = "etcpassword1";
 
-// alice's lines in /etc/passwd and /etc/shadow; an old-style passwd line
-// keeps its password itself.
-enum Lines { no_lines, same_password, other_password, old_style };
-
-struct LookupRow {
-    const char *mirroring;  // the System Default fields; "" mirrors nothing
-    int mode;
-    bool entry;
-    Lines lines;
-    const char *password;  // the answer's; null: not found
-    bool typed;            // the fixed rules were applied
-};
-
-constexpr LookupRow kLookups[] = {
-    {"", OVERRIDE_NONE, true, no_lines, kP, false},
-    {"", OVERRIDE_NONE, true, other_password, kP, false},
-    {"", OVERRIDE_NONE, false, same_password, nullptr, false},
-    {kInt, OVERRIDE_NONE, true, same_password, kP, true},
-    {kInt, OVERRIDE_NONE, true, other_password, nullptr, false},
-    {kInt, OVERRIDE_NONE, true, no_lines, nullptr, false},
-    {kInt, OVERRIDE_NONE, false, other_password, nullptr, false},
-    {kInt, OVERRIDE_NO_INTEGRITY, true, no_lines, kP, true},
-    {kInt, OVERRIDE_NO_INTEGRITY, true, other_password, kP, true},
-    {kInt, OVERRIDE_NO_INTEGRITY, false, other_password, "", true},  // the files fill no password
-    {kInt, OVERRIDE_ETC_FILES, true, other_password, kE, false},
-    {kInt, OVERRIDE_ETC_FILES, false, other_password, kE, false},
-    {kInt, OVERRIDE_ETC_FILES, true, no_lines, nullptr, false},
-    {kInt, OVERRIDE_PROTECTED_ONLY, true, no_lines, kP, false},
-    {kInt, OVERRIDE_PROTECTED_ONLY, true, other_password, kP, false},
-    {kInt, OVERRIDE_PROTECTED_ONLY, false, other_password, nullptr, false},
-    {kProt, OVERRIDE_NONE, true, no_lines, kP, true},
-    {kProt, OVERRIDE_NONE, true, other_password, kP, true},
-    {kProt, OVERRIDE_NONE, true, old_style, kP, false},  // returned before the fixed rules
-    {kProt, OVERRIDE_NONE, false, other_password, nullptr, false},
-    {kEtc, OVERRIDE_NONE, true, other_password, kE, true},
-    {kEtc, OVERRIDE_NONE, true, same_password, kP, true},
-    {kEtc, OVERRIDE_NONE, true, no_lines, nullptr, false},
-    {kEtc, OVERRIDE_NONE, false, other_password, kE, true},
-};
-
+// Rows of: mirroring (- none, i integrity, p protected wins, e etc wins);
+// override mode (n none, i no integrity, e etc files, p protected only);
+// alice's entry (+/-); her lines (- none, same/other password, old: an
+// old-style passwd line keeping the password); the answer's password (P, E,
+// "" none, - not found); the fixed rules applied (+/-).
+constexpr const char *kLookups =
+    "- n + - P -  - n + other P -  - n - same - -  i n + same P +  i n + other - -  i n + - - - "
+    "i n - other - -  i i + - P +  i i + other P +  i i - other \"\" +  i e + other E - "
+    "i e - other E -  i e + - - -  i p + - P -  i p + other P -  i p - other - - "
+    "p n + - P +  p n + other P +  p n + old P -  p n - other - -  e n + other E + "
+    "e n + same P +  e n + - - -  e n - other E +";
 // Replaces alice's line of a passwd or shadow text.
 void alice_line(std::string &text, const std::string &line) {
     size_t at = text.find("alice:");
@@ -69,39 +38,39 @@ void alice_line(std::string &text, const std::string &line) {
 }
 
 TEST_F(ProtectedPasswordTest, TheLookupAnswersWithTheViewTheSettingsChoose) {
-    for (const LookupRow &row : kLookups) {
-        SCOPED_TRACE(std::string(row.mirroring) + " mode " + std::to_string(row.mode) +
-                     (row.entry ? " entry" : " no entry") + " lines " + std::to_string(row.lines));
-        defaults(std::string("u_maxlen#8") + (*row.mirroring != '\0' ? ":" : "") + row.mirroring);
+    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
+    box.remove(kSystemDefault);
+    EXPECT_EQ(getprpwnam("alice"), nullptr);
+    EXPECT_EQ(audited(), (std::vector<std::vector<std::string>>{
+                             {"18", "System Defaults database", "cannot be read"}}));
+    std::istringstream rows(kLookups);
+    for (std::string m, mode, has, lines, answer, typed;
+         rows >> m >> mode >> has >> lines >> answer >> typed;) {
+        SCOPED_TRACE(m + mode + has + lines + answer + typed);
+        defaults(std::string("u_maxlen#8") + (m == "i"   ? ":u_integrity"
+                                              : m == "p" ? ":u_integrity@"
+                                              : m == "e" ? ":u_integrity@:u_tcbpw@"
+                                                         : ""));
         box.remove(prpw_path("alice"));
-        if (row.entry) entry("alice", "u_id#1000:u_pwd=protectedpw12:u_lock@");
+        if (has == "+") entry("alice", "u_id#1000:u_pwd=protectedpw12:u_lock@");
         std::string passwd = kDefaultPasswd, shadow = kShadow;
         // No aging fields: under integrity they would differ from the entry's.
-        alice_line(shadow, row.lines == no_lines
+        alice_line(shadow, lines == "-"
                                ? ""
-                               : std::string("alice:") + (row.lines == same_password ? kP : kE) +
-                                     ":::::::\n");
-        if (row.lines == no_lines) alice_line(passwd, "");
-        if (row.lines == old_style) alice_line(passwd, "alice:*:1000:100::/home/alice:/bin/sh\n");
+                               : std::string("alice:") + (lines == "same" ? kP : kE) + ":::::::\n");
+        if (lines == "-") alice_line(passwd, "");
+        if (lines == "old") alice_line(passwd, "alice:*:1000:100::/home/alice:/bin/sh\n");
         box.write("/etc/passwd", passwd);
         box.write("/etc/shadow", shadow, 0640);
-        set_override_mode(row.mode);
+        set_override_mode(std::string("niep").find(mode[0]));
         struct pr_passwd *pr = getprpwnam("alice");
         set_override_mode(OVERRIDE_NONE);
-        ASSERT_EQ(pr != nullptr, row.password != nullptr);
+        ASSERT_EQ(pr != nullptr, answer != "-");
         if (pr == nullptr) continue;
         EXPECT_STREQ(pr->ufld.u_name, "alice");
-        EXPECT_STREQ(pr->ufld.u_pwd, row.password);
-        EXPECT_EQ(PR_ISSET(pr->uflg, PR_U_TYPE), row.typed);
+        EXPECT_EQ(std::string(pr->ufld.u_pwd), answer == "P" ? kP : answer == "E" ? kE : "");
+        EXPECT_EQ(PR_ISSET(pr->uflg, PR_U_TYPE), typed == "+");
     }
-}
-
-TEST_F(ProtectedPasswordTest, WithoutSystemDefaultsEveryLookupFailsAndIsReported) {
-    entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
-    box.remove(kDefaultDb);
-    EXPECT_EQ(getprpwnam("alice"), nullptr);
-    EXPECT_EQ(audited().back(),
-              (std::vector<std::string>{"18", "System Defaults database", "cannot be read"}));
 }
 
 TEST_F(ProtectedPasswordTest, TheFixedRulesGiveTheSuperuserEverythingAndRetiredUsersNoPassword) {
@@ -118,11 +87,12 @@ TEST_F(ProtectedPasswordTest, TheFixedRulesGiveTheSuperuserEverythingAndRetiredU
     EXPECT_STREQ(pr->ufld.u_pwd, "*");
 
     // The superuser is written with everything too.
-    Record r = Record().name("root").id(0).pwd("$1$rootpw");
-    r.pr.ufld.u_type = kGeneralType;
-    struct pr_passwd before = r.set(PR_U_TYPE).pr;
-    ASSERT_EQ(putprpwnam("root", &r.pr), 1);
-    EXPECT_EQ(memcmp(&before, &r.pr, sizeof before), 0) << "the caller's record is not changed";
+    struct pr_passwd r = user_record("root", 0, "$1$rootpw"), before;
+    r.ufld.u_type = kGeneralType;
+    PR_SET(r.uflg, PR_U_TYPE);
+    before = r;
+    ASSERT_EQ(putprpwnam("root", &r), 1);
+    EXPECT_EQ(memcmp(&before, &r, sizeof before), 0) << "the caller's record is not changed";
     std::string text = box.read(prpw_path("root"));
     EXPECT_NE(text.find("u_type=root:"), std::string::npos) << text;
     EXPECT_NE(text.find("u_cmdpriv=audit,audittrail,auth,su"), std::string::npos) << text;
@@ -141,84 +111,34 @@ TEST_F(ProtectedPasswordTest, APasswordCutToItsSegmentsIsWrittenBackWhole) {
     EXPECT_NE(box.read(prpw_path("alice")).find(std::string("u_pwd=") + kLong + ":"),
               std::string::npos);
     EXPECT_EQ(shadow_password("alice"), std::string(kLong, 13));
-
-    set_override_mode(OVERRIDE_ETC_FILES);  // both views cut alike: the files' one answers
-    ASSERT_NE(pr = getprpwnam("alice"), nullptr);
-    EXPECT_EQ(std::string(pr->ufld.u_pwd), std::string(kLong, 13));
 }
-
-// NIS users are not checked against the integrity requirement; their own
-// entry goes when the site does not require integrity, else it is refused.
-TEST_F(ProtectedPasswordTest, ANisUsersLineWinsAndTheirEntryIsRemovedOrRefused) {
-    nis().enabled = {3};
-    nis().stream = {"nisuser:xyNISPASSWORD:4242:100::/:/bin/sh"};
-    for (bool integrity : {true, false}) {
-        mirroring(integrity, true);
-        box.remove(prpw_path("nisuser"));
-        struct pr_passwd *pr = getprpwnam("nisuser");
-        ASSERT_NE(pr, nullptr);
-        EXPECT_EQ(pr->ufld.u_type, kGeneralType);
-        EXPECT_STREQ(pr->ufld.u_pwd, "xyNISPASSWORD");
-        entry("nisuser", "u_id#4242:u_pwd=xyOLDPASSWORD");
-        EXPECT_EQ(getprpwnam("nisuser") != nullptr, !integrity) << integrity;
-        EXPECT_EQ(box.exists(prpw_path("nisuser")), integrity) << integrity;
-    }
-}
-
-TEST_F(ProtectedPasswordTest, EnumerationFollowsThePasswordFileEachUserWithOwnLines) {
-    mirroring(false, true);
-    box.write("/etc/passwd", std::string(kDefaultPasswd) + "carol:x:1002:100::/:/bin/sh\n");
-    std::string shadow;
-    for (auto [user, id] : {std::pair{"alice", 1000}, {"bob", 1001}, {"carol", 1002}}) {
-        shadow += user + std::string(":") + user + "password1:19000::::::\n";
-        entry(user, "u_id#" + std::to_string(id) + ":u_pwd=" + user + "password1");
-    }
-    box.write("/etc/shadow", shadow);
-    Names seen;
-    ASSERT_EQ(setprpwent(), 0);
-    while (struct pr_passwd *pr = getprpwent()) {
-        seen.push_back(std::string(pr->ufld.u_name) + "=" + pr->ufld.u_pwd);
-        EXPECT_TRUE(seen.size() > 1 || getprpwnam("bob") != nullptr);  // starts the pass again
-    }
-    EXPECT_EQ(seen, (Names{"alice=alicepassword1", "alice=alicepassword1", "bob=bobpassword1",
-                           "carol=carolpassword1"}));
-    box.remove("/etc/passwd");
-    set_override_mode(OVERRIDE_ETC_FILES);
-    EXPECT_EQ(setprpwent(), -1) << "no run can start that the files must answer";
-}
-
-// ---- what the writer does beyond the entry
 
 TEST_F(ProtectedPasswordTest, AMirroredNewUserGetsLinesAndAuthorizationsOthersKeepTheirs) {
     mirroring(false, true);
     entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
     std::string passwd = box.read("/etc/passwd");
-    Record carol = Record().name("carol").id(1002).pwd("carolpassword");
-    ASSERT_EQ(putprpwnam("carol", &carol.pr), 1);
+    struct pr_passwd carol = user_record("carol", 1002, "carolpassword");
+    ASSERT_EQ(putprpwnam("carol", &carol), 1);
     // The new line has no group yet, so the C library's reader passes over it.
     EXPECT_EQ(box.read("/etc/passwd"), passwd + "carol:x:1002::::\n");
     EXPECT_EQ(passwd_users(), (Names{"root", "daemon", "auth", "alice", "bob"}));
     EXPECT_EQ(shadow_password("carol"), "carolpassword");
     EXPECT_EQ(box.read(kDefaultUsers), "carol\n");
 
-    Record cathy = Record().name("cathy").id(1003).pwd("cathypassword").cmdpriv(1u << 2);  // auth
-    ASSERT_EQ(putprpwnam("cathy", &cathy.pr), 1);
+    struct pr_passwd cathy = user_record("cathy", 1003, "cathypassword");
+    cathy.ufld.u_cmdpriv = 1u << 2;  // auth
+    PR_SET(cathy.uflg, PR_U_CMDPRIV);
+    ASSERT_EQ(putprpwnam("cathy", &cathy), 1);
     EXPECT_EQ(box.read(kAuthGrants), "cathy:auth\n");
 
     // Replacing alice changes only her line; she is no new user.
-    Record alice = Record().name("alice").id(1000).pwd("newpassword12");
-    ASSERT_EQ(putprpwnam("alice", &alice.pr), 1);
+    struct pr_passwd alice = user_record("alice", 1000, "newpassword12");
+    ASSERT_EQ(putprpwnam("alice", &alice), 1);
     auto users = shadow_users();
     ASSERT_EQ(users.size(), 7u);
     EXPECT_EQ(users[3], (std::pair<std::string, std::string>{"alice", "newpassword12"}));
     EXPECT_EQ(users[4].second, "nopqrstuvwxyz");
     EXPECT_EQ(box.read(kDefaultUsers), "carol\n");
-
-    set_override_mode(OVERRIDE_NO_INTEGRITY);
-    Record cora = Record().name("cora").id(1004).pwd("corapassword1");
-    ASSERT_EQ(putprpwnam("cora", &cora.pr), 1);
-    EXPECT_TRUE(box.exists(prpw_path("cora")));
-    EXPECT_EQ(box.read(kDefaultUsers), "carol\n") << "no authorizations under an override mode";
     EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
@@ -240,7 +160,6 @@ TEST_F(ProtectedPasswordTest, ARecordWithoutNameRemovesTheUserEverywhereUnlessOn
     EXPECT_EQ(passwd_users(), (Names{"root", "daemon", "auth", "alice"}));
     EXPECT_EQ(shadow_password("bob"), "<none>");
     EXPECT_EQ(shadow_password("alice"), "abcdefghijklm");
-    EXPECT_EQ(getprpwnam("bob"), nullptr);
     EXPECT_EQ(putprpwnam("bob", nullptr), 0);
     EXPECT_EQ(putprpwnam(nullptr, &clear), 0);
 }
@@ -253,14 +172,15 @@ TEST_F(ProtectedPasswordTest, AMissingLetterDirectoryOrABadNameStopsThePut) {
         int result;
         bool lines;  // the files got zed's lines
     };
+    const char *kEtc = "u_integrity@:u_tcbpw@", *kProt = "u_integrity@";
     for (const Row &row : {Row{kEtc, "zed", 1, true}, Row{kProt, "zed", 0, false},
                            Row{"u_maxlen#8", "zed", 0, false}, Row{kProt, "a\nroot", 0, false},
                            Row{kProt, "../x", 0, false}, Row{kProt, "a:b", 0, false}}) {
         SCOPED_TRACE(std::string(row.mirroring) + " " + row.name);
         defaults(row.mirroring);
         std::string shadow = box.read("/etc/shadow"), passwd = box.read("/etc/passwd");
-        Record r = Record().name("zed").id(1003).pwd("zedpassword12");
-        EXPECT_EQ(putprpwnam(row.name, &r.pr), row.result);
+        struct pr_passwd r = user_record("zed", 1003, "zedpassword12");
+        EXPECT_EQ(putprpwnam(row.name, &r), row.result);
         EXPECT_FALSE(box.exists("/tcb/files/auth/z"));
         EXPECT_EQ(box.read("/etc/shadow") != shadow, row.lines);
         EXPECT_EQ(box.read("/etc/passwd") != passwd, row.lines);
@@ -271,10 +191,10 @@ TEST_F(ProtectedPasswordTest, AMissingLetterDirectoryOrABadNameStopsThePut) {
 }
 
 // Writers at work together under integrity, each on its own user, then all
-// on alice: every update lands, both sides agree, and the conventional files
-// keep one line per user, none lost or duplicated.
+// on alice, without retrying: every update lands, both sides agree, and the
+// conventional files keep one line per user.
 TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
-    constexpr int kWriters = 8;
+    constexpr int kWriters = 6;
     mirroring(true, true);
     std::string passwd = kDefaultPasswd, shadow = kShadow;
     for (int i = 0; i < kWriters; ++i) {
@@ -288,20 +208,16 @@ TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
     box.write("/etc/shadow", shadow, 0640);
     auto put = [](const std::string &name, int id, int i) {
         std::string password = "password" + std::to_string(10000 + i);
-        Record r = Record().name(name.c_str()).id(id).pwd(password.c_str());
-        return putprpwnam(name.c_str(), &r.pr);
+        struct pr_passwd r = user_record(name.c_str(), id, password);
+        return putprpwnam(name.c_str(), &r);
     };
-    // Each writer puts its own user, then all of them alice, without retrying.
     for (bool own : {true, false}) {
         std::vector<pid_t> pids;
         for (int i = 0; i < kWriters; ++i)
             if (pid_t pid = fork(); pid != 0) {
                 pids.push_back(pid);
             } else {
-                int landed = own ? 0 : put("alice", 1000, i);
-                for (int attempt = 0; own && landed != 1 && attempt < 400; ++attempt, usleep(1000))
-                    landed = put("user" + std::to_string(i), 2000 + i, i);
-                _exit(landed);
+                _exit(own ? put("user" + std::to_string(i), 2000 + i, i) : put("alice", 1000, i));
             }
         for (pid_t pid : pids) {
             int status = 0;
@@ -320,14 +236,12 @@ TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
         EXPECT_EQ(shadow_password(user), entry_password(user));
     }
     EXPECT_EQ(shadow_password("alice"), entry_password("alice"));
-    EXPECT_EQ(entry_password("alice").rfind("password1000", 0), 0u);
     EXPECT_EQ(box.read("/etc/passwd"), passwd);
     std::vector<std::string> names;
     for (const auto &[n, p] : shadow_users())
         names.push_back(n);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(std::unique(names.begin(), names.end()), names.end()) << "a duplicated line";
-    EXPECT_EQ(names.size(), 5u + kWriters);
     shadow = box.read("/etc/shadow");
     EXPECT_EQ(std::count(shadow.begin(), shadow.end(), '\n'), 5 + kWriters);
     EXPECT_NOTHING_LEFT_BEHIND(box);

@@ -1,8 +1,5 @@
-// The System Default database: entries with the /etc/default values merged
-// in by the mirroring settings, the cached "default" lookup, the "default"
-// entry mirrored into the /etc/default files, and the integrity requirement.
-#include <sys/time.h>
-
+// The System Default database: the "default" entry mirrored into the
+// /etc/default files.
 #include <string>
 #include <vector>
 
@@ -17,37 +14,17 @@ namespace {
 constexpr vant_time_t kWeek = 604800;
 constexpr const char *kEtcPasswd = "/etc/default/passwd";
 constexpr const char *kEtcLogin = "/etc/default/login";
-constexpr const char *kOtherEntries =
-    "# site entries\n"
-    "other:d_name=other:u_maxlen#10:t_maxtries#5:chkent:\n"
-    "anon:u_maxlen#3:chkent:\n";
+constexpr const char *kOtherEntries = "# site entries\nother:d_name=other:u_maxlen#10:chkent:\n";
 
-// The user defaults of a record to write, field by field.
-struct Defaults {
-    struct pr_default r {};
-    explicit Defaults(const char *name) {
-        snprintf(r.d_name, sizeof r.d_name, "%s", name);
-        r.d_name_present = 1;
-    }
-    Defaults &weeks(uint32_t field, vant_time_t pr_field::*at, vant_time_t w) {
-        r.prd.*at = w * kWeek;
-        return set(field);
-    }
-    Defaults &minchg(vant_time_t w) { return weeks(PR_U_MINCHG, &pr_field::u_minchg, w); }
-    Defaults &set(uint32_t field) {
-        PR_SET(r.prg, field);
-        return *this;
-    }
-};
-
-vant_time_t weeks(const struct pr_default *d, uint32_t field, vant_time_t pr_field::*seconds) {
-    return PR_ISSET(d->prg, field) ? d->prd.*seconds / kWeek : -1;
-}
-vant_time_t minchg(const struct pr_default *d) {
-    return weeks(d, PR_U_MINCHG, &pr_field::u_minchg);
-}
-vant_time_t life(const struct pr_default *d) {
-    return weeks(d, PR_U_LIFE, &pr_field::u_life);
+// A "default" entry under integrity with these user defaults, in weeks.
+struct pr_default weekly(vant_time_t minchg, vant_time_t life, vant_time_t exp = 0) {
+    struct pr_default d = {"default", 1, {}, {}, {}, {}};
+    d.prd.u_minchg = minchg * kWeek;
+    d.prd.u_life = life * kWeek;
+    d.prd.u_exp = exp * kWeek;
+    for (uint32_t bit : {PR_U_MINCHG, PR_U_LIFE, PR_U_INTEGRITY, exp != 0 ? PR_U_EXP : 0u})
+        PR_SET(d.prg, bit);
+    return d;
 }
 
 class SystemDefaultTest : public DatabasesTest {
@@ -57,144 +34,28 @@ class SystemDefaultTest : public DatabasesTest {
         box.write(kEtcPasswd, "MINWEEKS=3\n");
         box.write(kEtcLogin, "IDLEWEEKS=2\n");
     }
-    void database(const std::string &fields, const std::string &rest = kOtherEntries) const {
-        box.write(kDefaultDb,
-                  fields.empty() ? rest : "default:d_name=default:" + fields + ":chkent:\n" + rest);
-    }
-    struct pr_default *first() const {
-        EXPECT_EQ(setprdfent(), 0);
-        return getprdfent();
-    }
-    void move_time(const std::string &logical, long seconds) const {
-        struct timeval t[2] = {{time(nullptr) + seconds, 0}, {time(nullptr) + seconds, 0}};
-        ASSERT_EQ(utimes(box.path(logical).c_str(), t), 0) << logical;
-    }
-    // A lookup made now is newer than every file.
-    void age_files() const {
-        for (const char *f : {kDefaultDb, kEtcPasswd, kEtcLogin})
-            move_time(f, -100);
+    void database(const std::string &fields) const {
+        box.write(kSystemDefault,
+                  "default:d_name=default:" + fields + ":chkent:\n" + kOtherEntries);
     }
 };
-
-// A writer's lock left on /etc/default/passwd: /etc/default/login is still
-// read, /etc/default/passwd is not. Override modes decide what the files may
-// do; under OVERRIDE_ETC_FILES they replace every user default.
-TEST_F(SystemDefaultTest, TheEtcValuesMergeByTheMirroringSettings) {
-    struct Case {
-        const char *fields;
-        int mode;
-        bool locked, found;
-        vant_time_t minchg, life;  // weeks; -1 absent
-    };
-    constexpr const char *kDiffer = "u_minchg#604800:u_maxlen#8:u_integrity";
-    for (const Case &c : {
-             Case{"u_minchg#604800", OVERRIDE_NONE, false, true, 1, -1},
-             Case{"u_minchg#604800:u_integrity@", OVERRIDE_NONE, false, true, 1, 2},
-             Case{"u_minchg#604800:u_integrity@:u_tcbpw@", OVERRIDE_NONE, false, true, 3, 2},
-             Case{kDiffer, OVERRIDE_NONE, false, false, 0, 0},
-             Case{"u_minchg#1814400:u_life#1209600:u_integrity", OVERRIDE_NONE, false, true, 3, 2},
-             Case{"u_integrity@", OVERRIDE_NONE, true, true, -1, 2},
-             Case{"u_integrity@:u_tcbpw@", OVERRIDE_NONE, true, false, 0, 0},
-             Case{"u_integrity", OVERRIDE_NONE, true, false, 0, 0},
-             Case{kDiffer, OVERRIDE_PROTECTED_ONLY, false, true, 1, -1},
-             Case{kDiffer, OVERRIDE_NO_INTEGRITY, false, true, 1, 2},
-             Case{kDiffer, OVERRIDE_ETC_FILES, false, true, 3, 2},
-         }) {
-        SCOPED_TRACE(std::string(c.fields) + " mode " + std::to_string(c.mode) +
-                     (c.locked ? " locked" : ""));
-        database(c.fields + std::string(":t_login_timeout#60"));
-        box.remove("/etc/default/passwd-t");
-        if (c.locked) box.write("/etc/default/passwd-t", "");
-        set_override_mode(c.mode);
-        struct pr_default *d = first();
-        ASSERT_EQ(d != nullptr, c.found);
-        if (!c.found) {
-            ASSERT_NE(getprdfnam("other"), nullptr) << "a refused default hides no other entry";
-            continue;
-        }
-        EXPECT_EQ(minchg(d), c.minchg);
-        EXPECT_EQ(life(d), c.life);
-        EXPECT_EQ(PR_ISSET(d->prg, PR_U_MAXLEN),
-                  c.fields == kDiffer && c.mode != OVERRIDE_ETC_FILES);
-        EXPECT_EQ(d->tcd.t_login_timeout, 60) << "the terminal defaults stay";
-        ASSERT_NE(d = getprdfent(), nullptr);  // other entries are never merged
-        EXPECT_STREQ(d->d_name, "other");
-        EXPECT_EQ(minchg(d), -1);
-    }
-    // Without a "default" entry the files make one up, last.
-    database("");
-    EXPECT_STREQ(first()->d_name, "other");
-    EXPECT_EQ(getprdfent()->prd.u_maxlen, 3);
-    struct pr_default *d = getprdfent();
-    ASSERT_NE(d, nullptr);
-    EXPECT_STREQ(d->d_name, "default");
-    EXPECT_EQ(minchg(d), 3);
-    EXPECT_EQ(getprdfent(), nullptr);
-    set_override_mode(OVERRIDE_NONE);
-    EXPECT_EQ(getprdfnam("default"), nullptr);
-}
-
-TEST_F(SystemDefaultTest, TheCacheAnswersUntilAFileIsNewerThanTheLookup) {
-    database("u_maxlen#8:u_integrity@");
-    age_files();
-    ASSERT_EQ(getprdfnam("default"), pr_default);
-    struct pr_default *cached = getprdfnam("default");
-    ASSERT_NE(cached, nullptr);
-    EXPECT_NE(cached, pr_default);
-    EXPECT_EQ(cached->prd.u_maxlen, 8);
-    EXPECT_EQ(life(cached), 2);
-
-    // A change the times do not show is not seen.
-    database("u_maxlen#9:u_integrity@");
-    move_time(kDefaultDb, -100);
-    EXPECT_EQ(getprdfnam("default")->prd.u_maxlen, 8);
-    move_time(kDefaultDb, 0);
-    EXPECT_EQ(getprdfnam("default")->prd.u_maxlen, 9);
-    EXPECT_EQ(getprdfnam("default")->prd.u_maxlen, 9);
-
-    // Within the second of the lookup, a changed file is read again.
-    box.write(kEtcLogin, "IDLEWEEKS=7\n");
-    EXPECT_EQ(life(getprdfnam("default")), 7);
-    box.write(kEtcLogin, "IDLEWEEKS=5\n");
-    EXPECT_EQ(life(getprdfnam("default")), 5);
-}
 
 TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
     database("u_maxlen#8");
     box.write(kEtcPasswd, "# password defaults\nMINWEEKS=3\n");
     box.remove(kEtcLogin);
-    Defaults d = Defaults("default")
-                     .minchg(2)
-                     .weeks(PR_U_EXP, &pr_field::u_exp, 8)
-                     .weeks(PR_U_LIFE, &pr_field::u_life, 4)
-                     .set(PR_U_NULLPW)
-                     .set(PR_U_INTEGRITY);
-    ASSERT_EQ(putprdfnam("default", &d.r), 1);
+    struct pr_default d = weekly(2, 4, 8);
+    PR_SET(d.prg, PR_U_NULLPW);
+    ASSERT_EQ(putprdfnam("default", &d), 1);
     EXPECT_EQ(box.read(kEtcPasswd), "# password defaults\nMINWEEKS=2\nMAXWEEKS=8\n");
     EXPECT_EQ(box.read(kEtcLogin), "IDLEWEEKS=4\nPASSREQ=YES\n");
-    EXPECT_EQ(minchg(getprdfnam("default")), 2);
+    EXPECT_EQ(getprdfnam("default")->prd.u_minchg, 2 * kWeek);
     EXPECT_STREQ(getprdfnam("other")->d_name, "other");
-
-    // Nothing to change: the /etc files are left as they are. The record
-    // may be the reader's own.
-    age_files();
-    Sandbox::Stamp passwd = box.stamp(kEtcPasswd), login = box.stamp(kEtcLogin);
-    ASSERT_NE(first(), nullptr);
-    ASSERT_EQ(putprdfnam("default", pr_default), 1);
-    EXPECT_EQ(box.stamp(kEtcPasswd), passwd);
-    EXPECT_EQ(box.stamp(kEtcLogin), login);
-
-    // Only the database, when asked.
-    set_write_mode(WRITE_PROTECTED_ONLY);
-    Defaults changed = Defaults(d).minchg(5);
-    ASSERT_EQ(putprdfnam("default", &changed.r), 1);
-    EXPECT_EQ(box.stamp(kEtcPasswd), passwd);
-    set_write_mode(WRITE_MIRROR);
 
     // Deleting the entry takes its values out of the files.
     box.write(kEtcLogin, "IDLEWEEKS=4\nTIMEOUT=60\nPASSREQ=YES\n");
-    d.r.d_name_present = 0;
-    ASSERT_EQ(putprdfnam("default", &d.r), 1);
+    d.d_name_present = 0;
+    ASSERT_EQ(putprdfnam("default", &d), 1);
     EXPECT_EQ(box.read(kEtcPasswd), "# password defaults\n");
     EXPECT_EQ(box.read(kEtcLogin), "TIMEOUT=60\n");
     EXPECT_EQ(getprdfnam("default"), nullptr);
@@ -208,28 +69,28 @@ TEST_F(SystemDefaultTest, TheDefaultEntryIsMirroredIntoTheEtcFiles) {
 // leaves each file whole, old or new, in that order.
 TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFirst) {
     std::string others;
-    for (int i = 0; i < 300; ++i)
-        others += "SETTING" + std::to_string(i) + "=value\n";
+    while (others.size() < 6000)
+        others += "SETTING" + std::to_string(others.size()) + "=value\n";
     database("u_maxlen#8");
-    const std::string db = box.read(kDefaultDb);
+    const std::string db = box.read(kSystemDefault);
     CrashRun run;
     run.prepare = [&] {
-        box.write(kDefaultDb, db);
+        box.write(kSystemDefault, db);
         box.write(kEtcPasswd, others + "MINWEEKS=3\n");
         box.write(kEtcLogin, others);
     };
     run.update = [] {
-        Defaults d = Defaults("default").minchg(1).weeks(PR_U_LIFE, &pr_field::u_life, 4);
-        putprdfnam("default", &d.set(PR_U_INTEGRITY).r);
+        struct pr_default d = weekly(1, 4);
+        putprdfnam("default", &d);
     };
     run.prepare();
     run_child(run.update);  // the database as the writer re-encodes it
-    std::string new_db = box.read(kDefaultDb);
+    std::string new_db = box.read(kSystemDefault);
     std::vector<Kill> kills =
         kill_at_every_step(box,
                            {{kEtcPasswd, others + "MINWEEKS=3\n", others + "MINWEEKS=1\n"},
                             {kEtcLogin, others, others + "IDLEWEEKS=4\n"},
-                            {kDefaultDb, db, new_db}},
+                            {kSystemDefault, db, new_db}},
                            run);
     // The database's nine steps, with both /etc/default files replaced,
     // four steps each, while its contents are written.
@@ -243,23 +104,6 @@ TEST_F(SystemDefaultTest, AWriterKilledAtAnyStepLeavesEachFileWholeAndTheFilesFi
             EXPECT_TRUE(!turned || k.step == authdb::UpdateStep::renamed) << f;
         }
     }
-}
-
-TEST_F(SystemDefaultTest, IntegrityRequirement) {
-    for (auto [fields, expected] : {std::pair{"u_integrity", 1}, std::pair{"u_integrity@", 0},
-                                    std::pair{"u_maxlen#8", 255}}) {
-        SCOPED_TRACE(fields);
-        database(fields);
-        EXPECT_EQ(integreq(), expected);  // whatever the /etc files say
-    }
-    EXPECT_TRUE(audited().empty());
-    disable_etc_default();
-    box.remove(kDefaultDb);
-    EXPECT_EQ(integreq(), 1);
-    EXPECT_EQ(audited(), (std::vector<std::vector<std::string>>{
-                             {"18", "System Defaults database", "cannot be read"}}));
-    database("u_integrity@");
-    EXPECT_EQ(life(getprdfnam("default")), -1);  // still ignored, as the caller asked
 }
 
 }  // namespace

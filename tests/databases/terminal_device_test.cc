@@ -1,6 +1,6 @@
-// The Terminal Control and Device Assignment databases: lookups with the
-// System Default entry beside them, passes, the device codec and copies,
-// and what each writer matches and refuses beyond the writers' contract.
+// The Terminal Control and Device Assignment databases: damaged entries, the
+// device codec, and what each writer matches and refuses beyond the
+// writers' contract.
 #include <stdlib.h>
 #include <string.h>
 
@@ -20,14 +20,10 @@ constexpr const char *kTerminals =
     "tty1:t_devname=tty1:t_uid=alice:t_logtime#100:\\\n"
     "\t:t_failures#1:chkent:\n"
     "tty2|console:t_devname=tty2:t_maxtries#3:t_lock:t_label=front desk:chkent:\n"
-    "# a terminal of a user since removed\n"
-    "tty3:t_devname=tty3:t_uid=carol:t_site=north:chkent:\n"
-    "spare:t_maxtries#1:chkent:\n";
+    "# a terminal of a user since removed\n";
 
 constexpr const char *kDevices =
-    "# devices of the sandbox\n"
-    "lp0:v_devs=/dev/lp0:v_users=alice,bob:\\\n"
-    "\t:v_type=printer:chkent:\n"
+    "lp0:v_devs=/dev/lp0:v_users=alice,bob:chkent:\n"
     "tty1|console:v_devs=/dev/tty1,/dev/vc/1:v_type=terminal:chkent:\n"
     "# tapes\n"
     "st0:v_devs=/dev/st0,/dev/nst0:v_type=tape:v_owner=backup:chkent:\n";
@@ -53,12 +49,12 @@ struct Device {
     std::string name;
     struct dev_asg r {};
     Device(const char *n, Texts d, Texts u = {}, int64_t type = -1)
-        : devs(std::move(d)), users(std::move(u)), name(n != nullptr ? n : "") {
-        r.ufld.v_name = n != nullptr ? name.data() : nullptr;
+        : devs(std::move(d)), users(std::move(u)), name(n) {
+        r.ufld.v_name = name.data();
         r.ufld.v_devs = list(devs, lists[0]);
         r.ufld.v_users = list(users, lists[1]);
         r.ufld.v_type = static_cast<vant_mask_t>(type);
-        r.uflg.word = (n ? PR_V_NAME : 0) | (devs.empty() ? 0 : PR_V_DEVS) |
+        r.uflg.word = PR_V_NAME | (devs.empty() ? 0 : PR_V_DEVS) |
                       (users.empty() ? 0 : PR_V_USERS) | (type < 0 ? 0 : PR_V_TYPE);
     }
     Device(const Device &) = delete;
@@ -101,50 +97,15 @@ class TerminalDeviceTest : public DatabasesTest {
         box.write(kTtys, kTerminals, 0664);
         box.write(kDevassign, kDevices, 0664);
     }
-    Texts terminals() {
-        Texts names;
-        while (struct pr_term *pr = getprtcent())
-            names.push_back(PR_T_ISSET(pr->uflg, PR_T_DEVNAME) ? pr->ufld.t_devname : "-");
-        return names;
-    }
-    Texts devices() {
-        Texts names;
-        while (struct dev_asg *d = getdvagent())
-            names.emplace_back(d->ufld.v_name);
-        return names;
-    }
 };
-
-// ---- Terminal Control
-
-TEST_F(TerminalDeviceTest, ATerminalComesWithTheFirstDefaultEntryBesideIt) {
-    struct pr_term *pr = getprtcnam("tty1");
-    ASSERT_NE(pr, nullptr);
-    EXPECT_EQ(pr->uflg.word, PR_T_DEVNAME | PR_T_UID | PR_T_LOGTIME | PR_T_FAILURES);
-    EXPECT_EQ(pr->ufld.t_uid, 1000);
-    EXPECT_EQ(pr->sflg.word, PR_T_MAXTRIES | PR_T_LOGDELAY | PR_T_LOGIN_TIMEOUT);
-    EXPECT_EQ(pr->sfld.t_login_timeout, 30);
-    ASSERT_NE(pr = getprtcnam("console"), nullptr);
-    EXPECT_STREQ(pr->ufld.t_label, "front desk");
-    ASSERT_NE(pr = getprtcnam("tty3"), nullptr);
-    EXPECT_EQ(pr->uflg.word, PR_T_DEVNAME) << "a user name without an id is left out";
-    EXPECT_EQ(getprtcnam("tty"), nullptr);
-    EXPECT_EQ(getprtcnam("tty1x"), nullptr);
-    ASSERT_EQ(setprtcent(), 0);
-    EXPECT_EQ(terminals(), (Texts{"tty1", "tty2", "tty3", "-"}));
-    EXPECT_EQ(getprtcent(), nullptr);
-    endprtcent();
-    ASSERT_NE(pr = getprtcent(), nullptr);
-    EXPECT_EQ(pr->sfld.t_maxtries, 5) << "every entry gets the first default entry";
-
-    box.remove(kDefaultDb);
-    EXPECT_EQ(getprtcnam("tty1"), nullptr);
-}
 
 TEST_F(TerminalDeviceTest, AnEntryThatCannotBeReadStopsReadersAndTheWriter) {
     const std::string damaged = "tty1:t_devname=tty1:chkent:\ntty2:t_devname=tty2:\ntty3:chkent:\n";
     box.write(kTtys, damaged);
-    EXPECT_EQ(terminals(), Texts{"tty1"});
+    Texts names;
+    while (struct pr_term *pr = getprtcent())
+        names.push_back(pr->ufld.t_devname);
+    EXPECT_EQ(names, Texts{"tty1"});
     EXPECT_EQ(getprtcent(), nullptr) << "the pass ended with the damaged entry";
     EXPECT_EQ(getprtcnam("tty2"), nullptr);
     EXPECT_NE(getprtcnam("tty3"), nullptr) << "a lookup passes over entries of other names";
@@ -170,16 +131,15 @@ TEST_F(TerminalDeviceTest, TheTerminalWriterMatchesTheDevnameAndRefusesWhatItCan
     EXPECT_EQ(text.find("console"), std::string::npos);
     EXPECT_STREQ(getprtcnam("tty2")->ufld.t_label, "back office") << "a reader sees the new file";
 
-    struct Refused {
-        const char *name, *devname, *label;
-    };
-    for (const Refused &r : {Refused{"tty1", "tty1", "a:t_lock"},
-                             Refused{"tty1", "tty1", "a\nroot"}, Refused{"tty:1", "tty1", nullptr},
-                             Refused{"#tty1", "tty1", nullptr}, Refused{"", "tty1", nullptr},
-                             // longer than t_devname holds: never found to replace
-                             Refused{"ttyABCDEFGHI", "ttyABCDEFGH", nullptr}}) {
-        struct pr_term bad = terminal(r.devname, 0, r.label);
-        EXPECT_EQ(putprtcnam(r.name, &bad), 0) << r.name;
+    // The last name is longer than t_devname holds: never found to replace.
+    for (auto [name, label] : {std::pair{"tty1", "a:t_lock"},
+                               {"tty1", "a\nroot"},
+                               {"tty:1", ""},
+                               {"#tty1", ""},
+                               {"", ""},
+                               {"ttyABCDEFGHI", ""}}) {
+        struct pr_term bad = terminal(*name ? name : "tty1", 0, *label ? label : nullptr);
+        EXPECT_EQ(putprtcnam(name, &bad), 0) << name;
     }
     EXPECT_EQ(box.read(kTtys), text);
     EXPECT_TRUE(audited("ttyABCDEFGHI", VANT_OBJ_TTYS));
@@ -194,26 +154,18 @@ TEST_F(TerminalDeviceTest, TheTerminalWriterMatchesTheDevnameAndRefusesWhatItCan
     EXPECT_EQ(box.read(kTtys), text);
 }
 
-// ---- Device Assignment
-
 TEST_F(TerminalDeviceTest, TheDeviceCodecWritesWhatItCanReadBack) {
     EXPECT_EQ(Device("lp0", {"/dev/lp0", "/dev/lp1"}, {"alice"}, kPrinter | kTape).stored(),
               "lp0:v_devs=/dev/lp0,/dev/lp1:v_users=alice:\\\n\t:v_type=printer,tape:chkent:\n");
-    EXPECT_EQ(Device("d", {"/dev/x"}).stored(), "d:v_devs=/dev/x:chkent:\n");
-    EXPECT_EQ(Device(nullptr, {}, {}, kTerminal).stored(), "v_type=terminal:chkent:\n");
     EXPECT_EQ(Device("d", {"/dev/x"}, {}, 0).stored(), "FAILED d:v_devs=/dev/x:");
     EXPECT_EQ(Device("d", {}, {}, 1u << 5).stored(), "FAILED d:");
     EXPECT_EQ(Device("d", {"/dev/x", "/dev/a:b"}).stored(), "FAILED d:v_devs=/dev/x");
     EXPECT_EQ(Device("d", {}, {"a,b"}).stored(), "FAILED d:v_users=");
-    Device no_list("d", {});
-    PR_V_SET(no_list.r.uflg, PR_V_DEVS);
-    EXPECT_EQ(no_list.stored(), "FAILED d:");
 
     Decoded d(
         "lp0:v_devs=/dev/lp0,/dev/lp1,/dev/lp2:v_users=alice::v_type=printer,terminal:chkent:");
     ASSERT_EQ(d.result, 0);
     EXPECT_EQ(d.flags.word, PR_V_NAME | PR_V_DEVS | PR_V_USERS | PR_V_TYPE);
-    EXPECT_STREQ(d.f.v_name, "lp0");
     EXPECT_EQ(items(d.f.v_devs), (Texts{"/dev/lp0", "/dev/lp1", "/dev/lp2"}));
     EXPECT_EQ(items(d.f.v_users), Texts{"alice"});
     EXPECT_EQ(d.f.v_type, kPrinter | kTerminal);
@@ -223,52 +175,9 @@ TEST_F(TerminalDeviceTest, TheDeviceCodecWritesWhatItCanReadBack) {
     EXPECT_EQ(items(other.f.v_devs), Texts{"/dev/z"});
     EXPECT_EQ(other.f.v_type, kTape);
     EXPECT_EQ(audited().back(), (Texts{"14", "modem", "not a recognized name for the list"}));
-    Decoded unnamed(":v_type=:chkent:");
-    ASSERT_EQ(unnamed.result, 0);
-    EXPECT_EQ(unnamed.flags.word, PR_V_TYPE) << "the type is present, if without names";
     for (const char *text : {"d:v_devs=:chkent:", "d:v_users=:chkent:", "d:v_devs#1:chkent:",
                              "d:v_type@:chkent:", "d:v_devs=/dev/x:v_users=a", "d"})
         EXPECT_EQ(Decoded(text).result, 1) << text;
-}
-
-TEST_F(TerminalDeviceTest, ADeviceComesWithTheFirstDefaultEntryBesideItAndCopiesOutliveIt) {
-    struct dev_asg *d = getdvagnam("console");
-    ASSERT_NE(d, nullptr);
-    EXPECT_STREQ(d->ufld.v_name, "tty1|console");
-    EXPECT_EQ(d->uflg.word, PR_V_NAME | PR_V_DEVS | PR_V_TYPE);
-    EXPECT_EQ(items(d->ufld.v_devs), (Texts{"/dev/tty1", "/dev/vc/1"}));
-    EXPECT_STREQ(d->sfld.v_name, "default");
-    EXPECT_EQ(d->sflg.word, PR_V_NAME | PR_V_TYPE | PR_V_USERS);
-    EXPECT_EQ(d->sfld.v_type, kTerminal);
-    EXPECT_EQ(items(d->sfld.v_users), Texts{"root"});
-    EXPECT_EQ(getdvagnam("tty1|console"), nullptr) << "names are matched one by one";
-    EXPECT_EQ(getdvagnam("lp"), nullptr);
-    setdvagent();
-    EXPECT_EQ(devices(), (Texts{"lp0", "tty1|console", "st0"}));
-    EXPECT_EQ(getdvagent(), nullptr);
-    enddvagent();
-    EXPECT_EQ(devices().size(), 3u);
-
-    // A copy owns both halves.
-    ASSERT_NE(d = getdvagnam("lp0"), nullptr);
-    struct dev_asg *copy = copydvagent(d);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_NE(copy->ufld.v_devs[0], d->ufld.v_devs[0]);
-    EXPECT_NE(copy->ufld.v_users[1], d->ufld.v_users[1]);
-    EXPECT_NE(copy->ufld.v_name, d->ufld.v_name);
-    EXPECT_NE(copy->sfld.v_users, d->sfld.v_users);
-    enddvagent();
-    EXPECT_STREQ(copy->ufld.v_name, "lp0");
-    EXPECT_EQ(items(copy->ufld.v_devs), Texts{"/dev/lp0"});
-    EXPECT_EQ(items(copy->ufld.v_users), (Texts{"alice", "bob"}));
-    EXPECT_STREQ(copy->sfld.v_name, "default");
-    EXPECT_EQ(items(copy->sfld.v_users), Texts{"root"});
-    EXPECT_EQ(copy->sflg.word, PR_V_NAME | PR_V_TYPE | PR_V_USERS);
-    free(copy);
-    EXPECT_EQ(copydvagent(nullptr), nullptr);
-
-    box.remove(kDefaultDb);
-    EXPECT_EQ(getdvagnam("lp0"), nullptr);
 }
 
 TEST_F(TerminalDeviceTest, TheDeviceWriterMatchesWholeNameFieldsWhereLinesBegin) {
