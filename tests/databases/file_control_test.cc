@@ -1,6 +1,8 @@
 // The File Control database: its codec and its readers over a file and
 // over the built-in table.
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <sstream>
 #include <string>
@@ -9,6 +11,7 @@
 #include "authdb/authcap.h"
 #include "databases/databases_fixture.h"
 #include "databases/file_control.h"
+#include "support/child.h"
 
 namespace vant::test {
 namespace {
@@ -133,6 +136,37 @@ TEST_F(FileControlTest, TheBuiltInTableGivesTheFirstMatchAndServesCreationAndUpd
     Decoded rec(":f_group=auth:f_mode#0640:f_type=r:chkent:");
     EXPECT_EQ(putprfinam("/srv/data", &rec.r), 1);
     EXPECT_EQ(box.read(kFiles), "/srv/data:f_group=auth:f_mode#0640:f_type=r:\\\n\t:chkent:\n");
+}
+
+// A database the writer cannot read is not an empty one: it stays whole.
+// The library starts in the child, as the user the writer runs as.
+using UnstartedTest = SandboxTest;
+TEST_F(UnstartedTest, APutKeepsAFileControlDatabaseItCannotRead) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to take another identity";
+    box.write("/etc/passwd", kPasswd);
+    box.write("/etc/group", kGroup);
+    box.write(kFiles,
+              "/etc/auth/system/files-t:f_group=users:f_mode#0664:f_type=r:chkent:\n"
+              "/etc/passwd:f_mode#0644:f_type=r:chkent:\n");
+    std::string files = box.path(kFiles);
+    ASSERT_EQ(chown(files.c_str(), 1000, 100), 0);
+    chmod(box.path("/etc/auth/system").c_str(), 0777);
+    box.install_recorder();
+    ChildResult r = run_child([&] {
+        gid_t users = 100;
+        if (setgroups(1, &users) != 0 || setresgid(100, 100, 100) != 0 ||
+            setresuid(1000, 1000, 1000) != 0 ||
+            start(box, {.program = "dbtest", .recorder = false}) != 0)
+            _exit(2);
+        if (getprfinam("/etc/passwd") == nullptr || chmod(files.c_str(), 0) != 0) _exit(3);
+        Decoded rec(":f_mode#0600:f_type=r:chkent:");
+        printf("%d", putprfinam("/srv", &rec.r));
+    });
+    EXPECT_EQ(r.out, "0") << r.err;
+    chmod(files.c_str(), 0644);
+    EXPECT_EQ(box.read(kFiles).find("/srv"), std::string::npos);
+    EXPECT_NE(box.read(kFiles).find("/etc/passwd:"), std::string::npos);
+    EXPECT_FALSE(box.exists(std::string(kFiles) + "-t"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "databases/databases_fixture.h"
+#include "support/nis_fake.h"
 
 namespace vant::test {
 namespace {
@@ -245,6 +246,47 @@ TEST_F(ProtectedPasswordTest, ConcurrentWritersLandAndLeaveBothSidesAgreeing) {
     shadow = box.read("/etc/shadow");
     EXPECT_EQ(std::count(shadow.begin(), shadow.end(), '\n'), 5 + kWriters);
     EXPECT_NOTHING_LEFT_BEHIND(box);
+}
+
+// A pass runs over the password file: each user with lines and an entry,
+// and a lookup in the middle of it starts it again.
+TEST_F(ProtectedPasswordTest, EnumerationFollowsThePasswordFileEachUserWithOwnLines) {
+    mirroring(false, true);
+    box.write("/etc/passwd", std::string(kDefaultPasswd) + "carol:x:1002:100::/:/bin/sh\n");
+    std::string shadow;
+    for (auto [user, id] : {std::pair{"alice", 1000}, {"bob", 1001}, {"carol", 1002}}) {
+        shadow += user + std::string(":") + user + "password1:19000::::::\n";
+        entry(user, "u_id#" + std::to_string(id) + ":u_pwd=" + user + "password1");
+    }
+    box.write("/etc/shadow", shadow);
+    Names seen;
+    ASSERT_EQ(setprpwent(), 0);
+    while (struct pr_passwd *pr = getprpwent()) {
+        seen.push_back(std::string(pr->ufld.u_name) + "=" + pr->ufld.u_pwd);
+        EXPECT_TRUE(seen.size() > 1 || getprpwnam("bob") != nullptr);
+    }
+    EXPECT_EQ(seen, (Names{"alice=alicepassword1", "alice=alicepassword1", "bob=bobpassword1",
+                           "carol=carolpassword1"}));
+    box.remove("/etc/passwd");
+    set_override_mode(OVERRIDE_ETC_FILES);
+    EXPECT_EQ(setprpwent(), -1) << "no pass can start that the files must answer";
+}
+
+// A user of the network's password file: the line wins, and an entry of
+// theirs is removed under integrity, or refused.
+TEST_F(ProtectedPasswordTest, ANisUsersLineWinsAndTheirEntryIsRemovedOrRefused) {
+    nis().enabled = {3};
+    nis().stream = {"nisuser:xyNISPASSWORD:4242:100::/:/bin/sh"};
+    for (bool integrity : {true, false}) {
+        mirroring(integrity, true);
+        box.remove(prpw_path("nisuser"));
+        struct pr_passwd *pr = getprpwnam("nisuser");
+        ASSERT_NE(pr, nullptr);
+        EXPECT_STREQ(pr->ufld.u_pwd, "xyNISPASSWORD");
+        entry("nisuser", "u_id#4242:u_pwd=xyOLDPASSWORD");
+        EXPECT_EQ(getprpwnam("nisuser") != nullptr, !integrity) << integrity;
+        EXPECT_EQ(box.exists(prpw_path("nisuser")), integrity) << integrity;
+    }
 }
 
 }  // namespace
