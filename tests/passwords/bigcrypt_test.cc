@@ -28,8 +28,7 @@ TEST_F(BigcryptTest, CryptVerifiesEveryResult) {
 }
 
 TEST_F(BigcryptTest, CharactersBeyondEightyAreIgnoredAndTheTailIsCleared) {
-    std::string key(80, 'q');
-    std::string h = bigcryptmax(key.c_str(), "ab");
+    const std::string key(80, 'q'), h = bigcryptmax(key.c_str(), "ab");
     EXPECT_EQ(h.size(), 112u);
     EXPECT_EQ(bigcryptmax((key + "more").c_str(), "ab"), h);
     EXPECT_NE(bigcryptmax((key.substr(0, 79) + "!").c_str(), "ab"), h);
@@ -43,14 +42,11 @@ TEST_F(BigcryptTest, CharactersBeyondEightyAreIgnoredAndTheTailIsCleared) {
 TEST_F(BigcryptTest, ConfiguredSegmentsLimitTheKey) {
     box.write("/etc/auth/system/authorize", "auth:passwd\n");
     box.write("/etc/auth/system/default", "default:d_name=default:chkent:\n");
-    std::string whole = bigcrypt("password1234", "ab");
-    EXPECT_EQ(whole, bigcryptmax("password1234", "ab"));
-    EXPECT_EQ(whole.size(), 24u);
+    EXPECT_EQ(std::string(bigcrypt("password1234", "ab")), bigcryptmax("password1234", "ab"));
     box.write("/etc/auth/system/default", "default:d_name=default:u_pwseg#1:chkent:\n");
     char key[] = "password1234";
-    std::string limited = bigcrypt(key, "ab");
+    EXPECT_EQ(std::string(bigcrypt(key, "ab")), bigcryptmax("password", "ab"));
     EXPECT_STREQ(key, "password1234");
-    EXPECT_EQ(limited, bigcryptmax("password", "ab"));
 }
 
 }  // namespace

@@ -23,7 +23,6 @@ class PasswordsTest : public StartedTest {
                                         box.path("/dictionary") +
                                         "' || printf '%s\\n' \"$word\"\n");
     }
-    // The verdict and what was printed on the stream, as "1:text".
     static std::string verdict(const char *password) {
         char *text = nullptr;
         size_t size = 0;
