@@ -1,5 +1,5 @@
-// The terminal is prepared and released through the initial-conditions
-// program.
+// Around a session: the last-login lines, the logoff record, and the
+// terminal prepared and released through the initial-conditions program.
 #include <stdlib.h>
 #include <time.h>
 

@@ -73,7 +73,6 @@ TEST_F(GeneratorTest, SyllableRules) {
         EXPECT_FALSE(illegal(s)) << s;
 }
 
-// One-letter words are vowels other than e and y.
 TEST_F(GeneratorTest, LengthsStayWithinBounds) {
     std::set<std::string> words;
     for (int k = 0; k < 400; ++k) {
