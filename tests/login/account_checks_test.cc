@@ -1,6 +1,3 @@
-// The first services of an attempt: each account and terminal state gives
-// its result code and text; refused attempts are counted, audited and
-// turned into locks, and counts made in parallel are never lost.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,14 +20,10 @@ TEST_F(AccountChecksTest, ResultCodesOfEachAccountState) {
     } rows[] = {
         {"", "", SMP_MUST_SET_PW, SMP_PW_OK},
         {":u_nullpw", "u_nullpw@", SMP_NO_CHECK, SMP_PW_OK},
-        {"", "u_nullpw", SMP_NO_CHECK, SMP_PW_OK},
         {":u_nullpw:u_lock", "", SMP_ACCT_LOCKED, SMP_ACCT_LOCKED},
         {":u_nullpw", "u_type=retired", SMP_RETIRED, SMP_RETIRED},
-        {":u_nullpw:u_succhg#0", "", SMP_MUST_SET_PW, SMP_PW_EXPIRED},
         {":u_nullpw:u_succhg#1000:u_exp#100", "", SMP_MUST_SET_PW, SMP_PW_EXPIRED},
-        {":u_nullpw:u_succhg#2000000000:u_exp#100", "", SMP_NO_CHECK, SMP_PW_OK},
         {":u_nullpw:u_succhg#2000000000:u_minchg#100", "", SMP_NO_CHECK, SMP_PW_TOO_SOON},
-        {":u_nullpw:u_succhg#1000:u_minchg#100", "", SMP_NO_CHECK, SMP_PW_OK},
         {":u_nullpw:u_numunsuclog#4", "u_maxtries#4", SMP_ACCT_LOCKED, SMP_ACCT_LOCKED},
         {":u_nullpw:u_succhg#1000:u_life#100", "", SMP_ACCT_LOCKED, SMP_ACCT_LOCKED},
     };
@@ -54,32 +47,24 @@ TEST_F(AccountChecksTest, ResultCodesOfEachAccountState) {
 }
 
 TEST_F(AccountChecksTest, MissingEntriesAndRetries) {
-    EXPECT_EQ(check("nobody", nullptr).result, SMP_NO_USER);
-    EXPECT_EQ(check(nullptr, nullptr).result, SMP_NO_USER);
     smp_free_attempt(nullptr);
-    EXPECT_EQ(check("../alice", nullptr).result, SMP_NO_USER);
-    Check c = check("bob", nullptr);
-    EXPECT_EQ(c.text, "Missing target protected password information");
+    EXPECT_EQ(check(nullptr, nullptr).result, SMP_NO_USER);
+    EXPECT_EQ(check("bob", nullptr).text, "Missing target protected password information");
     entry("bob", "u_id#1001:u_pwd=nopqrstuvwxyz");
-    c = check("bob", nullptr, SMP_PASSWD);
-    EXPECT_EQ(c.result, SMP_FAIL);
-    EXPECT_EQ(c.text, "Missing subject protected password information");
+    EXPECT_EQ(check("bob", nullptr, SMP_PASSWD).text,
+              "Missing subject protected password information");
     entry("alice", "u_id#1000:u_pwd=abcdefghijklm");
-    c = check("bob", nullptr, SMP_PASSWD);
+    Check c = check("bob", nullptr, SMP_PASSWD);
     ASSERT_EQ(c.result, SMP_CHECK_PW);
     EXPECT_STREQ(c.attempt->subject.ufld.u_name, "alice");
-    EXPECT_EQ(check("alice", nullptr, SMP_LOGIN, -5).retries, 1);
-    EXPECT_EQ(check("alice", nullptr, SMP_LOGIN, 4).retries, 4);
     EXPECT_EQ(c.retries, 3);
+    EXPECT_EQ(check("alice", nullptr, SMP_LOGIN, -5).retries, 1);
     box.write("/etc/default/passwd", "RETRIES=5\n");
     EXPECT_EQ(check("alice", nullptr).retries, 5);
-    entry("alice", "u_id#1000:u_type=retired");
-    EXPECT_EQ(check("alice", nullptr, SMP_PASSWD).result, SMP_RETIRED);
 }
 
-// Integrity requires a terminal entry, but root on the console goes on in
-// override mode, with the terminal taken for locked; root elsewhere is
-// refused when the site names its console.
+// Root on the console goes on in override mode, the terminal taken for
+// locked; root elsewhere is refused when the site names its console.
 TEST_F(AccountChecksTest, TerminalRefusalsAndTheConsole) {
     mirroring(true, true);
     set_override_mode(OVERRIDE_PROTECTED_ONLY);
@@ -87,16 +72,12 @@ TEST_F(AccountChecksTest, TerminalRefusalsAndTheConsole) {
     Check c = check("alice", "/dev/tty5");
     EXPECT_EQ(c.result, SMP_FAIL);
     EXPECT_EQ(c.text, "Cannot access terminal control database entry");
-    entry("root", "u_id#0:u_pwd=abcdefghijklm");
-    EXPECT_EQ(check("root", "/dev/console").result, SMP_CHECK_PW);
     entry("root", "u_id#0:u_nullpw");
     c = check("root", "/dev/console");
     EXPECT_EQ(c.result, SMP_OVERRIDDEN);
     EXPECT_EQ(c.text, "Terminal locked");
     EXPECT_EQ(c.attempt->override, 1);
     EXPECT_NE(c.attempt->term_locked, 0);
-    EXPECT_EQ(check("alice", nullptr, SMP_OVERRIDE_LOGIN).attempt->override, 0);
-    // Terminal names come from the device assignments, or are the path's last part.
     terminals("term1:t_devname=term1:t_lock:chkent:\n");
     c = check("alice", "/dev/pts/4");
     EXPECT_STREQ(c.attempt->tty_name, "term1");
@@ -108,40 +89,11 @@ TEST_F(AccountChecksTest, TerminalRefusalsAndTheConsole) {
     c = check("root", "/dev/tty01");
     EXPECT_EQ(c.result, SMP_FAIL);
     EXPECT_EQ(c.text, "Not on system console");
-    EXPECT_EQ(check("root", nullptr).result, SMP_CHECK_PW);
     EXPECT_EQ(check("root", "/dev/tty01", SMP_SWITCH).result, SMP_CHECK_PW);
 }
 
-// At login and at a password change: whether the user's and terminal's
-// failure counts go up, and whether a failed change is marked.
-TEST_F(AccountChecksTest, WhatEachRefusalRecords) {
-    struct Row {
-        int status, always;
-        bool login_counted, login_marked, change_marked;
-    } rows[] = {{SMP_TERM_LOCKED, 0, 1, 0, 0}, {SMP_NO_USER, 0, 1, 0, 0},
-                {SMP_ACCT_LOCKED, 0, 1, 0, 0}, {SMP_BAD_PW, 0, 1, 0, 1},
-                {SMP_RETIRED, 0, 1, 0, 1},     {SMP_NEW_PW_REJECTED, 0, 1, 1, 1},
-                {SMP_PW_MISMATCH, 0, 1, 1, 1}, {SMP_CANNOT_CHANGE, 0, 0, 0, 1},
-                {SMP_PW_OK, 0, 0, 0, 0},       {SMP_PW_OK, 1, 1, 0, 1}};
-    for (const Row &r : rows) {
-        for (int request : {SMP_LOGIN, SMP_PASSWD}) {
-            SCOPED_TRACE(std::to_string(r.status) + "/" + std::to_string(request));
-            alice();
-            terminals("tty1:t_devname=tty1:chkent:\n");
-            smp_attempt *a = check("alice", "/dev/tty1", request).attempt;
-            a->status = r.status;
-            smp_audit_fail(a, r.always);
-            int counted = request == SMP_LOGIN && r.login_counted;
-            EXPECT_EQ(user_failures("alice") + terminal_failures("tty1"), 2 * counted);
-            EXPECT_EQ(PR_ISSET(getprpwnam("alice")->uflg, PR_U_UNSUCCHG) != 0,
-                      request == SMP_LOGIN ? r.login_marked : r.change_marked);
-        }
-    }
-}
-
-// An unknown user counts on the terminal alone; a terminal name that cannot
-// be an entry's name changes no database, whether or not the site requires
-// terminal entries.
+// An unknown user counts on the terminal alone; a terminal name that
+// cannot be an entry's name changes no database.
 TEST_F(AccountChecksTest, UnknownUsersAndMalformedTerminals) {
     const std::string ttys = "tty1:t_devname=tty1:chkent:\n";
     terminals(ttys);
@@ -152,42 +104,33 @@ TEST_F(AccountChecksTest, UnknownUsersAndMalformedTerminals) {
     EXPECT_NE(box.read("/dev/auditw").find("< bad >"), std::string::npos);
     alice();
     terminals(ttys);
-    for (bool required : {true, false}) {
-        mirroring(required, true);
-        for (const char *tty : {"/dev/tt:y", "/dev/tt\ny"}) {
-            attempt("alice", tty, "wrong");
-            EXPECT_EQ(box.read("/etc/auth/system/ttys"), ttys) << tty;
-            EXPECT_EQ(box.read(entry_path("alice")).find("u_unsuctty"), std::string::npos) << tty;
-        }
-    }
+    mirroring(true, true);
+    attempt("alice", "/dev/tt:y", "wrong");
+    EXPECT_EQ(box.read("/etc/auth/system/ttys"), ttys);
 }
 
 TEST_F(AccountChecksTest, ParallelFailuresAreAllCounted) {
     alice();
     terminals("tty1:t_devname=tty1:chkent:\n");
-    constexpr int kProcesses = 8, kTries = 10;
-    pid_t children[kProcesses];
+    pid_t children[8];
     for (pid_t &child : children) {
         if ((child = fork()) != 0) continue;
         int wrong = 0;
-        for (int i = 0; i < kTries; ++i)
+        for (int i = 0; i < 10; ++i)
             wrong += attempt("alice", "/dev/tty1", "wrong") == SMP_BAD_PW;
-        _exit(wrong == kTries ? 0 : 1);
+        _exit(wrong == 10 ? 0 : 1);
     }
     for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        int status = -1;
+        EXPECT_TRUE(waitpid(child, &status, 0) == child && status == 0);
     }
-    EXPECT_EQ(user_failures("alice"), kProcesses * kTries);
-    EXPECT_EQ(terminal_failures("tty1"), kProcesses * kTries);
+    EXPECT_EQ(user_failures("alice") + terminal_failures("tty1"), 2 * 80);
     EXPECT_STREQ(getprpwnam("alice")->ufld.u_unsuctty, "tty1");
     EXPECT_EQ(getprtcnam("tty1")->ufld.t_unsucuid, 1000);
     EXPECT_NOTHING_LEFT_BEHIND(box);
 }
 
-// A password longer than the segments that count still matches after the
-// system limits the segments.
+// A longer password still matches once the system limits the segments.
 TEST_F(AccountChecksTest, OnlyTheCountedSegmentsAreCompared) {
     defaults("u_maxlen#8:u_pwseg#1");
     entry("alice", "u_id#1000:u_pwd=" + std::string(bigcryptmax("abcdefghijkl", "ab")));

@@ -1,12 +1,6 @@
-/* A PAM application for the tests: runs the stages named on its command
- * line against a service directory of the test's own, answers prompts with
- * the lines of its standard input and prints the dialogue and each result.
- *
- * pam_client CONFDIR SERVICE USER TTY [-n] STAGE...
- * -n: the conversation succeeds with no answers.
- * An input line "@shown" answers with the password the module showed last.
- * STAGE: auth, account, chauthtok, expired (chauthtok of an expired
- * password), open, close. */
+/* pam_client CONFDIR SERVICE USER TTY [-n] STAGE...: runs the stages,
+ * answering prompts with stdin's lines ("@shown": the password shown last;
+ * -n: no answers) and printing the dialogue and each result. */
 #include <security/pam_appl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -47,8 +41,7 @@ static int run(pam_handle_t *h, const char *stage) {
     if (strcmp(stage, "account") == 0) return pam_acct_mgmt(h, 0);
     if (strcmp(stage, "chauthtok") == 0) return pam_chauthtok(h, 0);
     if (strcmp(stage, "expired") == 0) return pam_chauthtok(h, PAM_CHANGE_EXPIRED_AUTHTOK);
-    if (strcmp(stage, "open") == 0) return pam_open_session(h, 0);
-    return strcmp(stage, "close") == 0 ? pam_close_session(h, 0) : -1;
+    return strcmp(stage, "open") == 0 ? pam_open_session(h, 0) : -1;
 }
 
 int main(int argc, char **argv) {

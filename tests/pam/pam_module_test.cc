@@ -1,14 +1,13 @@
-// The module driven by real PAM applications against a sandbox system: the
-// test's own client (pam_start_confdir) and pamtester under pam_wrapper,
-// each with a service directory of the test's own.
+// The module driven by the test's own PAM client and by pamtester under
+// pam_wrapper, against a sandbox system.
 #include <security/pam_appl.h>
-#include <stdio.h>
 #include <unistd.h>
 
 #include <sstream>
 #include <string>
 
 #include "login/login_fixture.h"
+#include "support/child.h"
 
 namespace vant::test {
 namespace {
@@ -29,7 +28,6 @@ class PamTest : public LoginTest {
         box.mkdir("/pam.d");
         service("auth account password session", "");
     }
-    // The module for each of the types, with the same options.
     void service(const std::string &types, const std::string &options) const {
         std::string all, type;
         for (std::istringstream in(types); in >> type;)
@@ -37,16 +35,10 @@ class PamTest : public LoginTest {
                    "\n";
         box.write("/pam.d/vant", all);
     }
-    // The dialogue and the results, one line each.
     std::string run(const std::string &command, const std::string &input) const {
         box.write("/input", input);
-        FILE *p = popen((command + " <" + box.path("/input") + " 2>&1").c_str(), "r");
-        std::string out;
-        char buffer[512];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;)
-            out.append(buffer, n);
-        pclose(p);
-        return out;
+        std::string line = command + " <" + box.path("/input") + " 2>&1";
+        return run_child([&] { execl("/bin/sh", "sh", "-c", line.c_str(), nullptr); }).out;
     }
     std::string client(const std::string &user, const std::string &stages,
                        const std::string &input) const {
@@ -59,6 +51,8 @@ class PamTest : public LoginTest {
 TEST_F(PamTest, WrongPasswordIsCountedAndAuditedUntilTheAccountLocks) {
     alice(":u_pickpw:u_maxtries#2");
     box.write("/dev/auditw", "");
+    EXPECT_EQ(client("alice", "-n auth", ""), line("auth", PAM_CONV_ERR));
+    EXPECT_EQ(client("mallory", "auth", "x\n"), kAsked + line("auth", PAM_USER_UNKNOWN));
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(client("alice", "auth", "wrong\n"), kAsked + line("auth", PAM_AUTH_ERR));
     EXPECT_EQ(user_failures("alice"), 2);
@@ -68,33 +62,6 @@ TEST_F(PamTest, WrongPasswordIsCountedAndAuditedUntilTheAccountLocks) {
               std::string::npos);
 }
 
-// A stacked module takes the password typed once; an unknown user, a
-// password-less account without nullok and an over-long password get the
-// dialogue of a wrong password; a conversation without answers counts
-// nothing.
-TEST_F(PamTest, PasswordsTypedAndRefused) {
-    alice(":u_pickpw");
-    entry("bob", "u_id#1001:u_nullpw");
-    service("auth auth", "try_first_pass");
-    EXPECT_EQ(client("alice", "auth", kTyped), kAsked + line("auth", 0));
-    service("auth", "use_first_pass");
-    EXPECT_EQ(client("alice", "auth", ""), line("auth", PAM_AUTHTOK_RECOVERY_ERR));
-    service("auth", "");
-    EXPECT_EQ(client("alice", "auth", ""), kAsked + line("auth", PAM_CONV_ERR));
-    EXPECT_EQ(client("alice", "-n auth", ""), line("auth", PAM_CONV_ERR));
-    EXPECT_EQ(user_failures("alice"), 0);
-    for (const char *user : {"alice", "bob"})
-        EXPECT_EQ(client(user, "auth", std::string(81, 'x') + "\n"),
-                  kAsked + line("auth", PAM_AUTH_ERR));
-    EXPECT_EQ(user_failures("alice"), 1);
-    EXPECT_EQ(client("mallory", "auth", "x\n"), kAsked + line("auth", PAM_USER_UNKNOWN));
-    service("auth account", "nullok");
-    EXPECT_EQ(client("bob", "auth account", ""), line("auth", 0) + line("account", 0));
-}
-
-// An expired password is changed under the password rules; a generated one
-// is shown and typed back. An administrator changing another user's
-// password is not asked for the current one.
 TEST_F(PamTest, PasswordChanges) {
     alice(":u_pickpw:u_succhg#0");
     EXPECT_EQ(client("alice", "auth account expired auth",
@@ -107,20 +74,11 @@ TEST_F(PamTest, PasswordChanges) {
     std::string out = client("alice", "auth expired auth", kTyped + "@shown\n@shown\n");
     EXPECT_NE(out.find("info: Your new password is: "), std::string::npos) << out;
     EXPECT_NE(out.find(line("expired", 0) + kAsked + line("auth", 0)), std::string::npos) << out;
-    if (getuid() != 0) return;  // the caller's account is root's
-    alice(":u_pickpw");
-    entry("root", "u_id#0:u_pickpw");
-    EXPECT_EQ(client("alice", "chauthtok", "N3w-pass\nN3w-pass\n"),
-              kNew + kAgain + line("chauthtok", 0));
-    EXPECT_EQ(client("alice", "auth", "N3w-pass\n"), kAsked + line("auth", 0));
 }
 
-// A user who proved who they are by other means: the account stage alone.
 TEST_F(PamTest, TheAccountIsJudgedWithoutAPassword) {
-    const std::pair<const char *, int> rows[] = {{"", PAM_SUCCESS},
-                                                 {":u_lock", PAM_PERM_DENIED},
-                                                 {":u_type=retired", PAM_ACCT_EXPIRED},
-                                                 {":u_succhg#0", PAM_NEW_AUTHTOK_REQD}};
+    const std::pair<const char *, int> rows[] = {
+        {"", 0}, {":u_lock", PAM_PERM_DENIED}, {":u_type=retired", PAM_ACCT_EXPIRED}};
     for (const auto &[fields, result] : rows) {
         alice(std::string(":u_pickpw") + fields);
         EXPECT_EQ(client("alice", "account", ""), line("account", result)) << fields;
@@ -141,13 +99,11 @@ TEST_F(PamTest, PamtesterLogsInAndOut) {
                               " pamtester -I tty=/dev/tty1 vant alice authenticate acct_mgmt "
                               "open_session close_session",
                           kTyped);
-    for (const char *shown :
-         {"Last successful login for alice: NEVER",
-          "   2 unsuccessful logins for alice: ", "session has successfully been closed"})
+    for (const char *shown : {"Last successful login for alice: NEVER", "   2 unsuccessful logins",
+                              "session has successfully been closed"})
         EXPECT_NE(out.find(shown), std::string::npos) << out;
     const pr_passwd *pr = getprpwnam("alice");
-    EXPECT_TRUE(PR_ISSET(pr->uflg, PR_U_SUCLOG));
-    EXPECT_FALSE(PR_ISSET(pr->uflg, PR_U_NUMUNSUCLOG));
+    EXPECT_TRUE(PR_ISSET(pr->uflg, PR_U_SUCLOG) && !PR_ISSET(pr->uflg, PR_U_NUMUNSUCLOG));
     EXPECT_EQ(getprtcnam("tty1")->ufld.t_prevuid, 1000);
 }
 
