@@ -57,8 +57,11 @@ TEST(PrintbufTest, BreaksAfterTheSeparatorAndIndentsWithinTheWidth) {
         {"20", "ab,abcdefghijklmnopqrstuvwxyz,cd", 5, ",",
          "ab,\n     abcdefghijklmnopqrstuvwxyz,\n     cd"},
         {"-5", "x,,y", 0, ",", "\nx,\n,\ny"}};
-    for (auto [columns, text, indent, sep, out] : rows)
-        EXPECT_EQ(printed(columns, [&] { printbuf(text, indent, sep); }), out) << text;
+    for (auto [columns, text, indent, sep, out] : rows) {
+        const char *t = text, *s = sep;  // a lambda cannot capture a structured binding
+        int n = indent;
+        EXPECT_EQ(printed(columns, [=] { printbuf(t, n, s); }), out) << text;
+    }
     EXPECT_EQ(first_line_words("40"), 9u);
     setenv("TERM", "no-such-terminal", 1);  // an unknown terminal gives eighty
     EXPECT_EQ(first_line_words(nullptr), 19u);
